@@ -1,0 +1,29 @@
+# Native build: unit tests of the portable core (label native) and the benchmarks.
+find_package(GTest REQUIRED)
+
+foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
+  lumar_collect_tests(${folder} native_tests win_tests)
+  if(native_tests)
+    set(target ${folder}_tests)
+    add_executable(${target} ${native_tests})
+    target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_link_libraries(${target} PRIVATE lumar_core GTest::gtest GTest::gtest_main GTest::gmock)
+    target_compile_definitions(${target} PRIVATE LUMAR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    gtest_discover_tests(${target} PROPERTIES LABELS native DISCOVERY_TIMEOUT 30)
+  endif()
+endforeach()
+
+# Benchmarks link an optimised core without sanitizers.
+file(GLOB LUMAR_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+if(LUMAR_BENCH_SOURCES)
+  find_package(benchmark REQUIRED)
+  lumar_add_core(lumar_core_fast OFF)
+  target_compile_options(lumar_core_fast PRIVATE -O2)
+  add_executable(lumar_bench ${LUMAR_BENCH_SOURCES})
+  target_compile_options(lumar_bench PRIVATE ${LUMAR_WARNINGS} -O2)
+  target_link_libraries(lumar_bench PRIVATE lumar_core_fast benchmark::benchmark benchmark::benchmark_main)
+  # A smoke run: every scenario once, so a broken benchmark fails the tests.
+  add_test(NAME bench_smoke COMMAND lumar_bench --benchmark_min_time=0 --benchmark_repetitions=1)
+  set_tests_properties(bench_smoke PROPERTIES LABELS native)
+endif()

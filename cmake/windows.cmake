@@ -1,0 +1,39 @@
+# Windows build: the Windows shell (lumar_win), lumar.scr, and the in-process tests run under Wine
+# (label wine). Everything is linked statically so lumar.scr needs only system DLLs.
+enable_language(RC)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+
+set(LUMAR_SYSTEM_LIBS d3d9 winmm gdi32 user32 advapi32 comctl32 comdlg32 shell32 kernel32)
+
+if(LUMAR_WIN_SOURCES)
+  add_library(lumar_win STATIC ${LUMAR_WIN_SOURCES})
+  target_compile_options(lumar_win PRIVATE ${LUMAR_WARNINGS})
+  target_link_libraries(lumar_win PUBLIC lumar_core ${LUMAR_SYSTEM_LIBS})
+endif()
+
+# GoogleTest from the sources Debian ships.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# One Wine session (private Xvfb, cloned prefix, warm wineserver) for all Windows tests of a CTest run.
+add_test(NAME wine_session_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session start)
+add_test(NAME wine_session_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session stop)
+set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine LABELS wine)
+set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine LABELS wine)
+
+foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
+  lumar_collect_tests(${folder} native_tests win_tests)
+  if(win_tests)
+    set(target ${folder}_win32_tests)
+    add_executable(${target} ${win_tests})
+    target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_link_libraries(${target} PRIVATE lumar_win gtest gtest_main gmock)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES LABELS wine FIXTURES_REQUIRED wine
+                                    # one registry, one display: Windows tests take turns
+                                    RESOURCE_LOCK wine_session)
+  endif()
+endforeach()

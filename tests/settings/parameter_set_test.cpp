@@ -1,0 +1,199 @@
+#include "settings/parameter_set.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "settings/presets.h"
+
+namespace lumar {
+namespace {
+
+struct Machine {
+  uint8_t identifier[kAdapterIdentifierSize];
+  DisplayMode desktop{1024, 768, 60, kFormatX8R8G8B8};
+  Machine() {
+    for (std::size_t i = 0; i < kAdapterIdentifierSize; ++i) identifier[i] = static_cast<uint8_t>(i * 7 + 3);
+  }
+};
+
+// A record as the dialog's OK would have saved it on `machine`.
+SettingsState SavedOn(const Machine& machine) {
+  SettingsState s;
+  ResetToDefaults(s);
+  s.parameters.presetId = 17;
+  s.parameters.waveLength = 150;
+  s.parameters.savedDesktopWidth = machine.desktop.width;
+  s.parameters.savedDesktopHeight = machine.desktop.height;
+  s.parameters.savedDesktopRefresh = machine.desktop.refreshRate;
+  s.parameters.savedDesktopFormat = machine.desktop.format;
+  std::memcpy(s.parameters.adapterIdentifier, machine.identifier, kAdapterIdentifierSize);
+  return s;
+}
+
+bool IsDefaults(const ParameterSet& r) {
+  SettingsState d;
+  ResetToDefaults(d);
+  return std::memcmp(&r, &d.parameters, sizeof r) == 0;
+}
+
+TEST(ParameterSet, RecordIsTheRegistryLayout) {
+  // The struct is the registry value byte for byte: a field's bytes land at its documented offset.
+  ParameterSet r{};
+  r.speed = 0x01020304;
+  r.showOrangeBar = 1;
+  r.screenFormat = kFormatR5G6B5;
+  std::strcpy(r.textureFile, "C:\\x.bmp");
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&r);
+  EXPECT_EQ(sizeof r, 1488u);
+  EXPECT_EQ(bytes[4], 0x04);  // little-endian at offset 4
+  EXPECT_EQ(bytes[7], 0x01);
+  EXPECT_EQ(bytes[1484], 1);
+  EXPECT_EQ(bytes[1480], 23);
+  EXPECT_EQ(std::memcmp(bytes + 104, "C:\\x.bmp", 9), 0);
+}
+
+TEST(ParameterSet, DefaultsAreClippingWithItsId) {
+  SettingsState s;
+  std::memset(&s.parameters, 0xAB, sizeof s.parameters);
+  ResetToDefaults(s);
+  const ParameterSet& r = s.parameters;
+  EXPECT_EQ(s.settingsWereReset, 1);
+  EXPECT_EQ(r.presetId, 5);
+  EXPECT_EQ(MatchPreset(r), 5);
+  EXPECT_EQ(GetEffectFields(r), FindPreset(5)->fields);
+  EXPECT_EQ(r.useCurrentMode, 1);
+  EXPECT_EQ(r.showOrangeBar, 1);
+  EXPECT_EQ(r.effect, kEffectBasis);
+  // Everything else is zero: screen mode, identifier, saved mode, path, switches.
+  EXPECT_EQ(r.screenWidth, 0u);
+  EXPECT_EQ(r.deviceBehaviorFlags, 0u);
+  EXPECT_EQ(r.geometryMax, 0);
+  EXPECT_EQ(r.textureFile[0], '\0');
+  for (uint8_t b : r.adapterIdentifier) ASSERT_EQ(b, 0);
+  // Applying "Clipping" to the defaults changes nothing.
+  ParameterSet copy = r;
+  ApplyPreset(copy, 5);
+  EXPECT_EQ(std::memcmp(&copy, &r, sizeof r), 0);
+}
+
+TEST(ParameterSet, SetEffectFieldsTouchesOnlyTheFifteen) {
+  ParameterSet r;
+  std::memset(&r, 0x5A, sizeof r);
+  ParameterSet before = r;
+  SetEffectFields(r, EffectFields{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
+  EXPECT_EQ(r.waveLength, 1);
+  EXPECT_EQ(r.speed, 2);
+  EXPECT_EQ(r.broadening, 3);
+  EXPECT_EQ(r.spaceFading, 4);
+  EXPECT_EQ(r.timeFading, 5);
+  EXPECT_EQ(r.drops, 6);
+  EXPECT_EQ(r.reliefOptical, 7);
+  EXPECT_EQ(r.reliefLight, 8);
+  EXPECT_EQ(r.reliefGeometry, 9);
+  EXPECT_EQ(r.texture, 10);
+  EXPECT_EQ(r.optics, 11);
+  EXPECT_EQ(r.zSides, 12);
+  EXPECT_EQ(r.fall, 13);
+  EXPECT_EQ(r.calculation, 14);
+  EXPECT_EQ(r.view, 15);
+  // Restore the fifteen and the whole record is as before.
+  SetEffectFields(r, GetEffectFields(before));
+  EXPECT_EQ(std::memcmp(&r, &before, sizeof r), 0);
+}
+
+TEST(LoadValidation, AcceptsARecordSavedOnThisMachine) {
+  Machine m;
+  SettingsState s = SavedOn(m);
+  s.settingsWereReset = 1;
+  const ParameterSet saved = s.parameters;
+  EXPECT_EQ(ValidateLoadedSettings(s, true, m.identifier, m.desktop), LoadOutcome::Accepted);
+  EXPECT_EQ(s.settingsWereReset, 0);
+  EXPECT_EQ(std::memcmp(&s.parameters, &saved, sizeof saved), 0);
+}
+
+TEST(LoadValidation, FailedReadGivesDefaults) {
+  Machine m;
+  SettingsState s = SavedOn(m);
+  EXPECT_EQ(ValidateLoadedSettings(s, false, m.identifier, m.desktop), LoadOutcome::ReadFailed);
+  EXPECT_EQ(s.settingsWereReset, 1);
+  EXPECT_TRUE(IsDefaults(s.parameters));
+}
+
+TEST(LoadValidation, RejectsEveryComparedChange) {
+  Machine m;
+  const auto rejected = [&](const Machine& now) {
+    SettingsState s = SavedOn(m);
+    const bool reset = ValidateLoadedSettings(s, true, now.identifier, now.desktop) == LoadOutcome::Rejected;
+    return reset && s.settingsWereReset == 1 && IsDefaults(s.parameters);
+  };
+  Machine refresh = m;
+  refresh.desktop.refreshRate = 75;  // 60 -> 75 Hz resets everything
+  EXPECT_TRUE(rejected(refresh));
+  Machine height = m;
+  height.desktop.height = 769;
+  EXPECT_TRUE(rejected(height));
+  Machine width = m;
+  width.desktop.width = 1280;
+  EXPECT_TRUE(rejected(width));
+  for (std::size_t at : {std::size_t{0}, std::size_t{512}, kAdapterIdentifierSize - 1}) {
+    Machine driver = m;
+    driver.identifier[at] ^= 1;
+    EXPECT_TRUE(rejected(driver)) << "identifier byte " << at;
+  }
+}
+
+TEST(LoadValidation, IgnoresTheDesktopFormat) {
+  Machine m;
+  SettingsState s = SavedOn(m);
+  Machine now = m;
+  now.desktop.format = kFormatR5G6B5;
+  EXPECT_EQ(ValidateLoadedSettings(s, true, now.identifier, now.desktop), LoadOutcome::Accepted);
+  EXPECT_EQ(s.parameters.presetId, 17);
+}
+
+TEST(LoadValidation, KeepsOutOfRangeValuesAndRepairsAnUnterminatedPath) {
+  Machine m;
+  SettingsState s = SavedOn(m);
+  s.parameters.reliefOptical = 99999;
+  s.parameters.waveLength = -5;
+  s.parameters.texture = 77;
+  std::memset(s.parameters.textureFile, 'A', kTextureFileSize);  // no NUL anywhere
+  EXPECT_EQ(ValidateLoadedSettings(s, true, m.identifier, m.desktop), LoadOutcome::Accepted);
+  EXPECT_EQ(s.parameters.reliefOptical, 99999);
+  EXPECT_EQ(s.parameters.waveLength, -5);
+  EXPECT_EQ(s.parameters.texture, 77);
+  EXPECT_EQ(s.parameters.textureFile[0], '\0');
+  EXPECT_EQ(s.parameters.view, 0);  // the byte after the path is untouched
+
+  // A path that ends exactly at the last byte is kept.
+  std::memset(s.parameters.textureFile, 'B', kTextureFileSize - 1);
+  s.parameters.textureFile[kTextureFileSize - 1] = '\0';
+  EXPECT_FALSE(RepairTextureFile(s.parameters));
+  EXPECT_EQ(s.parameters.textureFile[0], 'B');
+}
+
+TEST(LoadValidation, AnyBytesLoadSafely) {
+  // Whatever the registry held, validation gives a usable record with a terminated path.
+  Machine m;
+  std::mt19937 random(1234);
+  for (int round = 0; round < 200; ++round) {
+    SettingsState s;
+    auto* bytes = reinterpret_cast<uint8_t*>(&s.parameters);
+    for (std::size_t i = 0; i < sizeof s.parameters; ++i) bytes[i] = static_cast<uint8_t>(random());
+    if (round % 2) {  // half of them carry this machine's identity and must be kept
+      s.parameters.savedDesktopWidth = m.desktop.width;
+      s.parameters.savedDesktopHeight = m.desktop.height;
+      s.parameters.savedDesktopRefresh = m.desktop.refreshRate;
+      std::memcpy(s.parameters.adapterIdentifier, m.identifier, kAdapterIdentifierSize);
+    }
+    const LoadOutcome outcome = ValidateLoadedSettings(s, true, m.identifier, m.desktop);
+    EXPECT_EQ(outcome, round % 2 ? LoadOutcome::Accepted : LoadOutcome::Rejected);
+    EXPECT_NE(std::memchr(s.parameters.textureFile, 0, kTextureFileSize), nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace lumar
