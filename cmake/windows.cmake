@@ -12,6 +12,13 @@ if(LUMAR_WIN_SOURCES)
   target_link_libraries(lumar_win PUBLIC lumar_core ${LUMAR_SYSTEM_LIBS})
 endif()
 
+# The resources (dialog, bitmap, pictures) as objects, linked into lumar.scr and the Windows tests.
+add_library(lumar_resources OBJECT ${CMAKE_SOURCE_DIR}/resources/lumar.rc)
+target_include_directories(lumar_resources PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+file(GLOB LUMAR_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/lumar.rc PROPERTIES OBJECT_DEPENDS
+                                                                        "${LUMAR_RESOURCE_FILES}")
+
 # GoogleTest from the sources Debian ships.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -27,9 +34,9 @@ foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
   lumar_collect_tests(${folder} native_tests win_tests)
   if(win_tests)
     set(target ${folder}_win32_tests)
-    add_executable(${target} ${win_tests})
+    add_executable(${target} ${win_tests} $<TARGET_OBJECTS:lumar_resources>)
     target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
-    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/resources)
     target_link_libraries(${target} PRIVATE lumar_win gtest gtest_main gmock)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES LABELS wine FIXTURES_REQUIRED wine
