@@ -1,0 +1,22 @@
+// Where the desktop snapshot's copies go in the square picture: the screen in the top-left corner, and
+// the strips to its right and below (and the corner) repeating the screen's top-left part, so the square
+// has no black margins.
+#pragma once
+
+#include <array>
+
+namespace lumar {
+
+struct CopyRect {
+  int x = 0;  // destination; every copy reads from the screen's origin
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool empty() const { return width <= 0 || height <= 0; }
+};
+
+// The four copies into an S x S square for a W x H screen. A screen larger than the square is cut to it,
+// so no copy has a negative size; empty copies are to be skipped.
+std::array<CopyRect, 4> SnapshotCopies(int squareSize, int screenWidth, int screenHeight);
+
+}  // namespace lumar

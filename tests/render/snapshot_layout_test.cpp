@@ -1,0 +1,66 @@
+#include "render/snapshot_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace lumar {
+namespace {
+
+// Paints each copy into an S x S coverage grid: every pixel must be covered exactly once.
+void ExpectTiles(int s, int w, int h) {
+  std::vector<int> cover(static_cast<std::size_t>(s) * s, 0);
+  for (const CopyRect& r : SnapshotCopies(s, w, h)) {
+    if (r.empty()) continue;
+    ASSERT_GE(r.x, 0);
+    ASSERT_GE(r.y, 0);
+    ASSERT_LE(r.x + r.width, s);
+    ASSERT_LE(r.y + r.height, s);
+    for (int y = r.y; y < r.y + r.height; ++y)
+      for (int x = r.x; x < r.x + r.width; ++x) ++cover[static_cast<std::size_t>(y) * s + x];
+  }
+  for (int c : cover) ASSERT_EQ(c, 1) << s << " " << w << "x" << h;
+}
+
+TEST(SnapshotLayout, XgaScreenInA1024Square) {
+  const auto copies = SnapshotCopies(1024, 1024, 768);
+  EXPECT_EQ(copies[0].width, 1024);
+  EXPECT_EQ(copies[0].height, 768);
+  EXPECT_TRUE(copies[1].empty());  // the right strip is 0 pixels wide
+  EXPECT_EQ(copies[2].y, 768);
+  EXPECT_EQ(copies[2].height, 256);  // below: the screen's top 256 lines again
+  EXPECT_EQ(copies[2].width, 1024);
+  EXPECT_TRUE(copies[3].empty());
+  ExpectTiles(1024, 1024, 768);
+}
+
+TEST(SnapshotLayout, SxgaScreenMakesAllFourCopies) {
+  const auto copies = SnapshotCopies(2048, 1280, 1024);
+  for (const CopyRect& r : copies) EXPECT_FALSE(r.empty());
+  EXPECT_EQ(copies[1].x, 1280);
+  EXPECT_EQ(copies[1].width, 768);
+  EXPECT_EQ(copies[3].height, 1024);
+  ExpectTiles(2048, 1280, 1024);
+}
+
+TEST(SnapshotLayout, ScreensLargerThanTheSquareAreCutToIt) {
+  ExpectTiles(64, 100, 30);
+  ExpectTiles(64, 30, 100);
+  ExpectTiles(64, 200, 200);
+  const auto copies = SnapshotCopies(64, 200, 200);
+  EXPECT_EQ(copies[0].width, 64);
+  EXPECT_TRUE(copies[1].empty());
+  EXPECT_TRUE(copies[2].empty());
+  EXPECT_TRUE(copies[3].empty());
+}
+
+TEST(SnapshotLayout, DegenerateSizesGiveNoNegativeCopies) {
+  for (const CopyRect& r : SnapshotCopies(0, 1024, 768)) EXPECT_TRUE(r.empty());
+  for (const CopyRect& r : SnapshotCopies(16, -5, 0)) {
+    EXPECT_GE(r.width, 0);
+    EXPECT_GE(r.height, 0);
+  }
+}
+
+}  // namespace
+}  // namespace lumar
