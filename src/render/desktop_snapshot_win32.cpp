@@ -1,0 +1,78 @@
+// Desktop capture with GDI.
+#include "render/desktop_snapshot_win32.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "render/snapshot_layout.h"
+
+namespace lumar {
+
+BITMAPINFOHEADER DesktopSnapshot::Header() const {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = squareSize_;
+  header.biHeight = squareSize_;  // positive: bottom-up rows
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(bitsPerPixel_);
+  header.biCompression = BI_RGB;
+  return header;
+}
+
+bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel) {
+  Release();
+  squareSize_ = squareSize;
+  bitsPerPixel_ = bitsPerPixel;
+  BITMAPINFO info{};
+  info.bmiHeader = Header();
+
+  HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  if (!display) return false;
+  snapshotDC_ = CreateCompatibleDC(display);
+  void* bits = nullptr;
+  snapshotBitmap_ = CreateDIBSection(display, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bits_ = static_cast<const unsigned char*>(bits);
+  if (snapshotDC_ && snapshotBitmap_) {
+    previousBitmap_ = SelectObject(snapshotDC_, snapshotBitmap_);
+    // Every copy reads from the screen's origin; results are not examined (a failed copy leaves the
+    // bitmap as it was).
+    for (const CopyRect& r : SnapshotCopies(squareSize, screenWidth, screenHeight)) {
+      if (!r.empty()) BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, 0, 0, SRCCOPY);
+    }
+  }
+  DeleteDC(display);
+  if (!snapshotBitmap_) {
+    Release();
+    return false;
+  }
+  return true;
+}
+
+int DesktopSnapshot::CopyRows(void* destination, int pitch) const {
+  if (!bits_ || !destination) return 0;
+  GdiFlush();  // the DIB section's memory is current only after GDI's batch is flushed
+  // DIB rows are padded to 4 bytes; the locked texture's rows are `pitch` apart, which may be wider.
+  const std::size_t rowBytes = static_cast<std::size_t>(squareSize_) * (bitsPerPixel_ / 8);
+  const std::size_t dibStride = (rowBytes + 3) & ~std::size_t{3};
+  auto* out = static_cast<unsigned char*>(destination);
+  for (int row = 0; row < squareSize_; ++row) {
+    std::memcpy(out + static_cast<std::ptrdiff_t>(row) * pitch, bits_ + row * dibStride, rowBytes);
+  }
+  return squareSize_;
+}
+
+void DesktopSnapshot::Release() {
+  if (snapshotDC_ && previousBitmap_) SelectObject(snapshotDC_, previousBitmap_);
+  previousBitmap_ = nullptr;
+  bits_ = nullptr;
+  if (snapshotBitmap_) {
+    DeleteObject(snapshotBitmap_);
+    snapshotBitmap_ = nullptr;
+  }
+  if (snapshotDC_) {
+    DeleteDC(snapshotDC_);
+    snapshotDC_ = nullptr;
+  }
+}
+
+}  // namespace lumar
