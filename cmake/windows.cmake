@@ -44,3 +44,12 @@ foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
                                     RESOURCE_LOCK wine_session)
   endif()
 endforeach()
+
+# lumar.scr: the entry point, the shell, the core and the resources; a GUI program that needs only
+# system DLLs.
+if(LUMAR_WIN_ENTRY_SOURCES)
+  add_executable(lumar_scr WIN32 ${LUMAR_WIN_ENTRY_SOURCES} $<TARGET_OBJECTS:lumar_resources>)
+  set_target_properties(lumar_scr PROPERTIES OUTPUT_NAME lumar SUFFIX .scr)
+  target_compile_options(lumar_scr PRIVATE ${LUMAR_WARNINGS})
+  target_link_libraries(lumar_scr PRIVATE lumar_win)
+endif()

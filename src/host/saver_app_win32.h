@@ -1,0 +1,117 @@
+// The program: start-up by run mode, the window and its procedure, the message loop, the frame step,
+// close-down and the shutdown steps. One SaverApp is the whole process state of a run.
+#pragma once
+
+#include <windows.h>
+
+#include <d3d9.h>
+
+#include <memory>
+#include <string>
+
+#include "host/command_line.h"
+#include "host/frame_timer.h"
+#include "host/saver_input.h"
+#include "host/saver_password_win32.h"
+#include "platform/millisecond_clock.h"
+#include "platform/random_generator.h"
+#include "render/adapter_modes_win32.h"
+#include "render/desktop_snapshot_win32.h"
+#include "render/renderer_win32.h"
+#include "settings/parameter_set.h"
+#include "wavefield/wave_field.h"
+
+namespace lumar {
+
+constexpr const char* kWindowClass = "Lumar";
+constexpr const char* kSaverEventName = "LumarEvent";
+
+// Platform facts a test may force: the Windows 9x family (a 64-bit program never sees it otherwise).
+struct PlatformProbe {
+  bool (*isWin9x)() = nullptr;  // nullptr: ask GetVersionExA
+};
+
+// What the configure mode runs once start-up is done: the configuration dialog. Returns false when the
+// dialog could not be shown.
+using ConfigureDialogRunner = bool (*)(HINSTANCE instance, SettingsState& settings, AdapterModes& modes,
+                                       IDirect3D9* direct3d);
+
+class SaverApp {
+ public:
+  SaverApp(HINSTANCE instance, const MillisecondClock& clock);
+  SaverApp(const SaverApp&) = delete;
+  SaverApp& operator=(const SaverApp&) = delete;
+  ~SaverApp();
+
+  // The entry point's work: start-up, then (in the drawing modes) show the window and run the message
+  // loop, then the shutdown steps. Returns the process exit code, 0.
+  int Run(const std::string& arguments);
+
+  // Start-up in its fixed order; true only in Preview and Saver modes with a window and a device ready.
+  bool StartUp(const std::string& arguments);
+  void MessageLoop();
+  void Shutdown();
+
+  // One frame: spawn decision, frame time, source retirement and update, device check, drawing.
+  void FrameStep();
+
+  void RequestDismiss();
+  void CloseDown();
+  LRESULT WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // Test seams.
+  void SetPlatformProbe(PlatformProbe probe) { probe_ = probe; }
+  void SetConfigureDialog(ConfigureDialogRunner runner) { configureDialog_ = runner; }
+  void SetDeviceFactory(DeviceFactory factory);
+
+  // State read by tests and by the password check.
+  ScreenSaverMode mode() const { return mode_; }
+  HWND mainWindow() const { return mainWindow_; }
+  SettingsState& settings() { return settings_; }
+  WaveField& field() { return *field_; }
+  Renderer* renderer() { return renderer_.get(); }
+  const SaverInput& input() const { return input_; }
+  bool passwordDialogActive() const { return passwordDialogActive_; }
+  float frameTime() const { return frameTime_; }
+  PasswordSettings& password() { return password_; }
+  bool isWin9x() const { return isWin9x_; }
+
+ private:
+  bool DetectWin9x() const;
+  bool EnumerateModes(const char* outOfMemoryMessage);
+  bool CreateMainWindow(HWND parent);
+  void CheckPassword();
+  void RestartAnimation();
+
+  HINSTANCE instance_;
+  const MillisecondClock& clock_;
+  PlatformProbe probe_;
+  ConfigureDialogRunner configureDialog_ = nullptr;
+  DeviceFactory deviceFactory_;
+
+  ScreenSaverMode mode_ = ScreenSaverMode::Saver;
+  bool isWin9x_ = false;
+  IDirect3D9* direct3d_ = nullptr;
+  uint32_t timerPeriod_ = 0;
+  HWND mainWindow_ = nullptr;
+  HANDLE saverEvent_ = nullptr;
+  BOOL previousSaverRunning_ = FALSE;
+  bool classRegistered_ = false;
+  bool passwordDialogActive_ = false;
+  bool closedDown_ = false;
+  bool saverRunningSet_ = false;
+  SaverInput input_;
+  PasswordSettings password_;
+
+  SettingsState settings_;
+  AdapterModes modes_;
+  std::unique_ptr<WaveField> field_;
+  bool fieldPrepared_ = false;
+  RandomGenerator random_;
+  FrameTimer frameTimer_;
+  float frameTime_ = 0.0f;
+  DesktopSnapshot snapshot_;
+  std::unique_ptr<Renderer> renderer_;
+};
+
+}  // namespace lumar

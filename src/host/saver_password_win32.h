@@ -1,0 +1,27 @@
+// The operating system's saver password: the Windows 9x check through PASSWORD.CPL, the NT "secure"
+// flag, and the password change through MPR.DLL. Both libraries are loaded by name at run time.
+#pragma once
+
+#include <windows.h>
+
+namespace lumar {
+
+using VerifyPasswordProc = BOOL(WINAPI*)(HWND window);
+
+struct PasswordSettings {
+  VerifyPasswordProc verifyPasswordProc = nullptr;  // set only while a 9x password is in force
+  HMODULE passwordModule = nullptr;                 // PASSWORD.CPL, kept until shutdown
+  int ntSecure = 0;
+};
+
+// Reads HKCU "Control Panel\Desktop": on Windows 9x "ScreenSaveUsePassword" (loading PASSWORD.CPL when
+// set), on NT "ScreenSaverIsSecure". Every failure means no password is in force.
+void ReadPasswordSettings(bool isWin9x, PasswordSettings& settings);
+
+// Unloads PASSWORD.CPL if it was loaded.
+void UnloadPasswordLibrary(PasswordSettings& settings);
+
+// The password-change mode: MPR.DLL's PwdChangePasswordA("SCRSAVE", parent, 0, 0), or its messages.
+void RunPasswordChange(HWND parent);
+
+}  // namespace lumar

@@ -1,0 +1,34 @@
+// Direct3D textures from pictures: a BMP or JPEG file, or a JPEG embedded as an RCDATA resource.
+// Edges are scaled up to powers of two (down to the device's limit when larger) and a full chain of mip
+// levels is made, in the managed pool.
+#pragma once
+
+#include <windows.h>
+
+#include <d3d9.h>
+
+#include <string>
+
+#include "platform/image.h"
+
+namespace lumar {
+
+// A texture of the picture in X8R8G8B8 or A8R8G8B8, first row = top of the picture. `mipLevels` 0 makes
+// the full chain.
+HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D3DFORMAT format,
+                               UINT mipLevels, IDirect3DTexture9** texture);
+
+// The picture of RCDATA resource `id` of `module`; D3DERR_NOTAVAILABLE when there is none,
+// D3DERR_INVALIDCALL when it cannot be decoded.
+HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,
+                                  IDirect3DTexture9** texture);
+
+// The picture of a user file (ANSI path); D3DERR_NOTAVAILABLE when it cannot be read,
+// D3DERR_INVALIDCALL when it cannot be decoded.
+HRESULT CreateTextureFromFile(IDirect3DDevice9* device, const std::string& path, D3DFORMAT format,
+                              IDirect3DTexture9** texture);
+
+// Decodes RCDATA resource `id` of `module` into `picture`.
+ImageStatus LoadResourceImage(HMODULE module, int id, Image& picture);
+
+}  // namespace lumar

@@ -1,0 +1,66 @@
+// The Direct3D 9 device of a run and everything drawn with it: device creation, the device resources
+// (picture texture, surface and backdrop buffers, material, light, camera, text overlay, orange bar),
+// their release around a device reset, and the drawing of one frame.
+#pragma once
+
+#include <windows.h>
+
+#include <d3d9.h>
+
+#include <functional>
+
+#include "platform/millisecond_clock.h"
+#include "render/desktop_snapshot_win32.h"
+#include "settings/parameter_set.h"
+#include "wavefield/wave_field.h"
+
+namespace lumar {
+
+// Creates the device; tests pass one that wraps the real device to report device loss on demand.
+using DeviceFactory = std::function<HRESULT(IDirect3D9* direct3d, HWND window, DWORD behaviorFlags,
+                                            D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** device)>;
+
+// What the renderer reads of the run; all owned by the caller and alive as long as the renderer.
+struct RenderContext {
+  const ParameterSet* record = nullptr;
+  WaveField* field = nullptr;
+  DesktopSnapshot* snapshot = nullptr;
+  const MillisecondClock* clock = nullptr;
+  HINSTANCE instance = nullptr;  // module holding the embedded pictures
+  bool preview = false;          // windowed device in the control panel's preview
+};
+
+class Renderer {
+ public:
+  explicit Renderer(const RenderContext& context);
+  Renderer(const Renderer&) = delete;
+  Renderer& operator=(const Renderer&) = delete;
+  ~Renderer();
+
+  void SetDeviceFactory(DeviceFactory factory);
+
+  // The device for `window` and all its resources; shows "Unable to create render device!" when the
+  // device cannot be made. 0 on success, E_FAIL on any failure.
+  HRESULT CreateRenderDevice(IDirect3D9* direct3d, HWND window);
+  HRESULT CreateResources();
+  void ReleaseResources();
+  // Resources, then the snapshot when `discardSnapshot`, then the device.
+  void ReleaseDevice(bool discardSnapshot);
+
+  // The device check of a frame step: a lost device draws nothing; a device that can be reset gets its
+  // resources released, is reset and gets them back. Resources that could not be made again are retried
+  // on later steps, and no frame is drawn until they all exist. Returns whether a frame may be drawn.
+  bool PrepareFrame();
+
+  // Draws one frame and presents it. `frameTime` is the seconds since the run started.
+  void RenderFrame(float frameTime);
+
+  IDirect3DDevice9* device() const;
+  uint32_t framesDrawn() const;
+
+ private:
+  struct Impl;
+  Impl* impl_;
+};
+
+}  // namespace lumar
