@@ -36,14 +36,14 @@ bool ReadSettings(ParameterSet& record) {
     return false;
   // Read straight into the record; the type and the byte count are not examined.
   DWORD size = sizeof record;
-  return RegQueryValueExA(key.get(), kSettingsValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(&record),
-                          &size) == ERROR_SUCCESS;
+  return RegQueryValueExA(key.get(), kSettingsValueName, nullptr, nullptr,
+                          reinterpret_cast<BYTE*>(&record), &size) == ERROR_SUCCESS;
 }
 
 bool WriteSettings(const ParameterSet& record) {
   RegistryKey key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(),
-                      nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      key.out(), nullptr) != ERROR_SUCCESS)
     return false;
   // A failed value write leaves the previous value; the dialog closes all the same.
   RegSetValueExA(key.get(), kSettingsValueName, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&record),
