@@ -1,4 +1,5 @@
-// Resource ids shared by lumar.rc and the code.
+// Resource ids shared by lumar.rc and the code. Plain defines only: the resource compiler and the portable
+// core both read this file.
 #pragma once
 
 #define IDD_CONFIGURE 101
@@ -6,3 +7,70 @@
 #define IDR_PICTURE_SKY 187
 #define IDR_PICTURE_METAL 188
 #define IDR_PICTURE_BAR 189
+
+// Controls of the configuration dialog.
+#define IDC_STATIC (-1)
+
+#define IDC_MODE_CAPTION 1041
+#define IDC_MODE_LIST 1002
+#define IDC_COLOR_LIST 1044
+#define IDC_CURRENT_MODE 1117
+#define IDC_SHOW_FPS 1006
+#define IDC_EFFECT_LIST 1119
+#define IDC_PRESET_CAPTION 1106
+#define IDC_PRESET_LIST 1105
+#define IDC_RANDOM_START 1118
+#define IDC_TEXTURE_CAPTION 1099
+#define IDC_TEXTURE_LIST 1098
+#define IDC_BROWSE 1120
+#define IDC_SHOW_ORANGE_BAR 1133
+
+#define IDC_VIEW_GROUP 1127
+#define IDC_VIEW_TOP 1125
+#define IDC_VIEW_BOTTOM 1126
+#define IDC_CALCULATION_GROUP 1112
+#define IDC_CALCULATION_FAST 1110
+#define IDC_CALCULATION_NORMAL 1111
+#define IDC_OPTICS_GROUP 1102
+#define IDC_OPTICS_MIRROR 1076
+#define IDC_OPTICS_LENS 1077
+#define IDC_ZSIDES_GROUP 1103
+#define IDC_ZSIDES_ONE 1101
+#define IDC_ZSIDES_BOTH 1104
+#define IDC_FALL_GROUP 1107
+#define IDC_FALL_IN 1108
+#define IDC_FALL_OUT 1109
+
+// Each slider has a caption to its right and a value label after that.
+#define IDC_WAVE_LENGTH_SLIDER 1048
+#define IDC_WAVE_LENGTH_CAPTION 1049
+#define IDC_WAVE_LENGTH_LABEL 1050
+#define IDC_SPEED_SLIDER 1059
+#define IDC_SPEED_CAPTION 1007
+#define IDC_SPEED_LABEL 1058
+#define IDC_DROPS_SLIDER 1081
+#define IDC_DROPS_CAPTION 1082
+#define IDC_DROPS_LABEL 1083
+#define IDC_BROADENING_SLIDER 1089
+#define IDC_BROADENING_CAPTION 1090
+#define IDC_BROADENING_LABEL 1091
+#define IDC_FADING_GROUP 1084
+#define IDC_SPACE_SLIDER 1051
+#define IDC_SPACE_CAPTION 1052
+#define IDC_SPACE_LABEL 1053
+#define IDC_TIME_SLIDER 1078
+#define IDC_TIME_CAPTION 1079
+#define IDC_TIME_LABEL 1080
+#define IDC_RELIEF_GROUP 1073
+#define IDC_OPTICAL_SLIDER 1056
+#define IDC_OPTICAL_CAPTION 1003
+#define IDC_OPTICAL_LABEL 1057
+#define IDC_LIGHT_SLIDER 1063
+#define IDC_LIGHT_CAPTION 1064
+#define IDC_LIGHT_LABEL 1065
+#define IDC_GEOMETRY_SLIDER 1066
+#define IDC_GEOMETRY_CAPTION 1067
+#define IDC_GEOMETRY_LABEL 1068
+
+#define IDC_LINK_BUTTON 1132
+#define IDC_LINK_TOOL 1114  // the tooltip's tool on the link button
