@@ -53,3 +53,15 @@ if(LUMAR_WIN_ENTRY_SOURCES)
   target_compile_options(lumar_scr PRIVATE ${LUMAR_WARNINGS})
   target_link_libraries(lumar_scr PRIVATE lumar_win)
 endif()
+
+# End-to-end runs of lumar.scr (label e2e): tests/e2e/*_e2e.sh, each with its own Xvfb and prefix.
+# They share the CPU-heavy software renderer with the other Windows tests, so they take turns.
+file(GLOB LUMAR_E2E_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_e2e.sh)
+if(TARGET lumar_scr)
+  foreach(script IN LISTS LUMAR_E2E_SCRIPTS)
+    get_filename_component(name ${script} NAME_WE)
+    add_test(NAME ${name} COMMAND ${script})
+    set_tests_properties(${name} PROPERTIES LABELS e2e RESOURCE_LOCK wine_session TIMEOUT 600
+                         ENVIRONMENT "E2E_SCR=$<TARGET_FILE:lumar_scr>;E2E_TOOLS=${CMAKE_BINARY_DIR}")
+  endforeach()
+endif()

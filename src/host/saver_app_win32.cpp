@@ -5,8 +5,10 @@
 #include <mmsystem.h>
 
 #include "platform/file_lookup_win32.h"
+#include "platform/image.h"
 #include "platform/message_box_win32.h"
 #include "platform/multimedia_clock_win32.h"
+#include "settings/settings_registry_win32.h"
 #include "wavefield/run_setup.h"
 #include "wavefield/wave_sources.h"
 
@@ -23,6 +25,14 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 void Inform(const char* text) { ShowMessage(text, MB_OK | MB_ICONINFORMATION); }
+
+// The user's picture is used only when it still exists and decodes; otherwise the run shows the desktop,
+// so a damaged file never leaves the user without a saver.
+bool PictureFileUsable(const char* path) {
+  if (!PictureFileExists(path)) return false;
+  Image picture;
+  return LoadImageFile(path, picture) == ImageStatus::kOk;
+}
 
 bool RunMissingDialog(HINSTANCE, SettingsState&, AdapterModes&, IDirect3D9*) {
   Inform("The configuration dialog is not part of this build.");
@@ -142,7 +152,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
 
   // 11. Run set-up and, for the Desktop picture, the snapshot.
   const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SetupResult setup = PrepareWaveField(*field_, record, desktop, PictureFileExists);
+  SetupResult setup = PrepareWaveField(*field_, record, desktop, PictureFileUsable);
   if (setup == SetupResult::InvalidSettings) {
     // A stored record the field cannot run (damaged on this machine): run the defaults instead of
     // failing, keeping the chosen screen mode.
@@ -153,7 +163,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
     record.screenRefresh = stored.screenRefresh;
     record.screenFormat = stored.screenFormat;
     record.deviceBehaviorFlags = stored.deviceBehaviorFlags;
-    setup = PrepareWaveField(*field_, record, desktop, PictureFileExists);
+    setup = PrepareWaveField(*field_, record, desktop, PictureFileUsable);
   }
   if (setup != SetupResult::Ok) {
     Inform(setup == SetupResult::OutOfMemory ? "Not enough memory for the wave field"

@@ -1,0 +1,398 @@
+// The Direct3D 9 device, its resources and the drawing of a frame.
+#include "render/renderer_win32.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "platform/message_box_win32.h"
+#include "platform/texture_loader_win32.h"
+#include "render/camera.h"
+#include "render/surface_mesh.h"
+#include "render/vertex_fill.h"
+#include "render/water_cycle.h"
+#include "resource_ids.h"
+
+namespace lumar {
+
+namespace {
+
+template <typename T>
+void ReleaseAndClear(T*& object) {
+  if (object) {
+    object->Release();
+    object = nullptr;
+  }
+}
+
+D3DCOLORVALUE Color(float r, float g, float b, float a) { return D3DCOLORVALUE{r, g, b, a}; }
+
+const D3DMATRIX* AsD3D(const Matrix4& m) { return reinterpret_cast<const D3DMATRIX*>(&m); }
+
+constexpr DWORD kClearColor = 0xFF0A0A32;
+
+}  // namespace
+
+struct Renderer::Impl {
+  RenderContext context;
+  DeviceFactory factory;
+
+  IDirect3DDevice9* device = nullptr;
+  D3DPRESENT_PARAMETERS presentParameters{};
+  IDirect3DTexture9* pictureTexture = nullptr;
+  IDirect3DVertexBuffer9* surfaceVertexBuffer = nullptr;
+  IDirect3DIndexBuffer9* surfaceIndexBuffer = nullptr;
+  IDirect3DVertexBuffer9* backdropVertexBuffer = nullptr;
+  D3DMATERIAL9 surfaceMaterial{};
+  uint32_t resourcesCreatedTime = 0;
+  bool resourcesReady = false;  // every object of CreateResources exists
+
+  SurfaceMeshLayout layout;
+  WaterCycle water;
+
+  uint32_t framesDrawn = 0;
+
+  explicit Impl(const RenderContext& c) : context(c) {}
+
+  const ParameterSet& record() const { return *context.record; }
+  bool aquarium() const { return record().effect == kEffectAquarium; }
+  bool obliqueView() const { return aquarium() || record().view == kViewBottom; }
+  uint32_t Now() const { return context.clock->Now(); }
+
+  HRESULT CreatePictureTexture();
+  HRESULT UploadSnapshot();
+  HRESULT FlipLevelZero();
+  void SetCamera(const CameraTransforms& camera);
+};
+
+Renderer::Renderer(const RenderContext& context) : impl_(new Impl(context)) {}
+
+Renderer::~Renderer() {
+  ReleaseDevice(false);
+  delete impl_;
+}
+
+void Renderer::SetDeviceFactory(DeviceFactory factory) { impl_->factory = std::move(factory); }
+
+IDirect3DDevice9* Renderer::device() const { return impl_->device; }
+
+uint32_t Renderer::framesDrawn() const { return impl_->framesDrawn; }
+
+HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
+  Impl& r = *impl_;
+  const ParameterSet& record = r.record();
+  const RunConstants& run = r.context.field->constants;
+  r.layout = DescribeSurfaceMesh(run.gridCellsX, run.gridCellsY);
+
+  // 1. Presentation: the preview follows its window and the desktop; full screen takes the chosen mode.
+  D3DPRESENT_PARAMETERS& pp = r.presentParameters;
+  pp = D3DPRESENT_PARAMETERS{};
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.EnableAutoDepthStencil = TRUE;
+  pp.AutoDepthStencilFormat = D3DFMT_D16;
+  if (r.context.preview) {
+    pp.Windowed = TRUE;
+  } else {
+    pp.BackBufferWidth = record.screenWidth;
+    pp.BackBufferHeight = record.screenHeight;
+    pp.BackBufferFormat = static_cast<D3DFORMAT>(record.screenFormat);
+    pp.BackBufferCount = 1;
+    pp.MultiSampleType = D3DMULTISAMPLE_NONE;
+    pp.hDeviceWindow = window;
+    pp.Windowed = FALSE;
+    pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
+    pp.FullScreen_RefreshRateInHz = record.screenRefresh;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  }
+
+  // 2. The device.
+  HRESULT hr = E_FAIL;
+  if (direct3d) {
+    if (r.factory) {
+      hr = r.factory(direct3d, window, record.deviceBehaviorFlags, pp, &r.device);
+    } else {
+      hr = direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, record.deviceBehaviorFlags, &pp,
+                                  &r.device);
+    }
+  }
+  if (FAILED(hr) || !r.device) {
+    r.device = nullptr;
+    ShowMessage("Unable to create render device!", MB_OK);
+    return E_FAIL;
+  }
+  // Grids beyond 65536 vertices need 32-bit indices, which not every device can draw.
+  if (r.layout.empty()) {
+    ShowMessage("This screen mode is too large for the saver.", MB_OK | MB_ICONINFORMATION);
+    return E_FAIL;
+  }
+  if (r.layout.indexWidth == IndexWidth::Bits32) {
+    D3DCAPS9 caps{};
+    if (FAILED(r.device->GetDeviceCaps(&caps)) || caps.MaxVertexIndex < r.layout.vertexCount - 1) {
+      ShowMessage("This screen mode is too large for the display adapter: choose a smaller mode.",
+                  MB_OK | MB_ICONINFORMATION);
+      return E_FAIL;
+    }
+  }
+
+  // 3. The few render states the saver relies on; everything else keeps Direct3D's defaults.
+  r.device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  r.device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+  r.device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
+  r.device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  r.device->SetRenderState(D3DRS_CLIPPING, TRUE);
+
+  // 4. The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
+  if (r.aquarium()) {
+    StartWaterCycle(r.water, r.Now());
+  } else {
+    r.context.field->waterLevel = 1.0f;
+  }
+
+  // 5. Resources.
+  return FAILED(CreateResources()) ? E_FAIL : S_OK;
+}
+
+HRESULT Renderer::Impl::UploadSnapshot() {
+  const RunConstants& run = context.field->constants;
+  const UINT size = static_cast<UINT>(run.pictureTextureSize);
+  const D3DFORMAT format = run.snapshotBitsPerPixel == 16 ? D3DFMT_A1R5G5B5 : D3DFMT_A8R8G8B8;
+  HRESULT hr = device->CreateTexture(size, size, 1, 0, format, D3DPOOL_MANAGED, &pictureTexture, nullptr);
+  if (FAILED(hr)) {
+    pictureTexture = nullptr;
+    return hr;
+  }
+  D3DLOCKED_RECT locked{};
+  if (FAILED(pictureTexture->LockRect(0, &locked, nullptr, 0))) return E_FAIL;
+  // The texture's first row is the snapshot's bottom row; rows go at the texture's own pitch.
+  context.snapshot->CopyRows(locked.pBits, locked.Pitch);
+  pictureTexture->UnlockRect(0);
+  return S_OK;
+}
+
+HRESULT Renderer::Impl::FlipLevelZero() {
+  D3DSURFACE_DESC desc{};
+  if (FAILED(pictureTexture->GetLevelDesc(0, &desc))) return E_FAIL;
+  D3DLOCKED_RECT locked{};
+  if (FAILED(pictureTexture->LockRect(0, &locked, nullptr, 0))) return E_FAIL;
+  auto* bits = static_cast<uint8_t*>(locked.pBits);
+  const size_t rowBytes = static_cast<size_t>(desc.Width) * 4;
+  std::vector<uint8_t> row(rowBytes);
+  for (UINT top = 0, bottom = desc.Height - 1; top < desc.Height / 2; ++top, --bottom) {
+    uint8_t* a = bits + static_cast<size_t>(top) * locked.Pitch;
+    uint8_t* b = bits + static_cast<size_t>(bottom) * locked.Pitch;
+    std::memcpy(row.data(), a, rowBytes);
+    std::memcpy(a, b, rowBytes);
+    std::memcpy(b, row.data(), rowBytes);
+  }
+  pictureTexture->UnlockRect(0);
+  return S_OK;
+}
+
+HRESULT Renderer::Impl::CreatePictureTexture() {
+  switch (context.field->constants.texture) {
+    case kTextureDesktop:
+      return UploadSnapshot();
+    case kTextureMetal:
+    case kTextureSky: {
+      // A built-in picture that cannot be loaded leaves the surface untextured.
+      const int id = context.field->constants.texture == kTextureMetal ? IDR_PICTURE_METAL : IDR_PICTURE_SKY;
+      if (FAILED(CreateTextureFromResource(device, context.instance, id, D3DFMT_X8R8G8B8, &pictureTexture)))
+        pictureTexture = nullptr;
+      return S_OK;
+    }
+    default: {
+      // The user's picture was checked at start-up; if it has gone bad since, draw untextured rather than
+      // end the saver.
+      if (FAILED(CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture))) {
+        pictureTexture = nullptr;
+        return S_OK;
+      }
+      // The picture's first row must be its bottom row, as for the desktop picture.
+      return FlipLevelZero();
+    }
+  }
+}
+
+void Renderer::Impl::SetCamera(const CameraTransforms& camera) {
+  device->SetTransform(D3DTS_WORLD, AsD3D(camera.world));
+  device->SetTransform(D3DTS_VIEW, AsD3D(camera.view));
+  device->SetTransform(D3DTS_PROJECTION, AsD3D(camera.projection));
+}
+
+HRESULT Renderer::CreateResources() {
+  Impl& r = *impl_;
+  if (!r.device) return E_FAIL;
+  r.resourcesReady = false;
+  IDirect3DDevice9* device = r.device;
+
+  // 1-2. The orange bar and the text overlay come here.
+
+  // 3. The picture.
+  HRESULT hr = r.CreatePictureTexture();
+  if (FAILED(hr)) return hr;
+
+  // 4. Material: white diffuse and specular, a grey ambient; the specular power fades in RenderFrame.
+  r.surfaceMaterial = D3DMATERIAL9{};
+  r.surfaceMaterial.Diffuse = Color(1, 1, 1, 1);
+  r.surfaceMaterial.Ambient = Color(0.7f, 0.7f, 0.7f, 1);
+  r.surfaceMaterial.Specular = Color(1, 1, 1, 1);
+  r.surfaceMaterial.Power = 60;
+  device->SetMaterial(&r.surfaceMaterial);
+
+  // 5. One white point light.
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_POINT;
+  light.Diffuse = Color(1, 1, 1, 0);
+  light.Specular = Color(1, 1, 1, 0);
+  light.Ambient = Color(1, 1, 1, 0);
+  light.Attenuation0 = 1;
+  if (r.obliqueView()) {
+    light.Position = D3DVECTOR{7, 10, 0};
+    light.Range = 20000;
+  } else {
+    light.Position = D3DVECTOR{100, 0, -50};
+    light.Range = 2000;
+  }
+  device->SetLight(0, &light);
+  device->LightEnable(0, TRUE);
+
+  // 6. The surface vertices, rewritten every frame.
+  if (FAILED(device->CreateVertexBuffer(r.layout.VertexBufferBytes(), D3DUSAGE_DYNAMIC, kSurfaceVertexFormat,
+                                        D3DPOOL_DEFAULT, &r.surfaceVertexBuffer, nullptr))) {
+    r.surfaceVertexBuffer = nullptr;
+    return E_FAIL;
+  }
+
+  // 7. The surface indices, written once.
+  const bool wide = r.layout.indexWidth == IndexWidth::Bits32;
+  if (FAILED(device->CreateIndexBuffer(r.layout.IndexBufferBytes(), 0, wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16,
+                                       D3DPOOL_MANAGED, &r.surfaceIndexBuffer, nullptr))) {
+    r.surfaceIndexBuffer = nullptr;
+    return E_FAIL;
+  }
+  void* indices = nullptr;
+  if (FAILED(r.surfaceIndexBuffer->Lock(0, 0, &indices, 0))) return E_FAIL;
+  const bool built = wide ? BuildSurfaceIndices(r.layout, static_cast<uint32_t*>(indices), r.layout.indexCount)
+                          : BuildSurfaceIndices(r.layout, static_cast<uint16_t*>(indices), r.layout.indexCount);
+  r.surfaceIndexBuffer->Unlock();
+  if (!built) return E_FAIL;
+
+  // 8. The Aquarium's backdrop.
+  if (r.aquarium()) {
+    if (FAILED(device->CreateVertexBuffer(kBackdropVertexCount * kSurfaceVertexStride, 0, kSurfaceVertexFormat,
+                                          D3DPOOL_DEFAULT, &r.backdropVertexBuffer, nullptr))) {
+      r.backdropVertexBuffer = nullptr;
+      return E_FAIL;
+    }
+    void* quad = nullptr;
+    if (FAILED(r.backdropVertexBuffer->Lock(0, kBackdropVertexCount * kSurfaceVertexStride, &quad, 0)))
+      return E_FAIL;
+    BuildBackdropQuad(static_cast<SurfaceVertex*>(quad), kBackdropVertexCount);
+    r.backdropVertexBuffer->Unlock();
+  }
+
+  // 9. The camera.
+  if (r.obliqueView()) {
+    r.SetCamera(ObliqueCameraStep(*r.context.field, r.water, *r.context.clock));
+  } else {
+    r.SetCamera(SetTopCamera(r.record()));
+  }
+
+  // 10. The specular fade starts now.
+  r.resourcesCreatedTime = r.Now();
+  r.resourcesReady = true;
+  return S_OK;
+}
+
+void Renderer::ReleaseResources() {
+  Impl& r = *impl_;
+  r.resourcesReady = false;
+  // The orange bar and the text overlay are released here, first.
+  ReleaseAndClear(r.pictureTexture);
+  ReleaseAndClear(r.surfaceVertexBuffer);
+  ReleaseAndClear(r.surfaceIndexBuffer);
+  ReleaseAndClear(r.backdropVertexBuffer);
+}
+
+void Renderer::ReleaseDevice(bool discardSnapshot) {
+  ReleaseResources();
+  if (discardSnapshot && impl_->context.snapshot) impl_->context.snapshot->Release();
+  ReleaseAndClear(impl_->device);
+}
+
+bool Renderer::PrepareFrame() {
+  Impl& r = *impl_;
+  if (!r.device) return false;
+  const HRESULT state = r.device->TestCooperativeLevel();
+  if (state == D3DERR_DEVICELOST) return false;
+  if (state == D3DERR_DEVICENOTRESET) {
+    ReleaseResources();
+    if (FAILED(r.device->Reset(&r.presentParameters))) return false;  // tried again next step
+    if (FAILED(CreateResources())) return false;
+    return true;
+  }
+  if (!r.resourcesReady) {
+    // A creation after a reset failed: drop what was made and try again; draw only with everything.
+    ReleaseResources();
+    if (FAILED(CreateResources())) return false;
+  }
+  return true;
+}
+
+void Renderer::RenderFrame(float frameTime) {
+  (void)frameTime;  // the orange bar animates from it
+  Impl& r = *impl_;
+  if (!r.device || !r.resourcesReady) return;
+  IDirect3DDevice9* device = r.device;
+  const RunConstants& run = r.context.field->constants;
+
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColor, 1.0f, 0);
+  device->BeginScene();
+
+  if (r.aquarium()) {
+    // The backdrop, under the view and projection the previous camera step left.
+    device->SetTexture(0, r.pictureTexture);
+    device->SetTransform(D3DTS_WORLD, AsD3D(BackdropWorldTransform(run)));
+    device->SetStreamSource(0, r.backdropVertexBuffer, 0, kSurfaceVertexStride);
+    device->SetFVF(kSurfaceVertexFormat);
+    r.surfaceMaterial.Ambient = Color(1, 1, 1, 1);
+    device->SetMaterial(&r.surfaceMaterial);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+    // The camera step moves the water level and restores the surface's transforms.
+    r.SetCamera(ObliqueCameraStep(*r.context.field, r.water, *r.context.clock));
+  }
+
+  // The surface vertices from the wave field.
+  void* vertices = nullptr;
+  if (SUCCEEDED(r.surfaceVertexBuffer->Lock(0, 0, &vertices, 0))) {
+    FillSurfaceVertices(*r.context.field, static_cast<SurfaceVertex*>(vertices), r.layout.vertexCount);
+    r.surfaceVertexBuffer->Unlock();
+  }
+
+  // The specular highlight fades from power 60 to 20 over the first ten seconds after each creation.
+  if (r.surfaceMaterial.Power > 20) {
+    const uint32_t elapsed = r.Now() - r.resourcesCreatedTime;
+    r.surfaceMaterial.Power = 60 - static_cast<float>(elapsed) * 0.0002f * 20;
+    device->SetMaterial(&r.surfaceMaterial);
+  }
+
+  device->SetTexture(0, r.pictureTexture);
+  device->SetStreamSource(0, r.surfaceVertexBuffer, 0, kSurfaceVertexStride);
+  device->SetFVF(kSurfaceVertexFormat);
+  device->SetIndices(r.surfaceIndexBuffer);
+  if (r.aquarium()) {
+    r.surfaceMaterial.Ambient = Color(0, 0, 1, 1);
+    r.surfaceMaterial.Specular = Color(0, 0, 1, 1);
+    device->SetMaterial(&r.surfaceMaterial);
+  }
+  device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, r.layout.vertexCount, 0, r.layout.triangleCount);
+  ++r.framesDrawn;
+
+  // The frame-rate text and the orange bar come here.
+
+  device->EndScene();
+  device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+}  // namespace lumar

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Full-screen runs of lumar.scr, started the way Windows starts a saver, checked from outside: the
+# command lines that mean "full screen", moving ripples over the photographed desktop, and every way the
+# saver ends (or does not).
+set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+e2e_begin 1024x768x24
+desktop="$E2E_WORK/desktop.png"
+e2e_desktop_picture "$desktop" 1024x768
+e2e_set_root "$desktop"
+
+# Starts the saver with "$@" and waits until its window shows; fails the check when it does not.
+start_saver() {
+  e2e_start "$@"
+  if ! e2e_wait_window 30 >/dev/null; then
+    e2e_fail "no saver window for '$*' ($(cat "$E2E_WORK/saver.out" | tail -n 3))"
+    kill "$E2E_PID" 2>/dev/null
+    return 1
+  fi
+  sleep 1.5  # the first frames
+  return 0
+}
+
+ended_cleanly() {  # ended_cleanly "what"
+  local code
+  code=$(e2e_wait_exit 20)
+  e2e_check "$1: exit code 0 (got $code)" [ "$code" = 0 ]
+  e2e_check "$1: no saver window left" [ -z "$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null)" ]
+}
+
+# Every spelling of "full screen" runs full screen; a key ends each.
+for arguments in "/s" "-S" "s" "x" ""; do
+  if start_saver $arguments; then
+    e2e_screenshot "$E2E_WORK/a.png"
+    sleep 1
+    e2e_screenshot "$E2E_WORK/b.png"
+    moved=$(e2e_difference "$E2E_WORK/a.png" "$E2E_WORK/b.png")
+    e2e_check "'$arguments': the picture moves between two screenshots (difference $moved)" e2e_greater "$moved" 0.001
+    xdotool key space
+    ended_cleanly "'$arguments' ended by a key"
+  fi
+done
+
+# The desktop picture is recognisable under the first ripples.
+if start_saver /s; then
+  e2e_screenshot "$E2E_WORK/saver.png"
+  likeness=$(e2e_correlation "$desktop" "$E2E_WORK/saver.png")
+  e2e_check "the saver shows the desktop (correlation $likeness)" e2e_greater "$likeness" 0.5
+  xdotool click 1
+  ended_cleanly "a click"
+fi
+
+# Mouse: the window's first mouse message counts as the first move; five moves in all are tolerated and
+# the sixth ends the run. A move to the same place is not counted.
+if start_saver /s; then
+  xdotool mousemove 100 100; sleep 0.3
+  xdotool mousemove 100 100; sleep 0.3   # the same place: not a move
+  xdotool mousemove 200 150; sleep 0.3
+  xdotool mousemove 300 200; sleep 0.3
+  xdotool mousemove 400 250; sleep 0.5
+  code=$(e2e_wait_exit 1)
+  e2e_check "still running after the first message and four moves" [ "$code" = running ]
+  xdotool mousemove 500 300
+  ended_cleanly "the sixth mouse position"
+fi
+
+# Alt+F4 does not end the saver; a key afterwards does.
+if start_saver /s; then
+  xdotool key alt+F4
+  sleep 1
+  code=$(e2e_wait_exit 1)
+  e2e_check "Alt+F4 leaves the saver running" [ "$code" = running ]
+  xdotool key Return
+  ended_cleanly "a key after Alt+F4"
+fi
+
+e2e_finish

@@ -1,0 +1,121 @@
+# End-to-end helpers: run lumar.scr under Wine on a private Xvfb, the way Windows starts a saver, and look
+# at it from outside (screenshots, xdotool input, exit codes, the registry).
+# Usage: . lib.sh; e2e_begin 1024x768x24; ...; (cleanup runs on exit)
+
+e2e_here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+e2e_root="$(cd "$e2e_here/../.." && pwd)"
+. "$e2e_root/scripts/wine-lib.sh"
+
+E2E_SCR="${E2E_SCR:-$e2e_root/build/windows/lumar.scr}"
+e2e_failures=0
+
+e2e_log() { echo "e2e: $*"; }
+e2e_fail() {
+  echo "e2e FAIL: $*" >&2
+  e2e_failures=$((e2e_failures + 1))
+}
+e2e_check() {  # e2e_check "what" command...
+  local what="$1"
+  shift
+  if "$@"; then e2e_log "ok: $what"; else e2e_fail "$what"; fi
+}
+
+# A session of our own: Xvfb of the given size, a prefix cloned from the template, a warm wineserver.
+e2e_begin() {
+  local screen="${1:-1024x768x24}"
+  mkdir -p "$wine_root"
+  E2E_DIR=$(mktemp -d "$wine_root/e2e-XXXXXX")
+  trap 'e2e_end' EXIT
+  wine_session_start "$E2E_DIR/session" "$screen" || { echo "e2e: no session" >&2; exit 1; }
+  E2E_WORK="$E2E_DIR/work"
+  mkdir -p "$E2E_WORK"
+}
+
+e2e_end() {
+  [ -n "${E2E_DIR:-}" ] || return 0
+  [ -n "${E2E_ROOT_PID:-}" ] && kill "$E2E_ROOT_PID" 2>/dev/null
+  wine_session_stop "$E2E_DIR/session"
+  rm -rf "$E2E_DIR"
+  E2E_DIR=""
+}
+
+# A deterministic desktop picture with detail everywhere: a colour gradient under a checker pattern, and a
+# few shapes in strong colours.
+e2e_desktop_picture() {
+  local out="$1" size="$2"
+  convert -size "$size" gradient:'#204080-#e0a040' \
+    \( -size "$size" pattern:checkerboard -scale 800% -alpha set -channel A -evaluate set 35% \) \
+    -compose over -composite \
+    -fill '#c02020' -draw "rectangle 60,60 360,260" -fill '#20a040' -draw "circle 700,400 800,450" \
+    -fill white -draw "rectangle 80,560 600,620" -fill '#101010' -draw "ellipse 880,160 90,60 0,360" \
+    "$out"
+}
+
+# Shows a picture on the root window (the desktop the saver photographs).
+e2e_set_root() {
+  display -window root "$1" >/dev/null 2>&1 &
+  E2E_ROOT_PID=$!
+  sleep 1
+}
+
+e2e_screenshot() { import -window root "$1" 2>/dev/null; }
+
+# Starts lumar.scr with the given arguments in the background; its pid is E2E_PID. Its exit code is
+# written to $E2E_WORK/exit when it ends.
+e2e_start() {
+  rm -f "$E2E_WORK/exit"
+  (
+    cd "$(dirname "$E2E_SCR")" || exit 1
+    wine "$E2E_SCR" "$@"
+    echo $? >"$E2E_WORK/exit.tmp" && mv "$E2E_WORK/exit.tmp" "$E2E_WORK/exit"
+  ) >"$E2E_WORK/saver.out" 2>&1 &
+  E2E_PID=$!
+}
+
+# Waits up to $1 seconds for the saver to end; prints its exit code, or "running".
+e2e_wait_exit() {
+  local limit="$1" i
+  for ((i = 0; i <= limit * 10; i++)); do
+    if [ -f "$E2E_WORK/exit" ]; then
+      cat "$E2E_WORK/exit"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo running
+}
+
+# Waits up to $1 seconds for a window named "Lumar" to be shown; prints its X id.
+e2e_wait_window() {
+  local limit="$1" i id
+  for ((i = 0; i < limit * 10; i++)); do
+    id=$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Normalised cross-correlation of two pictures (1 = alike up to brightness and contrast, 0 = unrelated),
+# taken on small grey versions so that ripples and colour shifts count little.
+e2e_correlation() {
+  local a="$E2E_WORK/ncc-a.png" b="$E2E_WORK/ncc-b.png"
+  convert "$1" -colorspace gray -resize 64x48! "$a"
+  convert "$2" -colorspace gray -resize 64x48! "$b"
+  compare -metric NCC "$a" "$b" null: 2>&1 | awk '{print $1}'
+}
+
+# Mean absolute difference of two pictures, 0 ... 1.
+e2e_difference() { compare -metric MAE "$1" "$2" null: 2>&1 | sed -E 's/.*\(([0-9.e-]+)\).*/\1/'; }
+
+# Numeric a > b with awk.
+e2e_greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+e2e_finish() {
+  if [ "$e2e_failures" -gt 0 ]; then
+    echo "e2e: $e2e_failures check(s) failed" >&2
+    exit 1
+  fi
+  e2e_log "all checks passed"
+  exit 0
+}
