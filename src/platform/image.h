@@ -1,0 +1,64 @@
+// Decoded pictures: BMP and JPEG files (from disk or from an embedded resource) become 32-bit pixels with
+// the top row first. Input is untrusted (the user picks the file), so every decoder checks sizes before it
+// reads or allocates and fails with a status instead of crashing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lumar {
+
+// Largest picture the loader accepts: no edge above 16384 pixels and no more than 64 Mi pixels in all
+// (256 MiB of decoded pixels), whatever the file claims.
+constexpr uint32_t kMaxImageEdge = 16384;
+constexpr uint64_t kMaxImagePixels = 64ull * 1024 * 1024;
+// Largest picture file read from disk; a picture within the pixel cap needs far less.
+constexpr uint64_t kMaxImageFileBytes = 512ull * 1024 * 1024;
+
+enum class ImageStatus {
+  kOk,
+  kFileUnreadable,   // missing, unreadable or larger than kMaxImageFileBytes
+  kUnknownFormat,    // neither a BMP nor a JPEG signature
+  kTruncated,        // the data ends before the picture does
+  kTooLarge,         // beyond kMaxImageEdge or kMaxImagePixels
+  kInvalid,          // zero or overflowing sizes, inconsistent headers, corrupt compressed data
+  kUnsupported,      // a well-formed variant the loader does not decode (RLE, embedded PNG, arithmetic...)
+};
+
+const char* ImageStatusName(ImageStatus status);
+
+enum class ImageFileKind { kNone, kBmp, kJpeg };
+
+// What the file itself held, for callers that care (the texture format) and for checks.
+struct ImageSourceInfo {
+  ImageFileKind kind = ImageFileKind::kNone;
+  int bitsPerPixel = 0;  // BMP: bits per stored pixel; JPEG: 8 x components
+  bool grayscale = false;  // JPEG with one component, or a BMP palette of grays only
+};
+
+// Pixels are 0xAARRGGBB words (in memory B, G, R, A on a little-endian machine, as A8R8G8B8 texels),
+// row after row with no padding, the top row of the picture first. Pictures without alpha get A = 255.
+struct Image {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  std::vector<uint32_t> pixels;
+
+  uint32_t At(uint32_t x, uint32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// Decodes a BMP or JPEG held in memory (recognised by its signature). On failure `image` is left empty.
+ImageStatus DecodeImage(const uint8_t* data, size_t size, Image& image, ImageSourceInfo* info = nullptr);
+
+// Reads a file by its ANSI path and decodes it.
+ImageStatus LoadImageFile(const std::string& path, Image& image, ImageSourceInfo* info = nullptr);
+
+// Format-specific entry points, used by DecodeImage.
+ImageStatus DecodeBmp(const uint8_t* data, size_t size, Image& image, ImageSourceInfo* info = nullptr);
+ImageStatus DecodeJpeg(const uint8_t* data, size_t size, Image& image, ImageSourceInfo* info = nullptr);
+
+// True when width x height is within the loader's caps (both edges at least 1).
+bool ImageSizeAllowed(uint64_t width, uint64_t height);
+
+}  // namespace lumar
