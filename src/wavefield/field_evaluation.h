@@ -1,0 +1,39 @@
+// The wave field at one grid node: the sum over the active sources of their height and radial slope.
+#pragma once
+
+#include "wavefield/wave_factors.h"
+#include "wavefield/wave_field.h"
+
+namespace lumar {
+
+struct NodeField {
+  float height = 0.0f;                      // displacement along the mesh's z axis
+  double normal[3] = {0.0, 0.0, -1.0};      // lighting normal, not normalised; z is always -1
+  double refraction[3] = {0.0, 0.0, -1.0};  // unit vector with negative z; x, y shift the picture
+};
+
+// The field at node column a (0..gridCellsX) and row b (0..gridCellsY), after the sources have been
+// advanced for the frame. Only reads the field; nodes may be evaluated in any order. A source whose
+// offset from the node lies outside the tables contributes nothing.
+NodeField EvaluateNode(const WaveField& field, int a, int b);
+
+// The unscaled sums behind EvaluateNode: H, and the slope sums Gx, Gy over the signed node offsets.
+struct FieldSums {
+  double height = 0.0;
+  double slopeX = 0.0;
+  double slopeY = 0.0;
+};
+FieldSums SumSources(const WaveField& field, int a, int b);
+
+// One source's part at a node: its height, and its radial slope divided by the distance (so that
+// slope * dx and slope * dy are the slope's components). One function per branch of the wave, given the
+// distance factors at the node's distance.
+struct Contribution {
+  double height = 0.0;
+  double slope = 0.0;
+};
+Contribution RisingContribution(const RippleSource& source, const RiseFactors& factors);
+Contribution BehindCrestContribution(const RippleSource& source, const TrailFactors& factors);
+Contribution AheadOfCrestContribution(const RippleSource& source, const LeadFactors& factors);
+
+}  // namespace lumar

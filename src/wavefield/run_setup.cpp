@@ -1,0 +1,149 @@
+#include "wavefield/run_setup.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "wavefield/wave_sources.h"
+
+namespace lumar {
+namespace {
+
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+// Edge of the square texture the picture is loaded into. The desktop snapshot needs a square that holds
+// the whole desktop: 1024, 2048 above 1024, and the next power of two for still larger desktops.
+int PictureTextureSize(int texture, const DesktopSize& desktop) {
+  if (texture != kTextureDesktop) return 512;
+  int size = 1024;
+  while (size < desktop.desktopWidth || size < desktop.desktopHeight) size *= 2;
+  return size;
+}
+
+void SetPictureGeometry(RunConstants& c) {
+  const float origin = 0.0002f;
+  if (c.texture == kTextureDesktop) {
+    const float s = static_cast<float>(c.pictureTextureSize);
+    c.texStepU = (10.0f / s) * c.desktopWidth / c.screenWidth;
+    c.texStepV = (10.0f / s) * c.desktopHeight / c.screenHeight;
+    c.texOriginV = 1.0f - c.desktopHeight / s - origin;
+  } else {
+    c.texStepU = 10.0f / c.screenWidth;
+    c.texStepV = 10.0f / c.screenHeight;
+    c.texOriginV = -origin;
+  }
+  const float s = static_cast<float>(c.pictureTextureSize);
+  c.screenToTextureV = c.desktopHeight / s;
+  c.backdropScaleX = s / c.desktopWidth;
+  c.backdropScaleY = s / c.desktopHeight;
+}
+
+// tau, G and T. G is the time the crest needs to cross half the screen diagonal, a quarter wave length
+// and the distance 5/alpha over which the space fading falls to e^-5.
+void SetLifetime(RunConstants& c, const ParameterSet& record) {
+  c.fadeStartTime = 1000.0f / record.timeFading;
+  if (c.spaceFadeRate == 0.0f || record.speed == 0) {
+    c.crossingTime = kInfinity;
+  } else {
+    const double w = c.screenWidth;
+    const double h = c.screenHeight;
+    const double diagonal = std::sqrt(w * w + c.aspectSquare * h * h);
+    c.crossingTime = static_cast<float>(0.5 * (diagonal + record.waveLength / 4.0f + 5.0f / c.spaceFadeRate) /
+                                        record.speed);
+  }
+  c.sourceLifetime = c.fadeStartTime < c.crossingTime ? c.fadeStartTime : c.crossingTime;
+}
+
+void FillTables(WaveTables& tables, const RunConstants& c) {
+  const FactorShape shape{c.baseWaveNumber, c.oneSide, c.spaceFadeRate};
+  for (int i = 0; i <= tables.columnCount; ++i) {
+    for (int j = 0; j <= tables.rowCount; ++j) {
+      TableEntry& e = tables.At(i, j);
+      e.distance = static_cast<float>(10.0 * std::sqrt(double(i) * i + double(c.aspectSquare) * j * j));
+      e.inverseDistance = e.distance == 0.0f ? 0.0f : 1.0f / e.distance;
+      const double r = e.distance;
+      const double ir = e.inverseDistance;
+      e.rise = ComputeRiseFactors(shape, r, ir);
+      if (c.fastCalculation) {
+        e.trail = ComputeTrailFactors(shape, r, ir);
+        e.lead = ComputeLeadFactors(shape, r, ir);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+SetupResult CheckFieldSettings(const ParameterSet& r) {
+  if (r.waveLength <= 0 || r.timeFading <= 0) return SetupResult::InvalidSettings;
+  if (r.speed < 0 || r.spaceFading < 0 || r.drops < 0 || r.broadening < 0) {
+    return SetupResult::InvalidSettings;
+  }
+  return SetupResult::Ok;
+}
+
+SetupResult PrepareWaveField(WaveField& field, ParameterSet& record, const DesktopSize& desktop,
+                             const FileExistsCheck& fileExists) {
+  field.tables.Free();
+  ClearSources(field.sourceSet);
+  const SetupResult settings = CheckFieldSettings(record);
+  if (settings != SetupResult::Ok) return settings;
+  if (record.screenWidth == 0 || record.screenHeight == 0 || record.screenWidth > kMaxScreenEdge ||
+      record.screenHeight > kMaxScreenEdge || desktop.desktopWidth <= 0 || desktop.desktopHeight <= 0 ||
+      desktop.desktopWidth > kMaxScreenEdge || desktop.desktopHeight > kMaxScreenEdge) {
+    return SetupResult::InvalidScreen;
+  }
+
+  RunConstants c;
+  c.opticsSign = record.optics != 0 ? -1 : 1;
+  field.waterLevel = 0.0f;
+  field.draining = 0;
+  c.fallSign = record.fall != 0 ? 1 : -1;
+  c.lightSlopeScale = c.fallSign * static_cast<float>(record.reliefLight) * 0.6f;
+  c.opticSlopeScale = static_cast<float>(record.reliefOptical) * c.opticsSign * c.fallSign * 0.06f;
+  c.heightScale = static_cast<float>(record.reliefGeometry) * c.fallSign * 0.0072f;
+
+  c.desktopWidth = desktop.desktopWidth;
+  c.desktopHeight = desktop.desktopHeight;
+  c.snapshotBitsPerPixel =
+      (record.screenFormat == kFormatR5G6B5 || record.screenFormat == kFormatX1R5G5B5) ? 16 : 32;
+  if (record.texture > kTextureSky) {
+    const std::string path(record.textureFile, strnlen(record.textureFile, sizeof record.textureFile));
+    if (!fileExists || !fileExists(path.c_str())) record.texture = kTextureDesktop;
+  }
+  c.texture = record.texture;
+  c.screenWidth = static_cast<int>(record.screenWidth);
+  c.screenHeight = static_cast<int>(record.screenHeight);
+  c.pictureTextureSize = PictureTextureSize(c.texture, desktop);
+  SetPictureGeometry(c);
+  c.gridCellsX = c.screenWidth / 10 + 1;
+  c.gridCellsY = c.screenHeight / 10 + 1;
+  c.gridStepX = 20.0f / c.screenWidth;
+  c.gridStepY = 20.0f / c.screenHeight;
+
+  const double aspect = (double(c.screenWidth) * c.desktopHeight) / (double(c.screenHeight) * c.desktopWidth);
+  c.aspectSquare = static_cast<float>(aspect * aspect);
+
+  c.waveLength = record.waveLength;
+  c.speed = record.speed;
+  c.drops = record.drops;
+  c.broadening = record.broadening;
+  c.oneSide = record.zSides != 0;
+  c.fastCalculation = record.calculation != 0;
+  c.aquarium = record.effect == kEffectAquarium;
+  c.baseWaveNumber = kTwoPi / record.waveLength;
+  c.spaceFadeRate = record.spaceFading * 0.02f / record.waveLength;
+  SetLifetime(c, record);
+  c.riseGain = kRiseGain;
+  c.oneSideDecay = kOneSideDecay;
+  c.rowOffsetScale = (c.aquarium || record.view == kViewBottom) ? 2 : 1;
+  field.constants = c;
+
+  if (!field.tables.Allocate(c.gridCellsX, c.rowOffsetScale * c.gridCellsY)) return SetupResult::OutOfMemory;
+  FillTables(field.tables, c);
+  ClearSources(field.sourceSet);
+  return SetupResult::Ok;
+}
+
+}  // namespace lumar

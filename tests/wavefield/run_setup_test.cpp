@@ -1,0 +1,291 @@
+#include "wavefield/run_setup.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "wavefield/field_fixture.h"
+
+namespace lumar {
+namespace {
+
+using testing_support::DefaultRecord;
+using testing_support::NoFiles;
+using testing_support::Prepare;
+
+TEST(RunSetup, GridHasOneNodePerTenPixelsPlusOverhang) {
+  WaveField field;
+  Prepare(field, DefaultRecord(640, 480));
+  EXPECT_EQ(field.constants.gridCellsX, 65);
+  EXPECT_EQ(field.constants.gridCellsY, 49);
+  Prepare(field, DefaultRecord(1024, 768));
+  EXPECT_EQ(field.constants.gridCellsX, 103);
+  EXPECT_EQ(field.constants.gridCellsY, 77);
+  EXPECT_EQ(field.tables.columnCount, 103);
+  EXPECT_EQ(field.tables.rowCount, 77);
+  Prepare(field, DefaultRecord(1366, 768));
+  EXPECT_EQ(field.constants.gridCellsX, 137);
+  EXPECT_FLOAT_EQ(field.constants.gridStepX, 20.0f / 1366);
+}
+
+TEST(RunSetup, AquariumAndBottomViewDoubleTheRowOffsets) {
+  for (int variant = 0; variant < 3; ++variant) {
+    ParameterSet record = DefaultRecord(1024, 768);
+    record.effect = variant == 1 ? kEffectAquarium : kEffectBasis;
+    record.view = variant == 2 ? kViewBottom : kViewTop;
+    WaveField field;
+    Prepare(field, record);
+    const int scale = variant == 0 ? 1 : 2;
+    EXPECT_EQ(field.constants.rowOffsetScale, scale);
+    EXPECT_EQ(field.tables.rowCount, scale * 77);
+    // A table row step is one grid row over the aspect correction; a node one row away reads row `scale`.
+    EXPECT_FLOAT_EQ(field.tables.At(0, 1).distance, 10.0f);
+    EXPECT_FLOAT_EQ(field.tables.At(3, 4).distance, 50.0f);
+  }
+}
+
+TEST(RunSetup, DesktopPictureGeometry) {
+  WaveField field;
+  Prepare(field, DefaultRecord(1024, 768), {1024, 768});
+  EXPECT_EQ(field.constants.pictureTextureSize, 1024);
+  EXPECT_NEAR(field.constants.texOriginV, 0.2498f, 1e-6f);
+  EXPECT_FLOAT_EQ(field.constants.texStepU, 10.0f / 1024);
+
+  Prepare(field, DefaultRecord(1024, 768), {1280, 1024});
+  EXPECT_EQ(field.constants.pictureTextureSize, 2048);
+  EXPECT_FLOAT_EQ(field.constants.texStepU, 10.0f / 2048 * 1280 / 1024);
+  EXPECT_FLOAT_EQ(field.constants.backdropScaleX, 2048.0f / 1280);
+  EXPECT_FLOAT_EQ(field.constants.screenToTextureV, 1024.0f / 2048);
+
+  Prepare(field, DefaultRecord(1024, 768), {1024, 1024});  // exactly 1024 is still the small texture
+  EXPECT_EQ(field.constants.pictureTextureSize, 1024);
+
+  Prepare(field, DefaultRecord(800, 600), {1600, 1200});
+  EXPECT_FLOAT_EQ(field.constants.texStepU, 10.0f / 2048 * 2);
+  // The last node column (one cell of overhang at most) reaches just past the screen image.
+  const float rightEdge = field.constants.gridCellsX * field.constants.texStepU;
+  EXPECT_GE(rightEdge, 1600.0f / 2048);
+  EXPECT_LE(rightEdge, 1600.0f / 2048 + field.constants.texStepU);
+
+  // A desktop beyond 2048 still fits its square.
+  Prepare(field, DefaultRecord(1920, 1080), {3840, 2160});
+  EXPECT_EQ(field.constants.pictureTextureSize, 4096);
+  EXPECT_GT(field.constants.texOriginV, 0.0f);
+}
+
+TEST(RunSetup, OtherPicturesStretchOverTheTexture) {
+  ParameterSet record = DefaultRecord(1024, 768);
+  record.texture = kTextureSky;
+  WaveField field;
+  Prepare(field, record, {1280, 1024});
+  EXPECT_EQ(field.constants.pictureTextureSize, 512);
+  EXPECT_FLOAT_EQ(field.constants.texStepU, 10.0f / 1024);
+  EXPECT_FLOAT_EQ(field.constants.texStepV, 10.0f / 768);
+  EXPECT_FLOAT_EQ(field.constants.texOriginV, -0.0002f);
+}
+
+TEST(RunSetup, MissingUserFileFallsBackToTheDesktopForTheRun) {
+  ParameterSet record = DefaultRecord(1024, 768);
+  record.texture = kTextureFile;
+  std::strcpy(record.textureFile, "C:\\pictures\\sea.jpg");
+  std::string asked;
+  WaveField field;
+  auto exists = [&](const char* path) {
+    asked = path;
+    return true;
+  };
+  ASSERT_EQ(PrepareWaveField(field, record, {1024, 768}, exists), SetupResult::Ok);
+  EXPECT_EQ(asked, "C:\\pictures\\sea.jpg");
+  EXPECT_EQ(record.texture, kTextureFile);
+  EXPECT_EQ(field.constants.pictureTextureSize, 512);
+
+  ASSERT_EQ(PrepareWaveField(field, record, {1024, 768}, NoFiles), SetupResult::Ok);
+  EXPECT_EQ(record.texture, kTextureDesktop);
+  EXPECT_EQ(field.constants.texture, kTextureDesktop);
+  EXPECT_EQ(field.constants.pictureTextureSize, 1024);
+}
+
+TEST(RunSetup, SignsAndReliefScales) {
+  ParameterSet record = DefaultRecord();
+  record.reliefLight = 70;
+  record.reliefOptical = 400;
+  record.reliefGeometry = 320;
+  record.optics = 1;  // mirror
+  record.fall = 0;    // in
+  record.screenFormat = kFormatR5G6B5;
+  WaveField field;
+  Prepare(field, record);
+  EXPECT_EQ(field.constants.opticsSign, -1);
+  EXPECT_EQ(field.constants.fallSign, -1);
+  EXPECT_FLOAT_EQ(field.constants.lightSlopeScale, -42.0f);
+  EXPECT_FLOAT_EQ(field.constants.opticSlopeScale, 24.0f);
+  EXPECT_FLOAT_EQ(field.constants.heightScale, -2.304f);
+  EXPECT_EQ(field.constants.snapshotBitsPerPixel, 16);
+}
+
+// The life span cases of a 1024 x 768 mode on a 1024 x 768 desktop, wave length 150, speed 200.
+TEST(RunSetup, FadingRatesAndSourceLifetime) {
+  ParameterSet record = DefaultRecord();
+  record.waveLength = 150;
+  record.speed = 200;
+  record.timeFading = 80;
+  record.spaceFading = 10;
+  WaveField field;
+  Prepare(field, record);
+  const RunConstants& c = field.constants;
+  EXPECT_NEAR(c.spaceFadeRate, 0.0013333f, 1e-7f);
+  EXPECT_NEAR(c.fadeStartTime, 12.5f, 1e-6f);
+  EXPECT_NEAR(c.crossingTime, 12.669f, 0.0005f);
+  EXPECT_NEAR(c.sourceLifetime, 12.5f, 1e-6f);
+
+  record.spaceFading = 1;
+  Prepare(field, record);
+  EXPECT_NEAR(field.constants.crossingTime, 97.04f, 0.005f);
+  EXPECT_NEAR(field.constants.sourceLifetime, 12.5f, 1e-6f);
+
+  record.spaceFading = 10;
+  record.timeFading = 40;
+  Prepare(field, record);
+  EXPECT_NEAR(field.constants.fadeStartTime, 25.0f, 1e-6f);
+  EXPECT_NEAR(field.constants.sourceLifetime, 12.669f, 0.0005f);
+  EXPECT_EQ(field.constants.sourceLifetime, field.constants.crossingTime);
+
+  record.spaceFading = 0;  // no fading with distance: G is infinite and T = tau
+  Prepare(field, record);
+  EXPECT_EQ(field.constants.spaceFadeRate, 0.0f);
+  EXPECT_TRUE(std::isinf(field.constants.crossingTime));
+  EXPECT_EQ(field.constants.sourceLifetime, 25.0f);
+}
+
+TEST(RunSetup, TableValuesAtTheCentre) {
+  for (int calculation = 0; calculation <= 1; ++calculation) {
+    ParameterSet record = DefaultRecord();
+    record.calculation = calculation;
+    WaveField field;
+    Prepare(field, record);
+    const TableEntry& e = field.tables.At(0, 0);
+    EXPECT_EQ(e.distance, 0.0f);
+    EXPECT_EQ(e.inverseDistance, 0.0f);
+    EXPECT_NEAR(e.rise.riseLevel, 0.53442, 5e-6);
+    EXPECT_NEAR(e.rise.risePhase, 0.20788, 5e-6);
+    EXPECT_EQ(e.rise.riseSlopePhase, 0.0);
+    EXPECT_EQ(e.rise.riseSlope, 0.0);
+    if (calculation == 1) {
+      EXPECT_DOUBLE_EQ(e.trail.trailCosFactor, 1.0);
+      EXPECT_DOUBLE_EQ(e.trail.trailSinFactor, 0.0);
+      EXPECT_DOUBLE_EQ(e.lead.leadLevelFactor, 1.0);
+      EXPECT_DOUBLE_EQ(e.lead.leadPhaseFactor, 1.0);
+      EXPECT_DOUBLE_EQ(e.lead.frontFactor, 0.0);
+    } else {
+      // Normal calculation never reads the travelling tables, so they are not filled.
+      EXPECT_EQ(e.trail.trailCosFactor, 0.0);
+      EXPECT_EQ(e.lead.leadLevelFactor, 0.0);
+    }
+  }
+}
+
+TEST(RunSetup, DistanceTableFollowsTheAspectCorrection) {
+  WaveField field;
+  Prepare(field, DefaultRecord(1024, 768), {1280, 1024});  // aspect (1024*1024)/(768*1280) = 16/15
+  const float aspectSquare = field.constants.aspectSquare;
+  EXPECT_NEAR(aspectSquare, (16.0 / 15) * (16.0 / 15), 1e-6);
+  EXPECT_NEAR(field.tables.At(3, 4).distance, 10 * std::sqrt(9 + aspectSquare * 16), 1e-4);
+  EXPECT_FLOAT_EQ(field.tables.At(3, 4).inverseDistance, 1.0f / field.tables.At(3, 4).distance);
+}
+
+TEST(RunSetup, IdenticalSettingsGiveIdenticalTables) {
+  WaveField a;
+  WaveField b;
+  Prepare(a, DefaultRecord(800, 600));
+  Prepare(b, DefaultRecord(800, 600));
+  ASSERT_EQ(a.tables.EntryCount(), b.tables.EntryCount());
+  EXPECT_EQ(std::memcmp(&a.tables.At(0, 0), &b.tables.At(0, 0), a.tables.EntryCount() * sizeof(TableEntry)),
+            0);
+}
+
+TEST(RunSetup, ClearsTheSourcesAndTheWaterLevel) {
+  WaveField field;
+  field.sourceSet.sourceCount = 12;
+  field.waterLevel = 0.7f;
+  Prepare(field, DefaultRecord());
+  EXPECT_EQ(field.sourceSet.sourceCount, 0);
+  EXPECT_EQ(field.waterLevel, 0.0f);
+}
+
+TEST(RunSetupBadInput, ValuesWithoutMeaningRefuseTheRun) {
+  struct Case {
+    const char* what;
+    void (*apply)(ParameterSet&);
+  };
+  const Case cases[] = {
+      {"waveLength 0", [](ParameterSet& r) { r.waveLength = 0; }},
+      {"waveLength negative", [](ParameterSet& r) { r.waveLength = -700; }},
+      {"timeFading 0", [](ParameterSet& r) { r.timeFading = 0; }},
+      {"timeFading negative", [](ParameterSet& r) { r.timeFading = -5; }},
+      {"speed negative", [](ParameterSet& r) { r.speed = -1; }},
+      {"spaceFading negative", [](ParameterSet& r) { r.spaceFading = -10; }},
+      {"drops negative", [](ParameterSet& r) { r.drops = -3; }},
+      {"broadening negative", [](ParameterSet& r) { r.broadening = -100; }},
+  };
+  for (const Case& c : cases) {
+    ParameterSet record = DefaultRecord();
+    c.apply(record);
+    WaveField field;
+    field.sourceSet.sourceCount = 5;
+    EXPECT_EQ(PrepareWaveField(field, record, {1024, 768}, NoFiles), SetupResult::InvalidSettings) << c.what;
+    EXPECT_TRUE(field.tables.empty()) << c.what;
+    EXPECT_EQ(field.sourceSet.sourceCount, 0) << c.what;
+  }
+}
+
+TEST(RunSetupBadInput, ImpossibleScreensRefuseTheRun) {
+  const struct {
+    uint32_t width, height;
+    int desktopWidth, desktopHeight;
+  } cases[] = {{0, 0, 1024, 768},       {100000, 100000, 1024, 768}, {1024, 0, 1024, 768},
+               {8193, 768, 1024, 768},  {1024, 768, 0, 0},           {1024, 768, 1024, -768},
+               {1024, 768, 100000, 768}};
+  for (const auto& c : cases) {
+    ParameterSet record = DefaultRecord(c.width, c.height);
+    WaveField field;
+    EXPECT_EQ(PrepareWaveField(field, record, {c.desktopWidth, c.desktopHeight}, NoFiles),
+              SetupResult::InvalidScreen)
+        << c.width << "x" << c.height << " on " << c.desktopWidth << "x" << c.desktopHeight;
+    EXPECT_TRUE(field.tables.empty());
+  }
+}
+
+TEST(RunSetupBadInput, EveryDialogRecordIsAccepted) {
+  // The dialog's extremes, including a speed of 0's neighbour and drops at its limits.
+  const int waveLengths[] = {40, 700};
+  for (int waveLength : waveLengths) {
+    ParameterSet record = DefaultRecord();
+    record.waveLength = waveLength;
+    record.speed = 3 * waveLength + 1400;
+    record.spaceFading = 50;
+    record.timeFading = 1;
+    record.drops = 40;
+    record.broadening = 100;
+    EXPECT_EQ(CheckFieldSettings(record), SetupResult::Ok);
+    record.speed = 1;
+    record.spaceFading = 0;
+    record.timeFading = 1000;
+    record.drops = 1;
+    record.broadening = 0;
+    EXPECT_EQ(CheckFieldSettings(record), SetupResult::Ok);
+  }
+}
+
+TEST(RunSetupBadInput, TablesOfUnreasonableSizeAreRefusedNotAllocated) {
+  WaveTables tables;
+  EXPECT_FALSE(tables.Allocate(INT32_MAX, INT32_MAX));
+  EXPECT_TRUE(tables.empty());
+  EXPECT_FALSE(tables.Allocate(-1, 5));
+  EXPECT_TRUE(tables.Allocate(2, 3));
+  EXPECT_EQ(tables.EntryCount(), 12u);
+}
+
+}  // namespace
+}  // namespace lumar
