@@ -124,37 +124,42 @@ TEST(ObliqueCamera, BackdropSquareFillsTheView) {
   ExpectLandsAt(t, {0.5f, -0.5f, 0}, 0.5f, -0.5f);
 }
 
-TEST(ObliqueCameraStep, BottomViewOfBasisHoldsTheSheetFull) {
+// A field, its water cycle started at device creation (clock 5000 ms), and the clock.
+struct ObliqueRig {
   WaveField field;
-  field.constants.aquarium = false;
   WaterCycle cycle;
-  ManualClock clock(5000);
-  StartWaterCycle(cycle, clock.Now());
+  ManualClock clock{5000};
+  explicit ObliqueRig(bool aquarium) {
+    field.constants.aquarium = aquarium;
+    StartWaterCycle(cycle, clock.Now());
+  }
+  CameraTransforms Step() { return ObliqueCameraStep(field, cycle, clock); }
+};
+
+TEST(ObliqueCameraStep, BottomViewOfBasisHoldsTheSheetFull) {
+  ObliqueRig rig(false);
+  WaveField& field = rig.field;
   for (int step = 0; step < 5; ++step) {
-    const CameraTransforms t = ObliqueCameraStep(field, cycle, clock);
+    const CameraTransforms t = rig.Step();
     EXPECT_EQ(field.waterLevel, 1.0f);
     EXPECT_EQ(field.draining, 0);
     ExpectLandsAt(t, {1, 1, 0}, 1, 1);
-    clock.Advance(100000);
+    rig.clock.Advance(100000);
   }
-  EXPECT_EQ(cycle.waterPhase, WaterPhase::Filling);
-  EXPECT_EQ(cycle.waterPhaseStart, 5000u);
+  EXPECT_EQ(rig.cycle.waterPhase, WaterPhase::Filling);
+  EXPECT_EQ(rig.cycle.waterPhaseStart, 5000u);
 }
 
 TEST(ObliqueCameraStep, AquariumRaisesTheSheetWithTheCycle) {
-  WaveField field;
-  field.constants.aquarium = true;
-  WaterCycle cycle;
-  ManualClock clock(5000);
-  StartWaterCycle(cycle, clock.Now());
-  clock.Advance(100000);
-  const CameraTransforms half = ObliqueCameraStep(field, cycle, clock);
-  EXPECT_FLOAT_EQ(field.waterLevel, 0.0f);
+  ObliqueRig rig(true);
+  rig.clock.Advance(100000);
+  const CameraTransforms half = rig.Step();
+  EXPECT_FLOAT_EQ(rig.field.waterLevel, 0.0f);
   ExpectLandsAt(half, {-1, 1, 0}, -1, 0);
-  clock.Advance(100001);
-  const CameraTransforms full = ObliqueCameraStep(field, cycle, clock);
-  EXPECT_EQ(cycle.waterPhase, WaterPhase::Full);
-  EXPECT_EQ(field.waterLevel, 1.0f);
+  rig.clock.Advance(100001);
+  const CameraTransforms full = rig.Step();
+  EXPECT_EQ(rig.cycle.waterPhase, WaterPhase::Full);
+  EXPECT_EQ(rig.field.waterLevel, 1.0f);
   ExpectLandsAt(full, {-1, 1, 0}, -1, 1);
 }
 
