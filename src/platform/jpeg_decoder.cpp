@@ -1,6 +1,6 @@
 // JPEG decoding through libjpeg. libjpeg reports fatal errors through error_exit, which by default ends
 // the process; here it jumps back to the decoder, which cleans up and returns a status. Truncated data
-// (libjpeg would pad it with gray) is an error too, and libjpeg's own memory is capped.
+// (libjpeg would pad it with gray) is an error too, while other damage libjpeg can step over is accepted, and libjpeg's own memory is capped.
 #include <jerror.h>
 
 #include "platform/image.h"
@@ -23,7 +23,9 @@ struct JpegSession {
 
 void OnMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) return;  // trace messages
-  if (cinfo->err->msg_code == JWRN_JPEG_EOF) FailJpeg(cinfo, ImageStatus::kTruncated);
+  // The data ended (or the next marker came) before the picture did: libjpeg would fill the rest with gray.
+  const int code = cinfo->err->msg_code;
+  if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) FailJpeg(cinfo, ImageStatus::kTruncated);
   if (++cinfo->err->num_warnings > kMaxWarnings) FailJpeg(cinfo, ImageStatus::kInvalid);
 }
 

@@ -1,0 +1,57 @@
+#include "render/vertex_fill.h"
+
+#include <cmath>
+
+#include "wavefield/field_evaluation.h"
+
+namespace lumar {
+namespace {
+
+// Texture coordinates start a hair inside the picture's left edge.
+constexpr double kTextureOriginU = 0.0002;
+
+// How strongly the refraction shifts the picture in row j: evenly in the Basis effect; in the Aquarium
+// twice at the front row, falling to nothing at the back row where the backdrop stands.
+float RefractionWeight(const RunConstants& c, int j) {
+  if (!c.aquarium) return 1.0f;
+  return static_cast<float>(std::abs(j - c.gridCellsY)) / (0.5f * c.gridCellsY);
+}
+
+}  // namespace
+
+size_t SurfaceVertexCount(const RunConstants& constants) {
+  if (constants.gridCellsX < 1 || constants.gridCellsY < 1) return 0;
+  return static_cast<size_t>(constants.gridCellsX + 1) * static_cast<size_t>(constants.gridCellsY + 1);
+}
+
+bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
+  const RunConstants& c = field.constants;
+  if (vertices == nullptr || count == 0 || count != SurfaceVertexCount(c)) return false;
+  // The Aquarium lowers the picture with the water: by a whole screen height when the tank is empty.
+  const float levelShift = (1.0f - (field.waterLevel + 1.0f) * 0.5f) * c.screenToTextureV;
+  SurfaceVertex* out = vertices;
+  for (int i = 0; i <= c.gridCellsX; ++i) {
+    const float x = i * c.gridStepX - 1.0f;
+    const double u0 = i * c.texStepU + kTextureOriginU;
+    for (int j = 0; j <= c.gridCellsY; ++j) {
+      const NodeField node = EvaluateNode(field, i, j);
+      const float weight = RefractionWeight(c, j);
+      SurfaceVertex& vertex = *out++;
+      vertex.x = x;
+      vertex.y = j * c.gridStepY - 1.0f;
+      vertex.z = node.height;
+      vertex.nx = static_cast<float>(node.normal[0]);
+      vertex.ny = static_cast<float>(node.normal[1]);
+      vertex.nz = static_cast<float>(node.normal[2]);
+      vertex.u = static_cast<float>(u0 + weight * node.refraction[0]);
+      vertex.v = static_cast<float>(j * c.texStepV + c.texOriginV + weight * node.refraction[1]);
+      if (c.aquarium) {
+        vertex.v -= levelShift;
+        vertex.v -= vertex.z * c.screenToTextureV * 0.5f;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace lumar
