@@ -85,6 +85,13 @@ e2e_wait_exit() {
   echo running
 }
 
+# Ends every Windows process of the session (after a failed check left a saver running).
+e2e_kill_wine() {
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  rm -f "$E2E_WORK/exit"
+}
+
 # Waits up to $1 seconds for a window named "Lumar" to be shown; prints its X id.
 e2e_wait_window() {
   local limit="$1" i id
@@ -92,6 +99,19 @@ e2e_wait_window() {
     id=$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null | head -n 1)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $1 seconds until the screen shows something other than black (the saver's first frames,
+# once its window is up); fails when it does not.
+e2e_wait_drawn() {
+  local limit="$1" i mean
+  for ((i = 0; i < limit * 2; i++)); do
+    e2e_screenshot "$E2E_WORK/probe.png"
+    mean=$(identify -format '%[fx:mean]' "$E2E_WORK/probe.png" 2>/dev/null || echo 0)
+    e2e_greater "$mean" 0.01 && return 0
+    sleep 0.5
   done
   return 1
 }
