@@ -1,7 +1,8 @@
 #include "platform/multimedia_clock_win32.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h, whose types it uses
+#include <mmsystem.h>
 
 #include "host/frame_timer.h"
 
