@@ -177,11 +177,7 @@ TEST(FieldEvaluation, NormalCalculationWithoutBroadeningMatchesFast) {
   Prepare(normal, record);
   ManualClock clock;
   RandomGenerator random(5);
-  SpawnSource(fast, clock, random);
-  for (int frame = 0; frame < 600; ++frame) {
-    clock.Advance(33);
-    AdvanceSources(fast, clock, random);
-  }
+  testing_support::RunFrames(fast, clock, random, 600, 33);
   ASSERT_GT(fast.sourceSet.sourceCount, 5);
   CopySources(fast, normal);
   double largest = 0.0;
@@ -210,11 +206,7 @@ TEST(FieldEvaluation, NormalsAndRefractionsOfARunningField) {
     Prepare(field, record);
     ManualClock clock;
     RandomGenerator random(8);
-    SpawnSource(field, clock, random);
-    for (int frame = 0; frame < 300; ++frame) {
-      clock.Advance(40);
-      AdvanceSources(field, clock, random);
-    }
+    testing_support::RunFrames(field, clock, random, 300, 40);
     double steepest = 0.0;
     for (int a = 0; a <= field.constants.gridCellsX; ++a) {
       for (int b = 0; b <= field.constants.gridCellsY; ++b) {
@@ -282,11 +274,7 @@ TEST(FieldEvaluationLargeGrid, CrestFarOutStaysFiniteAndTrue) {
 
 // Records only a hand-edited registry value can hold still give finite fields.
 TEST(FieldEvaluationBadInput, ExtremeStoredValuesGiveFiniteFields) {
-  struct Case {
-    const char* what;
-    void (*apply)(ParameterSet&);
-  };
-  const Case cases[] = {
+  const testing_support::RecordCase cases[] = {
       {"waveLength 1", [](ParameterSet& r) { r.waveLength = 1; }},
       {"waveLength huge", [](ParameterSet& r) { r.waveLength = INT32_MAX; }},
       {"speed 0", [](ParameterSet& r) { r.speed = 0; }},
@@ -320,7 +308,7 @@ TEST(FieldEvaluationBadInput, ExtremeStoredValuesGiveFiniteFields) {
          r.texture = -4;
        }},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     for (int calculation = 0; calculation <= 1; ++calculation) {
       ParameterSet record = DefaultRecord(320, 200);
       record.calculation = calculation;

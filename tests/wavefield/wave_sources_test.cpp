@@ -110,12 +110,17 @@ TEST(SpawnSource, StartsAtARandomNodeWithTheRecordsWave) {
   EXPECT_FLOAT_EQ(s.clock.Elapsed(clock), 1.234f);
 }
 
-TEST(SpawnSource, AquariumSourcesStartInTheFilledBasin) {
+// Aquarium, T = 10 s, drops 10.
+void PrepareAquarium(WaveField& field) {
   ParameterSet record = DefaultRecord();
   record.effect = kEffectAquarium;
   record.timeFading = 100;
-  WaveField field;
   Prepare(field, record);
+}
+
+TEST(SpawnSource, AquariumSourcesStartInTheFilledBasin) {
+  WaveField field;
+  PrepareAquarium(field);
   const int lastRow = field.constants.gridCellsY - 1;
   ManualClock clock;
   RandomGenerator random(9);
@@ -139,11 +144,8 @@ TEST(SpawnSource, AquariumSourcesStartInTheFilledBasin) {
 }
 
 TEST(SpawnSource, EmptyBasinRedrawsTheIntervalWithTheBasisRule) {
-  ParameterSet record = DefaultRecord();
-  record.effect = kEffectAquarium;
-  record.timeFading = 100;
   WaveField field;
-  Prepare(field, record);
+  PrepareAquarium(field);
   field.waterLevel = -1.0f;
   RandomGenerator random(4242);
   RandomGenerator replay = random;
