@@ -1,7 +1,7 @@
 #include "platform/multimedia_clock_win32.h"
 
 #include <windows.h>
-// after windows.h, whose types it uses
+// after windows.h, which it needs
 #include <mmsystem.h>
 
 #include "host/frame_timer.h"
