@@ -45,6 +45,22 @@ inline void Prepare(WaveField& field, ParameterSet record, DesktopSize desktop =
   ASSERT_EQ(PrepareWaveField(field, record, desktop, NoFiles), SetupResult::Ok);
 }
 
+// A record change named for the failure message.
+struct RecordCase {
+  const char* what;
+  void (*apply)(ParameterSet&);
+};
+
+// The life cycle from its first source: `frames` frames of `stepMs` milliseconds each.
+inline void RunFrames(WaveField& field, ManualClock& clock, RandomGenerator& random, int frames,
+                      uint32_t stepMs) {
+  SpawnSource(field, clock, random);
+  for (int frame = 0; frame < frames; ++frame) {
+    clock.Advance(stepMs);
+    AdvanceSources(field, clock, random);
+  }
+}
+
 // Spawns a source now and moves its centre to (nodeX, nodeY).
 inline RippleSource& PlaceSource(WaveField& field, const ManualClock& clock, int nodeX, int nodeY) {
   RandomGenerator random;

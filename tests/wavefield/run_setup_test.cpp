@@ -215,11 +215,7 @@ TEST(RunSetup, ClearsTheSourcesAndTheWaterLevel) {
 }
 
 TEST(RunSetupBadInput, ValuesWithoutMeaningRefuseTheRun) {
-  struct Case {
-    const char* what;
-    void (*apply)(ParameterSet&);
-  };
-  const Case cases[] = {
+  const testing_support::RecordCase cases[] = {
       {"waveLength 0", [](ParameterSet& r) { r.waveLength = 0; }},
       {"waveLength negative", [](ParameterSet& r) { r.waveLength = -700; }},
       {"timeFading 0", [](ParameterSet& r) { r.timeFading = 0; }},
@@ -229,7 +225,7 @@ TEST(RunSetupBadInput, ValuesWithoutMeaningRefuseTheRun) {
       {"drops negative", [](ParameterSet& r) { r.drops = -3; }},
       {"broadening negative", [](ParameterSet& r) { r.broadening = -100; }},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ParameterSet record = DefaultRecord();
     c.apply(record);
     WaveField field;
