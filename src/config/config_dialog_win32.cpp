@@ -146,6 +146,8 @@ class ConfigDialog {
   int SelectedItemData(int listId) const;
 
   void FillModeList() const;
+  // Selects screenFormat in the Color list and the screen size in the refilled Mode list.
+  void ShowScreenMode() const;
   void FillTextureList();
   void SetUpLinkButton();
   void SetUpTooltip() const;
@@ -219,6 +221,15 @@ void ConfigDialog::FillModeList() const {
   }
 }
 
+void ConfigDialog::ShowScreenMode() const {
+  const AdapterModeLists& modes = *context_.modes;
+  Send(IDC_COLOR_LIST, CB_SETCURSEL, static_cast<WPARAM>(ColorPosition(modes, record_.screenFormat)));
+  FillModeList();
+  const int mode =
+      FindMode(ModeListForFormat(modes, record_.screenFormat), record_.screenWidth, record_.screenHeight);
+  Send(IDC_MODE_LIST, CB_SETCURSEL, static_cast<WPARAM>(mode));
+}
+
 void ConfigDialog::FillTextureList() {
   for (const char* name : kTextureEntries)
     Send(IDC_TEXTURE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
@@ -289,12 +300,7 @@ void ConfigDialog::Initialize() {
         Send(IDC_COLOR_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ColorFormatText(format)));
     Send(IDC_COLOR_LIST, CB_SETITEMDATA, static_cast<WPARAM>(at), at);
   }
-  Send(IDC_COLOR_LIST, CB_SETCURSEL,
-       static_cast<WPARAM>(ColorPosition(*context_.modes, record_.screenFormat)));
-  FillModeList();
-  Send(IDC_MODE_LIST, CB_SETCURSEL,
-       static_cast<WPARAM>(FindMode(ModeListForFormat(*context_.modes, record_.screenFormat),
-                                    record_.screenWidth, record_.screenHeight)));
+  ShowScreenMode();
   Enable(ModeListControls(), !record_.useCurrentMode);
 
   EnablingRule rule;
@@ -407,12 +413,7 @@ void ConfigDialog::OnCurrentMode() {
   record_.useCurrentMode = IsChecked(IDC_CURRENT_MODE) ? 1 : 0;
   if (record_.useCurrentMode) {
     UseDesktopMode(record_, context_.desktop);
-    Send(IDC_COLOR_LIST, CB_SETCURSEL,
-         static_cast<WPARAM>(ColorPosition(*context_.modes, record_.screenFormat)));
-    FillModeList();
-    Send(IDC_MODE_LIST, CB_SETCURSEL,
-         static_cast<WPARAM>(FindMode(ModeListForFormat(*context_.modes, record_.screenFormat),
-                                      record_.screenWidth, record_.screenHeight)));
+    ShowScreenMode();
   }
   Enable(ModeListControls(), !record_.useCurrentMode);
 }
