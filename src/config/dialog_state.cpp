@@ -146,7 +146,7 @@ int ColorPosition(const AdapterModeLists& lists, int32_t format) {
   return -1;
 }
 
-int ChooseColor(ParameterSet& r, const AdapterModeLists& lists, int colorPosition) {
+int ChooseColorFormat(ParameterSet& r, const AdapterModeLists& lists, int colorPosition) {
   if (colorPosition < 0 || static_cast<std::size_t>(colorPosition) >= lists.foundFormats.size()) return -1;
   r.screenFormat = lists.foundFormats[static_cast<std::size_t>(colorPosition)];
   const DisplayModeList& modes = ModeListForFormat(lists, r.screenFormat);

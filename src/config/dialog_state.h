@@ -95,7 +95,7 @@ void UseDesktopMode(ParameterSet& record, const DisplayMode& desktop);
 int ColorPosition(const AdapterModeLists& lists, int32_t format);
 // A Color chosen: screenFormat changes; a mode of the same size keeps its refresh rate, otherwise the
 // first mode of the new list is taken. Returns the Mode list position to select, -1 for none.
-int ChooseColor(ParameterSet& record, const AdapterModeLists& lists, int colorPosition);
+int ChooseColorFormat(ParameterSet& record, const AdapterModeLists& lists, int colorPosition);
 // A Mode chosen from the list for screenFormat: false when the position is not in the list.
 bool ChooseMode(ParameterSet& record, const AdapterModeLists& lists, int modePosition);
 

@@ -198,16 +198,16 @@ TEST(ScreenMode, ColorKeepsTheSizeOrTakesTheFirstMode) {
   UseDesktopMode(r, {1024, 768, 85, 22});
   EXPECT_EQ(ColorPosition(lists, 22), 0);
   EXPECT_EQ(ColorPosition(lists, 35), -1);
-  EXPECT_EQ(ChooseColor(r, lists, 1), 1);
+  EXPECT_EQ(ChooseColorFormat(r, lists, 1), 1);
   EXPECT_EQ(r.screenFormat, 23);
   EXPECT_EQ(r.screenRefresh, 85u);  // same size: the refresh rate stays
 
   UseDesktopMode(r, {800, 600, 60, 22});
-  EXPECT_EQ(ChooseColor(r, lists, 1), 0);  // no 800 x 600 in R5G6B5
+  EXPECT_EQ(ChooseColorFormat(r, lists, 1), 0);  // no 800 x 600 in R5G6B5
   EXPECT_EQ(r.screenWidth, 640u);
   EXPECT_EQ(r.screenHeight, 480u);
   EXPECT_EQ(r.screenFormat, 23);
-  EXPECT_EQ(ChooseColor(r, lists, 2), -1);
+  EXPECT_EQ(ChooseColorFormat(r, lists, 2), -1);
 
   ASSERT_TRUE(ChooseMode(r, lists, 1));
   EXPECT_EQ(r.screenWidth, 1024u);
@@ -220,7 +220,7 @@ TEST(ScreenMode, ColorWithAnEmptyListChangesOnlyTheFormat) {
   lists.foundFormats.push_back(35);
   ParameterSet r = Defaults();
   UseDesktopMode(r, {800, 600, 60, 22});
-  EXPECT_EQ(ChooseColor(r, lists, 2), -1);
+  EXPECT_EQ(ChooseColorFormat(r, lists, 2), -1);
   EXPECT_EQ(r.screenFormat, 35);
   EXPECT_EQ(r.screenWidth, 800u);
 }
