@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 
+#include "config/config_dialog_win32.h"
 #include "platform/file_lookup_win32.h"
 #include "platform/image.h"
 #include "platform/message_box_win32.h"
@@ -34,16 +35,25 @@ bool PictureFileUsable(const char* path) {
   return LoadImageFile(path, picture) == ImageStatus::kOk;
 }
 
-bool RunMissingDialog(HINSTANCE, SettingsState&, AdapterModes&, IDirect3D9*) {
-  Inform("The configuration dialog is not part of this build.");
-  return false;
+// Dialog 101 over the record, with the lists and the identity the enumeration found.
+bool RunConfigurationDialog(HINSTANCE instance, SettingsState& settings, AdapterModes& modes) {
+  ConfigDialogContext context;
+  context.record = &settings.parameters;
+  context.modes = &modes.lists;
+  context.desktop = ToDisplayMode(modes.desktopMode);
+  context.adapterIdentifier = reinterpret_cast<const uint8_t*>(&modes.identifier);
+  if (RunConfigDialog(instance, GetForegroundWindow(), context) == -1) {
+    Inform("The configuration dialog could not be shown.");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 SaverApp::SaverApp(HINSTANCE instance, const MillisecondClock& clock)
     : instance_(instance), clock_(clock), field_(std::make_unique<WaveField>()) {
-  configureDialog_ = RunMissingDialog;
+  configureDialog_ = RunConfigurationDialog;
 }
 
 SaverApp::~SaverApp() {
@@ -107,11 +117,11 @@ bool SaverApp::StartUp(const std::string& arguments) {
   // 6. Modes without a window of their own.
   if (mode_ == ScreenSaverMode::Configure) {
     if (!EnumerateModes("Not enought memory for enumeration of modes")) return false;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
-    configureDialog_(instance_, settings_, modes_, direct3d_);
     direct3d_->Release();
     direct3d_ = nullptr;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    configureDialog_(instance_, settings_, modes_);
     return false;
   }
   if (mode_ == ScreenSaverMode::ChangePassword) {

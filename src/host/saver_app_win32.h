@@ -33,8 +33,7 @@ struct PlatformProbe {
 
 // What the configure mode runs once start-up is done: the configuration dialog. Returns false when the
 // dialog could not be shown.
-using ConfigureDialogRunner = bool (*)(HINSTANCE instance, SettingsState& settings, AdapterModes& modes,
-                                       IDirect3D9* direct3d);
+using ConfigureDialogRunner = bool (*)(HINSTANCE instance, SettingsState& settings, AdapterModes& modes);
 
 class SaverApp {
  public:
