@@ -145,8 +145,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
     record.screenHeight = modes_.desktopMode.Height;
     record.screenRefresh = modes_.desktopMode.RefreshRate;
     record.screenFormat = static_cast<int32_t>(modes_.desktopMode.Format);
-    if (FindMode(ModeListForFormat(modes_.lists, record.screenFormat), record.screenWidth,
-                 record.screenHeight) < 0) {
+    if (!DesktopModeListed(modes_.lists, ToDisplayMode(modes_.desktopMode))) {
       Inform("Current mode not supported by DirectX");
       direct3d_->Release();
       direct3d_ = nullptr;
