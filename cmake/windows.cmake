@@ -57,6 +57,14 @@ endif()
 # End-to-end runs of lumar.scr (label e2e): tests/e2e/*_e2e.sh, each with its own Xvfb and prefix.
 # They share the CPU-heavy software renderer with the other Windows tests, so they take turns.
 file(GLOB LUMAR_E2E_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_e2e.sh)
+# Helper programs the scripts run (a control-panel stand-in and the like): tests/e2e/*_tool.cpp.
+file(GLOB LUMAR_E2E_TOOLS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_tool.cpp)
+foreach(source IN LISTS LUMAR_E2E_TOOLS)
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_compile_options(${name} PRIVATE ${LUMAR_WARNINGS})
+  target_link_libraries(${name} PRIVATE user32 gdi32 kernel32)
+endforeach()
 if(TARGET lumar_scr)
   foreach(script IN LISTS LUMAR_E2E_SCRIPTS)
     get_filename_component(name ${script} NAME_WE)
