@@ -90,7 +90,8 @@ TEST(BadInput, BmpSizesOutsideTheCapsAreRejectedBeforeAllocation) {
   Put32(file, kHeightField, 1);
   EXPECT_EQ(Decode(file), ImageStatus::kTooLarge);
   Put32(file, kWidthField, kMaxImageEdge);  // each edge allowed, the area is not
-  Put32(file, kHeightField, static_cast<uint32_t>(-static_cast<int32_t>(kMaxImagePixels / kMaxImageEdge + 1)));
+  Put32(file, kHeightField,
+        static_cast<uint32_t>(-static_cast<int32_t>(kMaxImagePixels / kMaxImageEdge + 1)));
   EXPECT_EQ(Decode(file), ImageStatus::kTooLarge);
   Put32(file, kHeightField, static_cast<uint32_t>(kMaxImagePixels / kMaxImageEdge));  // allowed, but no data
   EXPECT_EQ(Decode(file), ImageStatus::kTruncated);

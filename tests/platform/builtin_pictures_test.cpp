@@ -2,6 +2,7 @@
 // saver expects, decoded by our own loader, and that none of them is flat.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 
@@ -26,7 +27,8 @@ TEST_P(BuiltinPicture, HasItsSizeAndKindAndRealDetail) {
   const Expected& e = GetParam();
   Image image;
   ImageSourceInfo info;
-  ASSERT_EQ(LoadImageFile(std::string(LUMAR_SOURCE_DIR) + "/resources/" + e.file, image, &info), ImageStatus::kOk);
+  ASSERT_EQ(LoadImageFile(std::string(LUMAR_SOURCE_DIR) + "/resources/" + e.file, image, &info),
+            ImageStatus::kOk);
   EXPECT_EQ(info.kind, e.kind);
   EXPECT_EQ(image.width, e.width);
   EXPECT_EQ(image.height, e.height);
@@ -44,15 +46,17 @@ TEST_P(BuiltinPicture, HasItsSizeAndKindAndRealDetail) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Resources, BuiltinPicture,
-                         ::testing::Values(Expected{"metal.jpg", ImageFileKind::kJpeg, 800, 600, 24, false},
-                                           Expected{"sky.jpg", ImageFileKind::kJpeg, 640, 480, 24, false},
-                                           Expected{"orange_bar.jpg", ImageFileKind::kJpeg, 256, 192, 8, true},
-                                           Expected{"link_button.bmp", ImageFileKind::kBmp, 40, 40, 4, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Resources, BuiltinPicture,
+    ::testing::Values(Expected{"metal.jpg", ImageFileKind::kJpeg, 800, 600, 24, false},
+                      Expected{"sky.jpg", ImageFileKind::kJpeg, 640, 480, 24, false},
+                      Expected{"orange_bar.jpg", ImageFileKind::kJpeg, 256, 192, 8, true},
+                      Expected{"link_button.bmp", ImageFileKind::kBmp, 40, 40, 4, false}));
 
 TEST(BuiltinPicture, BarPictureBecomesSquareTexelsWithItsGrayInTheLowestByte) {
   Image bar;
-  ASSERT_EQ(LoadImageFile(std::string(LUMAR_SOURCE_DIR) + "/resources/orange_bar.jpg", bar), ImageStatus::kOk);
+  ASSERT_EQ(LoadImageFile(std::string(LUMAR_SOURCE_DIR) + "/resources/orange_bar.jpg", bar),
+            ImageStatus::kOk);
   const Image texture = ScaleToPowerOfTwo(bar);
   ASSERT_EQ(texture.width, 256u);
   ASSERT_EQ(texture.height, 256u);

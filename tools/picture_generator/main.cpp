@@ -30,9 +30,11 @@ int main(int argc, char** argv) {
   }
   using namespace lumar;
   const std::string dir = std::string(argv[1]) + "/";
-  bool ok = WriteFile(dir + "metal.jpg", EncodeJpeg(tools::MakeMetal(800, 600), {92, JpegColor::kColor, false}));
+  bool ok =
+      WriteFile(dir + "metal.jpg", EncodeJpeg(tools::MakeMetal(800, 600), {92, JpegColor::kColor, false}));
   ok = WriteFile(dir + "sky.jpg", EncodeJpeg(tools::MakeSky(640, 480), {92, JpegColor::kColor, false})) && ok;
-  ok = WriteFile(dir + "orange_bar.jpg", EncodeJpeg(tools::MakeBarPlate(256, 192), {92, JpegColor::kGrayscale, false})) &&
+  ok = WriteFile(dir + "orange_bar.jpg",
+                 EncodeJpeg(tools::MakeBarPlate(256, 192), {92, JpegColor::kGrayscale, false})) &&
        ok;
   ok = WriteFile(dir + "link_button.bmp", tools::EncodeBmp4(tools::MakeLinkButton(40))) && ok;
   return ok ? 0 : 1;

@@ -6,7 +6,8 @@ namespace lumar::tools {
 namespace {
 
 uint32_t Hash(int64_t a, int64_t b, uint32_t seed) {
-  uint64_t h = static_cast<uint64_t>(a) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(b) * 0xC2B2AE3D27D4EB4Full ^
+  uint64_t h = static_cast<uint64_t>(a) * 0x9E3779B97F4A7C15ull ^
+               static_cast<uint64_t>(b) * 0xC2B2AE3D27D4EB4Full ^
                (static_cast<uint64_t>(seed) << 32 | seed) * 0x165667B19E3779F9ull;
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;

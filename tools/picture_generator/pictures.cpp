@@ -82,7 +82,8 @@ void DrawScratches(std::vector<double>& value, uint32_t width, uint32_t height) 
         const int xi = static_cast<int>(std::floor(px));
         if (xi < 0 || yi < 0 || xi >= static_cast<int>(width) || yi >= static_cast<int>(height)) continue;
         const double dist = std::fabs(yi + 0.5 - py);
-        value[static_cast<size_t>(yi) * width + xi] += 0.5 * strength * fade * std::max(0.0, 1.0 - dist / 1.2);
+        value[static_cast<size_t>(yi) * width + xi] +=
+            0.5 * strength * fade * std::max(0.0, 1.0 - dist / 1.2);
       }
     }
   }
@@ -96,8 +97,9 @@ Image MakeMetal(uint32_t width, uint32_t height) {
   std::vector<Plate> plates;
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
-      plates.push_back({width * c / double(columns), height * r / double(rows), width * (c + 1) / double(columns),
-                        height * (r + 1) / double(rows), (r + c) % 2 == 0, 100u + 10u * (r * columns + c)});
+      plates.push_back({width * c / double(columns), height * r / double(rows),
+                        width * (c + 1) / double(columns), height * (r + 1) / double(rows), (r + c) % 2 == 0,
+                        100u + 10u * (r * columns + c)});
     }
   }
   std::vector<double> value(static_cast<size_t>(width) * height);
@@ -136,7 +138,8 @@ namespace {
 
 // Cloud density on the sky plane: warped fractal noise, thresholded into cumulus shapes.
 double CloudDensity(double x, double y) {
-  const double wx = FractalNoise(x * 0.6, y * 0.6, 4, 41), wy = FractalNoise(x * 0.6 + 5.2, y * 0.6 - 1.3, 4, 42);
+  const double wx = FractalNoise(x * 0.6, y * 0.6, 4, 41),
+               wy = FractalNoise(x * 0.6 + 5.2, y * 0.6 - 1.3, 4, 42);
   return FractalNoise(x * 1.1 + 0.7 * wx, y * 1.1 + 0.7 * wy, 7, 43);
 }
 
@@ -213,7 +216,8 @@ Image MakeBarPlate(uint32_t width, uint32_t height) {
     for (uint32_t x = 0; x < width; ++x) {
       const double px = x + 0.5, py = y + 0.5;
       // Emboss: the height's slope towards the light (upper left).
-      const double slope = PlateHeight(px - 1, py - 1, width, height) - PlateHeight(px + 1, py + 1, width, height);
+      const double slope =
+          PlateHeight(px - 1, py - 1, width, height) - PlateHeight(px + 1, py + 1, width, height);
       const double fine = FractalNoise(px / 6.0, py / 6.0, 3, 81);
       const double v = 0.68 + 0.13 * slope + 0.05 * fine + (HashUnit(x, y, 82) - 0.5) * 0.03;
       image.pixels[static_cast<size_t>(y) * width + x] = Pack({v, v, v});
@@ -225,10 +229,13 @@ Image MakeBarPlate(uint32_t width, uint32_t height) {
 namespace {
 
 // Sixteen colours for the button, spaced along the blues of its sky, water and drop.
-const uint32_t kButtonPalette[16] = {0x000000, 0xFFFFFF, 0xEDF5FF, 0xDCEBFC, 0xCCE2FA, 0xBDD9F5, 0x9CC8F2, 0x73B0EE,
-                                     0x4D8CD9, 0x3672C4, 0x2558AA, 0x1A4DB3, 0x14418F, 0x14337A, 0x0C2660, 0x081A45};
+const uint32_t kButtonPalette[16] = {0x000000, 0xFFFFFF, 0xEDF5FF, 0xDCEBFC, 0xCCE2FA, 0xBDD9F5,
+                                     0x9CC8F2, 0x73B0EE, 0x4D8CD9, 0x3672C4, 0x2558AA, 0x1A4DB3,
+                                     0x14418F, 0x14337A, 0x0C2660, 0x081A45};
 
-Rgb FromPacked(uint32_t c) { return {((c >> 16) & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, (c & 0xFF) / 255.0}; }
+Rgb FromPacked(uint32_t c) {
+  return {((c >> 16) & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, (c & 0xFF) / 255.0};
+}
 
 // The button scene in continuous coordinates (0 .. size): a drop falling towards rings on water.
 Rgb ButtonScene(double x, double y, double size) {
