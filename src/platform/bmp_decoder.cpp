@@ -2,7 +2,7 @@
 // V2..V5 extensions), uncompressed 1, 4, 8, 16, 24 and 32 bits per pixel and the bit-field forms of 16 and
 // 32 bits. Rows are stored bottom-up unless the height is negative, each padded to a multiple of 4 bytes.
 #include <array>
-#include <cstring>
+#include <cstdint>
 
 #include "platform/byte_reader.h"
 #include "platform/image.h"

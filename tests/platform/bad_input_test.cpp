@@ -2,8 +2,6 @@
 // crash, no read outside the data (the sanitizers watch) and no allocation beyond the size caps.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "bmp_builder.h"
 #include "platform/image.h"
 #include "platform/jpeg_encoder.h"
