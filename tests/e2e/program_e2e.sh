@@ -22,7 +22,7 @@ e2e_check "dialog 101" grep -Eq '^101 DIALOG' <<<"$resources"
 for id in 187 188 189; do
   e2e_check "embedded picture $id" grep -Eq "^$id RCDATA" <<<"$resources"
 done
-e2e_check "bitmap 104" grep -Eq '^104 BITMAP' <<<"$resources"
+e2e_check "bitmap 104" grep -Eq '^104 (BITMAP|2 )' <<<"$resources"
 
 e2e_begin 1024x768x24
 for arguments in "/p" "/p abc" "/p 99999999999999999999" "-p -7" "/a:"; do
