@@ -68,7 +68,7 @@ endforeach()
 if(TARGET lumar_scr)
   foreach(script IN LISTS LUMAR_E2E_SCRIPTS)
     get_filename_component(name ${script} NAME_WE)
-    add_test(NAME ${name} COMMAND ${script})
+    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/retry_once.sh ${script})
     set_tests_properties(${name} PROPERTIES LABELS e2e RESOURCE_LOCK wine_session TIMEOUT 600
                          ENVIRONMENT "E2E_SCR=$<TARGET_FILE:lumar_scr>;E2E_TOOLS=${CMAKE_BINARY_DIR}")
   endforeach()

@@ -58,7 +58,19 @@ e2e_set_root() {
   sleep 1
 }
 
-e2e_screenshot() { import -window root "$1" 2>/dev/null; }
+# A screenshot of the whole screen; a grab that fails or gives an unreadable file is taken again.
+e2e_screenshot() {
+  local try
+  for try in 1 2 3 4 5; do
+    rm -f "$1"
+    if import -window root "$1" 2>>"$E2E_WORK/screenshot.err" && identify "$1" >/dev/null 2>&1; then
+      return 0
+    fi
+    sleep 0.2
+  done
+  echo "e2e: screenshot failed: $(tail -n 2 "$E2E_WORK/screenshot.err")" >&2
+  return 1
+}
 
 # Starts lumar.scr with the given arguments in the background; its pid is E2E_PID. Its exit code is
 # written to $E2E_WORK/exit when it ends.
