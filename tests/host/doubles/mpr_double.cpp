@@ -12,7 +12,7 @@ __declspec(dllexport) DWORD WINAPI
     PwdChangePasswordA(LPCSTR provider, HWND parent, DWORD flags, LPVOID reserved) {
   char path[MAX_PATH] = {};
   if (GetEnvironmentVariableA("LUMAR_MPR_DOUBLE_LOG", path, sizeof path) == 0) return 1;
-  FILE* log = std::fopen(path, "a");
+  FILE* log = std::fopen(path, "ab");
   if (!log) return 1;
   std::fprintf(log, "%s %llu %lu %llu\n", provider ? provider : "(null)",
                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(parent)),
