@@ -59,14 +59,6 @@ click_button() {
   xdotool mousemove "$x" "$y" click 1
 }
 
-closed_cleanly() {  # closed_cleanly "what"
-  local code
-  code=$(e2e_wait_exit 20)
-  e2e_check "$1: exit code 0 (got $code)" [ "$code" = 0 ]
-  [ "$code" = running ] && e2e_kill_wine
-  e2e_check "$1: no dialog left" [ -z "$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null)" ]
-}
-
 # Every spelling opens the dialog; Escape or Cancel closes it and stores nothing.
 close_with=(escape cancel escape cancel)
 i=0
@@ -82,7 +74,7 @@ for arguments in "/c" "-C" "c" "/c:1234"; do
   else
     click_button "${cancel_button[@]}"
   fi
-  closed_cleanly "'$arguments' closed with $how"
+  e2e_ended_cleanly "'$arguments' closed with $how"
   e2e_check "'$arguments' closed with $how: nothing stored" [ -z "$(stored_record)" ]
 done
 
@@ -91,13 +83,13 @@ forget_settings
 if open_dialog /c; then
   e2e_screenshot "$E2E_WORK/dialog-screen.png"
   click_button "${ok_button[@]}"
-  closed_cleanly "'/c' closed with OK"
+  e2e_ended_cleanly "'/c' closed with OK"
   record=$(stored_record)
   e2e_check "OK stored \"Pars\" with the whole record (${#record} hex digits)" [ "${#record}" = $((record_bytes * 2)) ]
   if open_dialog /c; then
     xdotool windowfocus "$dialog" 2>/dev/null
     xdotool key Return
-    closed_cleanly "'/c' closed with Return (OK)"
+    e2e_ended_cleanly "'/c' closed with Return (OK)"
     e2e_check "a second OK stores the same record" [ "$(stored_record)" = "$record" ]
   fi
 fi

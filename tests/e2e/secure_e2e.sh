@@ -5,10 +5,7 @@
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-e2e_begin 1024x768x24
-desktop="$E2E_WORK/desktop.png"
-e2e_desktop_picture "$desktop" 1024x768
-e2e_set_root "$desktop"
+e2e_begin_with_desktop
 
 desktop_key='HKCU\Control Panel\Desktop'
 
@@ -28,8 +25,8 @@ run_with_secure_value() {
     e2e_kill_wine
     return 1
   fi
-  # The desktop shows until the window maps and the window is black until the first frame: take the
-  # first picture that is neither.
+  # The desktop can still show for a moment after the window maps, and the window is black until the
+  # first frame: take the first picture that is neither.
   local i mean
   sleep 2
   for ((i = 0; i < 40; i++)); do
