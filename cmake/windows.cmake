@@ -45,6 +45,26 @@ foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
   endif()
 endforeach()
 
+# Stand-ins for the system's password libraries, loaded by name by the host tests: PASSWORD.CPL beside
+# the test program, and MPR.DLL with and without PwdChangePasswordA in folders of their own, for child
+# test processes that are told to prefer them over the system's.
+function(lumar_test_library target source file_name folder)
+  add_library(${target} MODULE ${CMAKE_SOURCE_DIR}/tests/host/doubles/${source})
+  get_filename_component(base ${file_name} NAME_WE)
+  get_filename_component(suffix ${file_name} LAST_EXT)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${base} SUFFIX ${suffix}
+                                             LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
+  target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
+  target_link_options(${target} PRIVATE -static)
+  add_dependencies(host_win32_tests ${target})
+endfunction()
+if(TARGET host_win32_tests)
+  lumar_test_library(password_cpl_double password_cpl_double.cpp PASSWORD.CPL .)
+  lumar_test_library(mpr_double mpr_double.cpp MPR.DLL mpr_double)
+  lumar_test_library(mpr_double_without_change mpr_double.cpp MPR.DLL mpr_double_without_change)
+  target_compile_definitions(mpr_double_without_change PRIVATE MPR_DOUBLE_WITHOUT_CHANGE)
+endif()
+
 # lumar.scr: the entry point, the shell, the core and the resources; a GUI program that needs only
 # system DLLs.
 if(LUMAR_WIN_ENTRY_SOURCES)

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/embedded_picture_win32.h"
 #include "platform/image_scaling.h"
 #include "platform/texel_format.h"
 
@@ -47,9 +48,8 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D
   const TexelFormat texelFormat = LoaderTexelFormat(static_cast<int32_t>(format));
   const uint32_t width = std::min(PowerOfTwoAtLeast(picture.width), LargestEdge(device, true));
   const uint32_t height = std::min(PowerOfTwoAtLeast(picture.height), LargestEdge(device, false));
-  Image level = (width == picture.width && height == picture.height)
-                    ? picture
-                    : ResizeImage(picture, width, height);
+  Image level =
+      (width == picture.width && height == picture.height) ? picture : ResizeImage(picture, width, height);
   const UINT levels = mipLevels == 0 ? MipCount(width, height) : std::min(mipLevels, MipCount(width, height));
   IDirect3DTexture9* created = nullptr;
   HRESULT hr = device->CreateTexture(width, height, levels, 0, static_cast<D3DFORMAT>(texelFormat),
@@ -67,13 +67,7 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D
 }
 
 ImageStatus LoadResourceImage(HMODULE module, int id, Image& picture) {
-  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
-  if (!found) return ImageStatus::kFileUnreadable;
-  HGLOBAL loaded = LoadResource(module, found);
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  const DWORD size = SizeofResource(module, found);
-  if (!data || size == 0) return ImageStatus::kFileUnreadable;
-  return DecodeImage(static_cast<const uint8_t*>(data), size, picture);
+  return LoadEmbeddedPicture(module, id, picture);
 }
 
 HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,
