@@ -13,6 +13,7 @@
 #include "render/forwarding_device_win32.h"
 #include "render/orange_bar_win32.h"
 #include "render/renderer_win32.h"
+#include "render/test_window_win32.h"
 #include "render/text_overlay_win32.h"
 #include "resource_ids.h"
 #include "wavefield/field_fixture.h"
@@ -101,25 +102,10 @@ class CapturingDevice : public ForwardingDevice {
   bool reportNotReset = false;
 };
 
-class TestWindow {
+// The window every device of these tests draws into.
+class RigWindow : public TestWindow {
  public:
-  TestWindow() {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "LumarBarTextTest";
-    RegisterClassA(&wc);
-    window_ = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight, nullptr,
-                              nullptr, wc.hInstance, nullptr);
-  }
-  ~TestWindow() {
-    DestroyWindow(window_);
-    UnregisterClassA("LumarBarTextTest", GetModuleHandleA(nullptr));
-  }
-  HWND get() const { return window_; }
-
- private:
-  HWND window_ = nullptr;
+  RigWindow() : TestWindow("LumarBarTextTest", DefWindowProcA, 0, kWidth, kHeight) {}
 };
 
 // A quiet 1024 x 768 field under the sky picture, the weak relief that lets the bar rest at depth 0.5.
@@ -183,7 +169,7 @@ class RenderRig {
   bool ready = false;
 
  private:
-  TestWindow window_;
+  RigWindow window_;
   ComPtr<IDirect3D9> direct3d_;
 };
 
@@ -304,7 +290,7 @@ class DeviceRig {
   IDirect3DDevice9* device() const { return device_.get(); }
 
  private:
-  TestWindow window_;
+  RigWindow window_;
   ComPtr<IDirect3D9> direct3d_;
   ComPtr<IDirect3DDevice9> device_;
 };
