@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "render/test_window_win32.h"
+
 namespace lumar {
 namespace {
 
@@ -34,16 +36,10 @@ LRESULT CALLBACK PatternProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 class PatternWindow {
  public:
-  PatternWindow() {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = PatternProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "LumarSnapshotPattern";
-    RegisterClassA(&wc);
-    window_ = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0,
-                              GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                              nullptr, wc.hInstance, nullptr);
-    UpdateWindow(window_);
+  PatternWindow()
+      : window_("LumarSnapshotPattern", PatternProc, WS_EX_TOPMOST, GetSystemMetrics(SM_CXSCREEN),
+                GetSystemMetrics(SM_CYSCREEN)) {
+    UpdateWindow(window_.get());
     // Let the X server map and paint the window before anything reads the screen.
     for (int i = 0; i < 20; ++i) {
       MSG msg;
@@ -51,14 +47,10 @@ class PatternWindow {
       Sleep(25);
     }
   }
-  ~PatternWindow() {
-    DestroyWindow(window_);
-    UnregisterClassA("LumarSnapshotPattern", GetModuleHandleA(nullptr));
-  }
-  HWND get() const { return window_; }
+  HWND get() const { return window_.get(); }
 
  private:
-  HWND window_ = nullptr;
+  TestWindow window_;
 };
 
 // The colour of the picture's pixel (x, y), y from the top, in a bottom-up 32-bit snapshot copy.
