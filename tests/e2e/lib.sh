@@ -115,15 +115,22 @@ e2e_wait_window() {
   return 1
 }
 
-# Waits up to $1 seconds until the screen shows something other than black (the saver's first frames,
-# once its window is up); fails when it does not.
+# Waits up to $1 seconds until the saver is drawing: two screenshots half a second apart that are both
+# not black and differ from each other (the ripples move). The desktop alone, or the saver's window before
+# its first frame, does neither. Fails when that does not happen.
 e2e_wait_drawn() {
-  local limit="$1" i mean
+  local limit="$1" i mean moved previous="$E2E_WORK/drawn-a.png" current="$E2E_WORK/drawn-b.png"
+  e2e_screenshot "$previous" || return 1
   for ((i = 0; i < limit * 2; i++)); do
-    e2e_screenshot "$E2E_WORK/probe.png"
-    mean=$(identify -format '%[fx:mean]' "$E2E_WORK/probe.png" 2>/dev/null || echo 0)
-    e2e_greater "$mean" 0.01 && return 0
     sleep 0.5
+    e2e_screenshot "$current" || continue
+    mean=$(identify -format '%[fx:mean]' "$current" 2>/dev/null || echo 0)
+    moved=$(e2e_difference "$previous" "$current")
+    if e2e_greater "$mean" 0.01 && e2e_greater "$moved" 0.0005; then
+      mean=$(identify -format '%[fx:mean]' "$previous" 2>/dev/null || echo 0)
+      e2e_greater "$mean" 0.01 && return 0
+    fi
+    mv "$current" "$previous"
   done
   return 1
 }
@@ -137,8 +144,19 @@ e2e_correlation() {
   compare -metric NCC "$a" "$b" null: 2>&1 | awk '{print $1}'
 }
 
-# Mean absolute difference of two pictures, 0 ... 1.
-e2e_difference() { compare -metric MAE "$1" "$2" null: 2>&1 | sed -E 's/.*\(([0-9.e-]+)\).*/\1/'; }
+# Mean absolute difference of two pictures, 0 ... 1 ("error" when they cannot be compared).
+e2e_difference() {
+  local out
+  out=$(compare -metric MAE "$1" "$2" null: 2>&1)
+  if [[ "$out" =~ \(([0-9.e-]+)\) ]]; then echo "${BASH_REMATCH[1]}"; else echo error; fi
+}
+
+# Stores a settings record for this machine with the given preset, as the dialog's OK would:
+#   e2e_store_preset <preset id> [texture]
+e2e_store_preset() {
+  wine "$E2E_TOOLS/settings_tool.exe" "$@" >"$E2E_WORK/settings_tool.out" 2>&1 ||
+    { e2e_fail "settings_tool $*: $(cat "$E2E_WORK/settings_tool.out")"; return 1; }
+}
 
 # Numeric a > b with awk.
 e2e_greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
