@@ -4,27 +4,9 @@
 #include <cstring>
 
 #include "platform/message_box_win32.h"
+#include "platform/registry_key_win32.h"
 
 namespace lumar {
-
-namespace {
-
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY* out() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-}  // namespace
 
 void ReadPasswordSettings(bool isWin9x, PasswordSettings& settings) {
   RegistryKey key;

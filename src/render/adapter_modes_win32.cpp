@@ -51,7 +51,7 @@ DisplayMode ToDisplayMode(const D3DDISPLAYMODE& mode) {
 
 DWORD BehaviorFlagsFor(const D3DCAPS9& caps) {
   return (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) ? D3DCREATE_HARDWARE_VERTEXPROCESSING
-                                                          : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+                                                         : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
 }
 
 HRESULT EnumerateAdapterModes(IDirect3D9* d3d, AdapterModes& modes) {

@@ -1,9 +1,8 @@
 // Adapter checks and the full-screen mode lists of adapter 0, fed from Direct3D 9.
 #pragma once
 
-#include <windows.h>
-
 #include <d3d9.h>
+#include <windows.h>
 
 #include "render/display_modes.h"
 

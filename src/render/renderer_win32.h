@@ -3,9 +3,8 @@
 // their release around a device reset, and the drawing of one frame.
 #pragma once
 
-#include <windows.h>
-
 #include <d3d9.h>
+#include <windows.h>
 
 #include <functional>
 

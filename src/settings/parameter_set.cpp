@@ -24,10 +24,9 @@ void SetEffectFields(ParameterSet& r, const EffectFields& f) {
 }
 
 EffectFields GetEffectFields(const ParameterSet& r) {
-  return EffectFields{r.waveLength,   r.speed,          r.broadening,   r.spaceFading, r.timeFading,
-                      r.drops,        r.reliefOptical,  r.reliefLight,  r.reliefGeometry,
-                      r.texture,      r.optics,         r.zSides,       r.fall,
-                      r.calculation,  r.view};
+  return EffectFields{r.waveLength, r.speed,         r.broadening,  r.spaceFading,    r.timeFading,
+                      r.drops,      r.reliefOptical, r.reliefLight, r.reliefGeometry, r.texture,
+                      r.optics,     r.zSides,        r.fall,        r.calculation,    r.view};
 }
 
 bool operator==(const EffectFields& a, const EffectFields& b) {

@@ -24,24 +24,24 @@ enum PixelFormat : int32_t {
 };
 
 struct ParameterSet {
-  int32_t waveLength;       // pixels
-  int32_t speed;            // pixels per second
-  int32_t spaceFading;      // shown as value x 0.02
-  int32_t timeFading;       // shown as value x 0.001
-  int32_t drops;            // roughly the number of sources alive at once
+  int32_t waveLength;   // pixels
+  int32_t speed;        // pixels per second
+  int32_t spaceFading;  // shown as value x 0.02
+  int32_t timeFading;   // shown as value x 0.001
+  int32_t drops;        // roughly the number of sources alive at once
   int32_t reliefOptical;
   int32_t reliefLight;
   int32_t reliefGeometry;
-  int32_t geometryMax;      // the Geometry scale's maximum when the dialog was last closed with OK
-  int32_t optics;           // 1 mirror, 0 lens
-  int32_t zSides;           // 1 one side, 0 both sides
-  int32_t fall;             // 1 out, 0 in
-  int32_t calculation;      // 1 fast, 0 normal
+  int32_t geometryMax;  // the Geometry scale's maximum when the dialog was last closed with OK
+  int32_t optics;       // 1 mirror, 0 lens
+  int32_t zSides;       // 1 one side, 0 both sides
+  int32_t fall;         // 1 out, 0 in
+  int32_t calculation;  // 1 fast, 0 normal
   int32_t broadening;
-  int32_t reserved;         // always 0, persisted, never read
-  int32_t texture;          // Texture
+  int32_t reserved;  // always 0, persisted, never read
+  int32_t texture;   // Texture
   int32_t showFps;
-  int32_t presetId;         // 0 Custom, 1..35
+  int32_t presetId;  // 0 Custom, 1..35
   uint32_t savedDesktopWidth;
   uint32_t savedDesktopHeight;
   uint32_t savedDesktopRefresh;
@@ -49,14 +49,14 @@ struct ParameterSet {
   int32_t useCurrentMode;
   uint32_t deviceBehaviorFlags;
   int32_t randomStart;
-  int32_t effect;           // Effect
+  int32_t effect;                      // Effect
   char textureFile[kTextureFileSize];  // ANSI path, NUL-terminated; empty = none
-  int32_t view;             // View
+  int32_t view;                        // View
   uint8_t adapterIdentifier[kAdapterIdentifierSize];
   uint32_t screenWidth;
   uint32_t screenHeight;
   uint32_t screenRefresh;
-  int32_t screenFormat;     // PixelFormat
+  int32_t screenFormat;  // PixelFormat
   int32_t showOrangeBar;
 };
 

@@ -4,31 +4,13 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/registry_key_win32.h"
+
 namespace lumar {
 
 // The identifier's data ends with WHQLLevel; 64-bit sizeof adds tail padding that is never stored.
 static_assert(offsetof(D3DADAPTER_IDENTIFIER9, WHQLLevel) + sizeof(DWORD) == kAdapterIdentifierSize,
               "D3DADAPTER_IDENTIFIER9 data must be 1100 bytes");
-
-namespace {
-
-// Closes an open registry key when it goes out of scope.
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY* out() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-}  // namespace
 
 bool ReadSettings(ParameterSet& record) {
   RegistryKey key;
@@ -36,14 +18,14 @@ bool ReadSettings(ParameterSet& record) {
     return false;
   // Read straight into the record; the type and the byte count are not examined.
   DWORD size = sizeof record;
-  return RegQueryValueExA(key.get(), kSettingsValueName, nullptr, nullptr,
-                          reinterpret_cast<BYTE*>(&record), &size) == ERROR_SUCCESS;
+  return RegQueryValueExA(key.get(), kSettingsValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(&record),
+                          &size) == ERROR_SUCCESS;
 }
 
 bool WriteSettings(const ParameterSet& record) {
   RegistryKey key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      key.out(), nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(),
+                      nullptr) != ERROR_SUCCESS)
     return false;
   // A failed value write leaves the previous value; the dialog closes all the same.
   RegSetValueExA(key.get(), kSettingsValueName, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&record),

@@ -1,9 +1,8 @@
 // Registry persistence of the settings record: HKCU "Software\Korvan\Lumar", REG_BINARY value "Pars".
 #pragma once
 
-#include <windows.h>
-
 #include <d3d9.h>
+#include <windows.h>
 
 #include "settings/parameter_set.h"
 

@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
   RegisterClassA(&wc);
   // Shown without taking the focus: a running full-screen saver would take activation by another window
   // as the user's doing and end.
-  HWND panel = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, wc.lpszClassName, "Preview panel", WS_POPUP,
-                               40, 40, 152, 112, nullptr, nullptr, wc.hInstance, nullptr);
+  HWND panel = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, wc.lpszClassName, "Preview panel",
+                               WS_POPUP, 40, 40, 152, 112, nullptr, nullptr, wc.hInstance, nullptr);
   ShowWindow(panel, SW_SHOWNOACTIVATE);
   RECT panelRect;
   GetWindowRect(panel, &panelRect);
@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
     Check(false, "lumar.scr /p started");
     return failures;
   }

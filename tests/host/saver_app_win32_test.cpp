@@ -35,8 +35,10 @@ class SaverAppTest : public ::testing::Test {
     bool quit = false;
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) quit = true;
-      else DispatchMessageA(&msg);
+      if (msg.message == WM_QUIT)
+        quit = true;
+      else
+        DispatchMessageA(&msg);
     }
     return quit;
   }
@@ -109,7 +111,8 @@ std::vector<std::pair<int, int>> FirstRipples(ManualClock& clock, int count) {
     app.FrameStep();
   }
   const SourceSet& set = app.field().sourceSet;
-  for (int i = 0; i < set.sourceCount && i < count; ++i) nodes.emplace_back(set.sources[i].nodeX, set.sources[i].nodeY);
+  for (int i = 0; i < set.sourceCount && i < count; ++i)
+    nodes.emplace_back(set.sources[i].nodeX, set.sources[i].nodeY);
   app.CloseDown();
   app.Shutdown();
   return nodes;
@@ -165,7 +168,7 @@ TEST_F(SaverAppTest, FullScreenSwallowsCloseCommandsAndToleratesFiveMoves) {
   for (int i = 0; i < 5; ++i) SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(10 * i, 7));
   SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(40, 7));  // the same place again
   EXPECT_EQ(app.input().mouseMoveCount(), 5u);
-  EXPECT_NE(app.renderer()->device(), nullptr);  // still running
+  EXPECT_NE(app.renderer()->device(), nullptr);               // still running
   SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(-3, -3));  // a sixth place, negative coordinates
   EXPECT_EQ(app.renderer()->device(), nullptr);
   EXPECT_TRUE(DrainMessages());

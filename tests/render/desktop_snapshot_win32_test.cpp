@@ -93,7 +93,7 @@ TEST(DesktopSnapshot, CopiesHonourTheDestinationPitchAnd16Bits) {
   // Top-left pixel of the screen is the last row's first pixel: blue marker in 5-5-5.
   const std::size_t top = static_cast<std::size_t>(1023) * pitch;
   const uint16_t p = static_cast<uint16_t>(rows[top] | rows[top + 1] << 8);
-  EXPECT_GT(p & 0x1F, 20);  // strong blue
+  EXPECT_GT(p & 0x1F, 20);         // strong blue
   EXPECT_LT((p >> 10) & 0x1F, 8);  // little red
 }
 

@@ -19,10 +19,9 @@ ParameterSet RecordWith(const EffectFields& fields) {
 }
 
 int32_t& FieldAt(EffectFields& f, int index) {
-  int32_t* all[] = {&f.waveLength,    &f.speed,       &f.broadening,     &f.spaceFading, &f.timeFading,
-                    &f.drops,         &f.reliefOptical, &f.reliefLight,  &f.reliefGeometry,
-                    &f.texture,       &f.optics,      &f.zSides,         &f.fall,        &f.calculation,
-                    &f.view};
+  int32_t* all[] = {&f.waveLength, &f.speed,         &f.broadening,  &f.spaceFading,    &f.timeFading,
+                    &f.drops,      &f.reliefOptical, &f.reliefLight, &f.reliefGeometry, &f.texture,
+                    &f.optics,     &f.zSides,        &f.fall,        &f.calculation,    &f.view};
   return *all[index];
 }
 
@@ -139,11 +138,11 @@ TEST(PresetLists, FullListHasEveryNamedPresetOnceAndCustom) {
   auto names = Names(std::begin(list), std::end(list));
   std::sort(names.begin(), names.end());
   const std::vector<std::string> shown = {
-      "Ameba",  "Antes",   "Breeze",  "Bubbles", "Clipping", "Crests",  "Custom",        "Dali",
-      "Drops",  "Film",    "Fingers", "Flag",    "Fungi",    "Ghostes", "Glass",         "Hills",
-      "Kite",   "Medusa",  "Mercury", "Metal",   "Metamorphosis", "Protoplasma", "Rain", "River",
-      "Shiver", "Solaris", "Something", "Star",  "Storm",    "Surf",    "Surge",         "Swamp",
-      "Swing",  "Tsunami", "Water"};
+      "Ameba",       "Antes", "Breeze", "Bubbles", "Clipping", "Crests",    "Custom",
+      "Dali",        "Drops", "Film",   "Fingers", "Flag",     "Fungi",     "Ghostes",
+      "Glass",       "Hills", "Kite",   "Medusa",  "Mercury",  "Metal",     "Metamorphosis",
+      "Protoplasma", "Rain",  "River",  "Shiver",  "Solaris",  "Something", "Star",
+      "Storm",       "Surf",  "Surge",  "Swamp",   "Swing",    "Tsunami",   "Water"};
   EXPECT_EQ(names, shown);
 }
 
