@@ -27,3 +27,12 @@ if(LUMAR_BENCH_SOURCES)
   add_test(NAME bench_smoke COMMAND lumar_bench --benchmark_min_time=0 --benchmark_repetitions=1)
   set_tests_properties(bench_smoke PROPERTIES LABELS native)
 endif()
+
+# Our picture generator: `cmake --build --preset native --target lumar_pictures` rewrites the built-in
+# pictures in resources/ (they are committed; the output is the same on every run).
+file(GLOB LUMAR_PICTURE_GENERATOR_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/picture_generator/*.cpp)
+add_executable(lumar_picture_generator ${LUMAR_PICTURE_GENERATOR_SOURCES})
+target_compile_options(lumar_picture_generator PRIVATE ${LUMAR_WARNINGS})
+target_link_libraries(lumar_picture_generator PRIVATE lumar_core)
+add_custom_target(lumar_pictures COMMAND lumar_picture_generator ${CMAKE_SOURCE_DIR}/resources
+                  COMMENT "Drawing the built-in pictures into resources/" VERBATIM)

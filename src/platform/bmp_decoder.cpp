@@ -2,7 +2,7 @@
 // V2..V5 extensions), uncompressed 1, 4, 8, 16, 24 and 32 bits per pixel and the bit-field forms of 16 and
 // 32 bits. Rows are stored bottom-up unless the height is negative, each padded to a multiple of 4 bytes.
 #include <array>
-#include <cstring>
+#include <cstdint>
 
 #include "platform/byte_reader.h"
 #include "platform/image.h"
@@ -88,7 +88,8 @@ ImageStatus ReadHeader(const uint8_t* data, size_t size, BmpHeader& h) {
     if (h.hasMasks) {
       // Headers of 52 bytes and more hold the masks; after the 40-byte one they follow it.
       const bool inHeader = h.headerSize >= kInfoHeaderSize + 12;
-      const bool withAlpha = inHeader ? h.headerSize >= kInfoHeaderSize + 16 : h.compression == kAlphaBitFields;
+      const bool withAlpha =
+          inHeader ? h.headerSize >= kInfoHeaderSize + 16 : h.compression == kAlphaBitFields;
       r.Seek(kFileHeaderSize + (inHeader ? kInfoHeaderSize : h.headerSize));
       for (size_t i = 0; i < (withAlpha ? 4u : 3u); ++i) h.masks[i] = r.U32();
       if (!inHeader) h.paletteOffset = r.offset();
@@ -168,9 +169,12 @@ struct PixelMasks {
 };
 
 PixelMasks MasksFor(const BmpHeader& h) {
-  if (h.hasMasks) return {ChannelMask(h.masks[0]), ChannelMask(h.masks[1]), ChannelMask(h.masks[2]), ChannelMask(h.masks[3])};
+  if (h.hasMasks)
+    return {ChannelMask(h.masks[0]), ChannelMask(h.masks[1]), ChannelMask(h.masks[2]),
+            ChannelMask(h.masks[3])};
   // Plain 16-bit pixels are 5-5-5; the fourth byte of plain 32-bit pixels is unused, so they are opaque.
-  if (h.bitsPerPixel == 16) return {ChannelMask(0x7C00), ChannelMask(0x03E0), ChannelMask(0x001F), ChannelMask(0)};
+  if (h.bitsPerPixel == 16)
+    return {ChannelMask(0x7C00), ChannelMask(0x03E0), ChannelMask(0x001F), ChannelMask(0)};
   return {ChannelMask(0xFF0000), ChannelMask(0xFF00), ChannelMask(0xFF), ChannelMask(0)};
 }
 
@@ -219,7 +223,8 @@ ImageStatus DecodeBmp(const uint8_t* data, size_t size, Image& image, ImageSourc
       DecodeIndexedRow(src, width, h.bitsPerPixel, palette, dst);
     } else if (h.bitsPerPixel == 24) {
       for (uint32_t x = 0; x < width; ++x, src += 3) {
-        dst[x] = 0xFF000000u | (static_cast<uint32_t>(src[2]) << 16) | (static_cast<uint32_t>(src[1]) << 8) | src[0];
+        dst[x] = 0xFF000000u | (static_cast<uint32_t>(src[2]) << 16) | (static_cast<uint32_t>(src[1]) << 8) |
+                 src[0];
       }
     } else {
       DecodeMaskedRow(src, width, h.bitsPerPixel / 8, masks, dst);

@@ -19,12 +19,12 @@ constexpr uint64_t kMaxImageFileBytes = 512ull * 1024 * 1024;
 
 enum class ImageStatus {
   kOk,
-  kFileUnreadable,   // missing, unreadable or larger than kMaxImageFileBytes
-  kUnknownFormat,    // neither a BMP nor a JPEG signature
-  kTruncated,        // the data ends before the picture does
-  kTooLarge,         // beyond kMaxImageEdge or kMaxImagePixels
-  kInvalid,          // zero or overflowing sizes, inconsistent headers, corrupt compressed data
-  kUnsupported,      // a well-formed variant the loader does not decode (RLE, embedded PNG, arithmetic...)
+  kFileUnreadable,  // missing, unreadable or larger than kMaxImageFileBytes
+  kUnknownFormat,   // neither a BMP nor a JPEG signature
+  kTruncated,       // the data ends before the picture does
+  kTooLarge,        // beyond kMaxImageEdge or kMaxImagePixels
+  kInvalid,         // zero or overflowing sizes, inconsistent headers, corrupt compressed data
+  kUnsupported,     // a well-formed variant the loader does not decode (RLE, embedded PNG, arithmetic...)
 };
 
 const char* ImageStatusName(ImageStatus status);
@@ -34,7 +34,7 @@ enum class ImageFileKind { kNone, kBmp, kJpeg };
 // What the file itself held, for callers that care (the texture format) and for checks.
 struct ImageSourceInfo {
   ImageFileKind kind = ImageFileKind::kNone;
-  int bitsPerPixel = 0;  // BMP: bits per stored pixel; JPEG: 8 x components
+  int bitsPerPixel = 0;    // BMP: bits per stored pixel; JPEG: 8 x components
   bool grayscale = false;  // JPEG with one component, or a BMP palette of grays only
 };
 

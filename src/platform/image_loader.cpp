@@ -32,7 +32,8 @@ bool ImageSizeAllowed(uint64_t width, uint64_t height) {
 ImageStatus DecodeImage(const uint8_t* data, size_t size, Image& image, ImageSourceInfo* info) {
   image = Image{};
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') return DecodeBmp(data, size, image, info);
-  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return DecodeJpeg(data, size, image, info);
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+    return DecodeJpeg(data, size, image, info);
   return size < 3 ? ImageStatus::kTruncated : ImageStatus::kUnknownFormat;
 }
 
@@ -44,7 +45,8 @@ ImageStatus LoadImageFile(const std::string& path, Image& image, ImageSourceInfo
   if (length < 0 || static_cast<uint64_t>(length) > kMaxImageFileBytes) return ImageStatus::kFileUnreadable;
   std::vector<uint8_t> bytes(static_cast<size_t>(length));
   file.seekg(0);
-  if (length > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), length)) return ImageStatus::kFileUnreadable;
+  if (length > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), length))
+    return ImageStatus::kFileUnreadable;
   return DecodeImage(bytes.data(), bytes.size(), image, info);
 }
 

@@ -53,7 +53,8 @@ Contributions ComputeContributions(uint32_t sourceSize, uint32_t destinationSize
     for (long j = lo; j <= hi; ++j) {
       const float w = Mitchell(static_cast<float>((j - center) / widen));
       if (w == 0.0f) continue;
-      const uint32_t clamped = static_cast<uint32_t>(std::clamp<long>(j, 0, static_cast<long>(sourceSize) - 1));
+      const uint32_t clamped =
+          static_cast<uint32_t>(std::clamp<long>(j, 0, static_cast<long>(sourceSize) - 1));
       c.taps.push_back({clamped, w});
       sum += w;
     }
@@ -146,6 +147,14 @@ Image HalveImage(const Image& source) {
     }
   }
   return result;
+}
+
+std::vector<Image> BuildMipChain(const Image& top) {
+  std::vector<Image> levels;
+  if (top.pixels.empty()) return levels;
+  levels.push_back(top);
+  while (levels.back().width > 1 || levels.back().height > 1) levels.push_back(HalveImage(levels.back()));
+  return levels;
 }
 
 }  // namespace lumar

@@ -1,6 +1,7 @@
 // JPEG decoding through libjpeg. libjpeg reports fatal errors through error_exit, which by default ends
 // the process; here it jumps back to the decoder, which cleans up and returns a status. Truncated data
-// (libjpeg would pad it with gray) is an error too, while other damage libjpeg can step over is accepted, and libjpeg's own memory is capped.
+// (libjpeg would pad it with gray) is an error too, while other damage libjpeg can step over is accepted, and
+// libjpeg's own memory is capped.
 #include <jerror.h>
 
 #include "platform/image.h"

@@ -22,7 +22,8 @@ void FillRow(const Image& image, uint32_t y, JpegColor color, JSAMPLE* row) {
   const int components = Components(color);
   for (uint32_t x = 0; x < image.width; ++x, row += components) {
     const uint32_t p = image.At(x, y);
-    const JSAMPLE r = static_cast<JSAMPLE>(p >> 16), g = static_cast<JSAMPLE>(p >> 8), b = static_cast<JSAMPLE>(p);
+    const JSAMPLE r = static_cast<JSAMPLE>(p >> 16), g = static_cast<JSAMPLE>(p >> 8),
+                  b = static_cast<JSAMPLE>(p);
     if (color == JpegColor::kGrayscale) {
       row[0] = static_cast<JSAMPLE>((r + g + b + 1) / 3);
       continue;

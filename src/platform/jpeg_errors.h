@@ -3,9 +3,10 @@
 #pragma once
 
 #include <csetjmp>
+// clang-format off
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
-
 #include <jpeglib.h>
+// clang-format on
 
 #include "platform/image.h"
 

@@ -2,8 +2,6 @@
 // crash, no read outside the data (the sanitizers watch) and no allocation beyond the size caps.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "bmp_builder.h"
 #include "platform/image.h"
 #include "platform/jpeg_encoder.h"
@@ -90,7 +88,8 @@ TEST(BadInput, BmpSizesOutsideTheCapsAreRejectedBeforeAllocation) {
   Put32(file, kHeightField, 1);
   EXPECT_EQ(Decode(file), ImageStatus::kTooLarge);
   Put32(file, kWidthField, kMaxImageEdge);  // each edge allowed, the area is not
-  Put32(file, kHeightField, static_cast<uint32_t>(-static_cast<int32_t>(kMaxImagePixels / kMaxImageEdge + 1)));
+  Put32(file, kHeightField,
+        static_cast<uint32_t>(-static_cast<int32_t>(kMaxImagePixels / kMaxImageEdge + 1)));
   EXPECT_EQ(Decode(file), ImageStatus::kTooLarge);
   Put32(file, kHeightField, static_cast<uint32_t>(kMaxImagePixels / kMaxImageEdge));  // allowed, but no data
   EXPECT_EQ(Decode(file), ImageStatus::kTruncated);

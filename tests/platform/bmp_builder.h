@@ -12,10 +12,10 @@ struct BmpLayout {
   int32_t width = 0;
   int32_t height = 0;  // negative: top-down rows
   uint16_t bitsPerPixel = 24;
-  uint32_t compression = 0;        // 0 plain, 3 bit fields, 6 bit fields with alpha
-  uint32_t headerSize = 40;        // 12 (core), 40, 52, 56, 108 (V4), 124 (V5)
-  std::vector<uint32_t> masks;     // red, green, blue[, alpha]: inside a long header or after a 40-byte one
-  std::vector<uint32_t> palette;   // 0x00RRGGBB entries
+  uint32_t compression = 0;       // 0 plain, 3 bit fields, 6 bit fields with alpha
+  uint32_t headerSize = 40;       // 12 (core), 40, 52, 56, 108 (V4), 124 (V5)
+  std::vector<uint32_t> masks;    // red, green, blue[, alpha]: inside a long header or after a 40-byte one
+  std::vector<uint32_t> palette;  // 0x00RRGGBB entries
   uint32_t colorsUsed = 0;
 };
 
@@ -48,8 +48,8 @@ inline std::vector<uint8_t> BuildBmp(const BmpLayout& layout, const std::vector<
     PutLe(header, 1, 2);
     PutLe(header, layout.bitsPerPixel, 2);
     PutLe(header, layout.compression, 4);
-    PutLe(header, 0, 4);              // image size
-    PutLe(header, 2835, 4);           // 72 dpi
+    PutLe(header, 0, 4);     // image size
+    PutLe(header, 2835, 4);  // 72 dpi
     PutLe(header, 2835, 4);
     PutLe(header, layout.colorsUsed, 4);
     PutLe(header, 0, 4);

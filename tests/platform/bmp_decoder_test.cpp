@@ -83,7 +83,8 @@ TEST(BmpTrueColour, TwentyFourBitRowsArePaddedAndStoredBlueGreenRed) {
 }
 
 TEST(BmpTrueColour, PlainThirtyTwoBitIgnoresTheFourthByte) {
-  const Image image = DecodeOk(BuildBmp(Layout(2, 1, 32), {{0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0x7F}}));
+  const Image image =
+      DecodeOk(BuildBmp(Layout(2, 1, 32), {{0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0x7F}}));
   EXPECT_EQ(image.pixels, Opaque({0x302010, 0x605040}));
 }
 

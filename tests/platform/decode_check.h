@@ -17,7 +17,8 @@ inline bool DecodeKeepsItsContract(const uint8_t* data, size_t size, ImageStatus
   if (statusOut != nullptr) *statusOut = status;
   if (status != ImageStatus::kOk) return image.pixels.empty() && image.width == 0 && image.height == 0;
   return ImageSizeAllowed(image.width, image.height) &&
-         image.pixels.size() == static_cast<size_t>(image.width) * image.height && info.kind != ImageFileKind::kNone;
+         image.pixels.size() == static_cast<size_t>(image.width) * image.height &&
+         info.kind != ImageFileKind::kNone;
 }
 
 }  // namespace lumar::test

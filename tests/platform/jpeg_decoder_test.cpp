@@ -18,7 +18,8 @@ int MaxChannelError(const Image& a, const Image& b, uint32_t margin = 0) {
       if (margin > 0 && (x + margin > a.width / 2 && x < a.width / 2 + margin)) continue;
       if (margin > 0 && (y + margin > a.height / 2 && y < a.height / 2 + margin)) continue;
       for (int shift = 0; shift < 32; shift += 8) {
-        const int d = std::abs(static_cast<int>((a.At(x, y) >> shift) & 0xFF) - static_cast<int>((b.At(x, y) >> shift) & 0xFF));
+        const int d = std::abs(static_cast<int>((a.At(x, y) >> shift) & 0xFF) -
+                               static_cast<int>((b.At(x, y) >> shift) & 0xFF));
         worst = std::max(worst, d);
       }
     }

@@ -65,10 +65,13 @@ TEST(Multiply, ProductTransformsAsFirstThenSecond) {
   const Matrix4 a = MultiplyMatrices(RotationXMatrix(0.7f), ScalingMatrix(2, 3, 4));
   const Matrix4 b = MultiplyMatrices(TranslationMatrix(1, 2, 3), RotationXMatrix(-1.9f));
   const Matrix4 ab = MultiplyMatrices(a, b);
-  for (const Vector3& p : kSamplePoints) ExpectNear(ProjectPoint(p, ab), ProjectPoint(ProjectPoint(p, a), b), 1e-4f);
+  for (const Vector3& p : kSamplePoints)
+    ExpectNear(ProjectPoint(p, ab), ProjectPoint(ProjectPoint(p, a), b), 1e-4f);
   // The order matters: translating then scaling is not scaling then translating.
-  ExpectNear(ProjectPoint({1, 1, 1}, MultiplyMatrices(TranslationMatrix(1, 0, 0), ScalingMatrix(3, 1, 1))), {6, 1, 1});
-  ExpectNear(ProjectPoint({1, 1, 1}, MultiplyMatrices(ScalingMatrix(3, 1, 1), TranslationMatrix(1, 0, 0))), {4, 1, 1});
+  ExpectNear(ProjectPoint({1, 1, 1}, MultiplyMatrices(TranslationMatrix(1, 0, 0), ScalingMatrix(3, 1, 1))),
+             {6, 1, 1});
+  ExpectNear(ProjectPoint({1, 1, 1}, MultiplyMatrices(ScalingMatrix(3, 1, 1), TranslationMatrix(1, 0, 0))),
+             {4, 1, 1});
 }
 
 TEST(LookAt, EyeGoesToTheOriginAndTheTargetStraightAhead) {
@@ -100,7 +103,8 @@ TEST(Orthographic, BoxCornersGoToTheClipCube) {
 }
 
 TEST(TopCameraProjection, GridCornersFillTheScreenForBothDepthRanges) {
-  const Matrix4 view = LookAtMatrix({0, 0, static_cast<float>(-1.0 / std::tan(kPi / 8))}, {0, 0, 0}, {0, 1, 0});
+  const Matrix4 view =
+      LookAtMatrix({0, 0, static_cast<float>(-1.0 / std::tan(kPi / 8))}, {0, 0, 0}, {0, 1, 0});
   for (const auto& range : {std::pair<float, float>{0.1f, 100.0f}, {1.0f, 10.0f}}) {
     const Matrix4 camera = MultiplyMatrices(view, TopCameraProjection(range.first, range.second));
     for (float x : {-1.0f, 1.0f}) {
@@ -113,9 +117,12 @@ TEST(TopCameraProjection, GridCornersFillTheScreenForBothDepthRanges) {
       }
     }
     // Depth 0 at the near plane and 1 at the far plane, perspective divide by the view distance.
-    EXPECT_NEAR(ProjectPoint({0, 0, range.first}, TopCameraProjection(range.first, range.second)).z, 0.0f, 1e-5f);
-    EXPECT_NEAR(ProjectPoint({0, 0, range.second}, TopCameraProjection(range.first, range.second)).z, 1.0f, 1e-5f);
-    EXPECT_NEAR(TransformPoint({0, 0, 3}, TopCameraProjection(range.first, range.second)).w, 3.0f, kTolerance);
+    EXPECT_NEAR(ProjectPoint({0, 0, range.first}, TopCameraProjection(range.first, range.second)).z, 0.0f,
+                1e-5f);
+    EXPECT_NEAR(ProjectPoint({0, 0, range.second}, TopCameraProjection(range.first, range.second)).z, 1.0f,
+                1e-5f);
+    EXPECT_NEAR(TransformPoint({0, 0, 3}, TopCameraProjection(range.first, range.second)).w, 3.0f,
+                kTolerance);
   }
 }
 
@@ -144,15 +151,16 @@ TEST(ObliqueCamera, SheetFillsTheViewAtFullLevel) {
 }
 
 TEST(ObliqueCamera, HalfEmptyTankShowsTheBackEdgeAtMidScreenAndEmptyOneBelow) {
-  EXPECT_NEAR(ProjectPoint({0.5f, 1, 0}, ObliqueCamera(0)).y, 0.0f, 1e-4f);   // back row
+  EXPECT_NEAR(ProjectPoint({0.5f, 1, 0}, ObliqueCamera(0)).y, 0.0f, 1e-4f);    // back row
   EXPECT_NEAR(ProjectPoint({0.5f, -1, 0}, ObliqueCamera(0)).y, -2.0f, 1e-4f);  // front row, off screen
-  EXPECT_NEAR(ProjectPoint({-1, 1, 0}, ObliqueCamera(-1)).y, -1.0f, 1e-4f);   // back row at the bottom edge
+  EXPECT_NEAR(ProjectPoint({-1, 1, 0}, ObliqueCamera(-1)).y, -1.0f, 1e-4f);    // back row at the bottom edge
   EXPECT_LT(ProjectPoint({-1, 0.5f, 0}, ObliqueCamera(-1)).y, -1.0f);
 }
 
 TEST(ObliqueCamera, BackdropPlaneSquareFillsTheView) {
-  const Matrix4 camera = MultiplyMatrices(LookAtMatrix({0, 100, -100}, {0, 0, 0}, {0, 1, 0}),
-                                          OrthographicMatrix(2, static_cast<float>(2 / std::sqrt(2.0)), 70, 160));
+  const Matrix4 camera =
+      MultiplyMatrices(LookAtMatrix({0, 100, -100}, {0, 0, 0}, {0, 1, 0}),
+                       OrthographicMatrix(2, static_cast<float>(2 / std::sqrt(2.0)), 70, 160));
   for (float x : {-1.0f, 1.0f}) {
     for (float y : {-1.0f, 1.0f}) {
       const Vector3 ndc = ProjectPoint({x, y, 0}, camera);

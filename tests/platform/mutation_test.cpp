@@ -36,9 +36,11 @@ class Mutator {
           break;
         }
         case 2: {
-          static const uint32_t kWords[] = {0, 0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 16384, 16385, 65535, 100000};
+          static const uint32_t kWords[] = {0,     0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu,
+                                            16384, 16385,       65535,       100000};
           const uint32_t w = kWords[Below(sizeof(kWords) / sizeof(kWords[0]))];
-          for (size_t k = 0; k < 4 && at + k < data.size(); ++k) data[at + k] = static_cast<uint8_t>(w >> (8 * k));
+          for (size_t k = 0; k < 4 && at + k < data.size(); ++k)
+            data[at + k] = static_cast<uint8_t>(w >> (8 * k));
           break;
         }
         case 3:
@@ -86,7 +88,8 @@ std::vector<std::vector<uint8_t>> Seeds() {
   test::BmpLayout v5 = Layout(5, -3, 32, 3, 124);
   v5.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
   seeds.push_back(BuildBmp(v5, std::vector<std::vector<uint8_t>>(3, std::vector<uint8_t>(20, 0x99))));
-  seeds.push_back(BuildBmp(Layout(7, 3, 24), std::vector<std::vector<uint8_t>>(3, std::vector<uint8_t>(21, 0x42))));
+  seeds.push_back(
+      BuildBmp(Layout(7, 3, 24), std::vector<std::vector<uint8_t>>(3, std::vector<uint8_t>(21, 0x42))));
   const Image picture = test::Quadrants(40, 24);
   seeds.push_back(EncodeJpeg(picture, {75, JpegColor::kColor, false}));
   seeds.push_back(EncodeJpeg(picture, {75, JpegColor::kColor, true}));

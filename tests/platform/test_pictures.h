@@ -22,7 +22,8 @@ inline Image Quadrants(uint32_t width, uint32_t height) {
   for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = 0; x < width; ++x) {
       const bool right = x >= width / 2, bottom = y >= height / 2;
-      image.pixels[y * width + x] = bottom ? (right ? 0xFFFFFFFFu : 0xFF0000FFu) : (right ? 0xFF00FF00u : 0xFFFF0000u);
+      image.pixels[y * width + x] =
+          bottom ? (right ? 0xFFFFFFFFu : 0xFF0000FFu) : (right ? 0xFF00FF00u : 0xFFFF0000u);
     }
   }
   return image;

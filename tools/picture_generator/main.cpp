@@ -1,0 +1,41 @@
+// Writes the built-in pictures into a directory (normally resources/):
+//   metal.jpg 800 x 600 colour, sky.jpg 640 x 480 colour, orange_bar.jpg 256 x 192 gray,
+//   link_button.bmp 40 x 40 with 16 colours.
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "pictures.h"
+#include "platform/jpeg_encoder.h"
+
+namespace {
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out || bytes.empty()) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("%s: %zu bytes\n", path.c_str(), bytes.size());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
+    return 2;
+  }
+  using namespace lumar;
+  const std::string dir = std::string(argv[1]) + "/";
+  bool ok =
+      WriteFile(dir + "metal.jpg", EncodeJpeg(tools::MakeMetal(800, 600), {92, JpegColor::kColor, false}));
+  ok = WriteFile(dir + "sky.jpg", EncodeJpeg(tools::MakeSky(640, 480), {92, JpegColor::kColor, false})) && ok;
+  ok = WriteFile(dir + "orange_bar.jpg",
+                 EncodeJpeg(tools::MakeBarPlate(256, 192), {92, JpegColor::kGrayscale, false})) &&
+       ok;
+  ok = WriteFile(dir + "link_button.bmp", tools::EncodeBmp4(tools::MakeLinkButton(40))) && ok;
+  return ok ? 0 : 1;
+}
