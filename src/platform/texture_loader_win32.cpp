@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/embedded_picture_win32.h"
 #include "platform/image_scaling.h"
 #include "platform/texel_format.h"
 
@@ -66,20 +67,10 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D
   return S_OK;
 }
 
-ImageStatus LoadResourceImage(HMODULE module, int id, Image& picture) {
-  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
-  if (!found) return ImageStatus::kFileUnreadable;
-  HGLOBAL loaded = LoadResource(module, found);
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  const DWORD size = SizeofResource(module, found);
-  if (!data || size == 0) return ImageStatus::kFileUnreadable;
-  return DecodeImage(static_cast<const uint8_t*>(data), size, picture);
-}
-
 HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,
                                   IDirect3DTexture9** texture) {
   Image picture;
-  const ImageStatus status = LoadResourceImage(module, id, picture);
+  const ImageStatus status = LoadEmbeddedPicture(module, id, picture);
   if (status == ImageStatus::kFileUnreadable) return D3DERR_NOTAVAILABLE;
   if (status != ImageStatus::kOk) return D3DERR_INVALIDCALL;
   return CreateTextureFromImage(device, picture, format, 0, texture);

@@ -28,7 +28,4 @@ HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int 
 HRESULT CreateTextureFromFile(IDirect3DDevice9* device, const std::string& path, D3DFORMAT format,
                               IDirect3DTexture9** texture);
 
-// Decodes RCDATA resource `id` of `module` into `picture`.
-ImageStatus LoadResourceImage(HMODULE module, int id, Image& picture);
-
 }  // namespace lumar

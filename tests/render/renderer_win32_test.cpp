@@ -170,16 +170,30 @@ TEST_F(RendererTest, UserBmpAndJpegShowUprightAfterTheFlip) {
     UseFile(local.record(), path);
     ASSERT_EQ(local.Start(), S_OK) << path;
     const Frame frame = local.DrawFrame();
-    // Every pixel but those next to the quadrants' borders, which scaling and JPEG's colour
-    // subsampling blur.
+    // Every pixel but those next to the quadrants' borders: JPEG keeps colour at half resolution, and
+    // two picture pixels are up to 7 screen pixels here.
     const Frame expected = test::StretchedPicture(picture, w, h, false);
-    EXPECT_EQ(test::CountChanged(frame, expected, [&](int x, int y) { return std::abs(x - w / 2) > 4 && std::abs(y - h / 2) > 4; }, 12), 0)
-        << path;
+    auto awayFromBorders = [&](int x, int y) { return std::abs(x - w / 2) > 10 && std::abs(y - h / 2) > 10; };
+    EXPECT_EQ(test::CountChanged(frame, expected, awayFromBorders, 12), 0) << path;
     EXPECT_LE(test::ChannelDifference(frame.At(w / 4, h / 4), 0xFFFF0000u), 8) << path;
     EXPECT_LE(test::ChannelDifference(frame.At(w / 4, 3 * h / 4), 0xFF0000FFu), 8) << path;
   }
   DeleteFileA(bmp.c_str());
   DeleteFileA(jpeg.c_str());
+  EXPECT_TRUE(shownMessages.empty());
+}
+
+// On the larger screens CTest gives this in sessions of their own: a 2048 square for 1280 x 1024, and
+// for 3840 x 2160 a 4096 square and a grid of 84 148 vertices, beyond 16-bit indices.
+TEST_F(RendererTest, LargeScreenDesktopPictureShowsTheScreenUndistorted) {
+  if (w * h <= 1024 * 768) GTEST_SKIP() << "needs a display larger than 1024 x 768";
+  test::PatternWindow pattern(PaintCells);
+  rig.record().texture = kTextureDesktop;
+  ASSERT_EQ(rig.Start(), S_OK);
+  EXPECT_EQ(rig.field().constants.pictureTextureSize, w > 2048 ? 4096 : 2048);
+  const Frame frame = rig.DrawFrame();
+  ASSERT_EQ(frame.width, w);
+  EXPECT_LT(test::WorstBlockDifference(frame, Painted(PaintCells, w, h), kBlock), kPictureTolerance);
   EXPECT_TRUE(shownMessages.empty());
 }
 
@@ -336,13 +350,15 @@ TEST_F(RendererTest, AHundredLossesLeaveNoObjectOrHandleBehind) {
   ASSERT_GT(references, 1u);  // the resources hold the device
   for (int cycle = 0; cycle < 100; ++cycle) {
     device.cooperativeLevel = D3DERR_DEVICELOST;
-    rig.DrawFrame();
+    EXPECT_FALSE(rig.renderer().PrepareFrame());
     device.cooperativeLevel = D3DERR_DEVICENOTRESET;
-    rig.DrawFrame();
+    // The device check alone: it releases, resets and recreates; drawing is shown elsewhere.
+    EXPECT_TRUE(rig.renderer().PrepareFrame());
     ASSERT_EQ(rig.RealDeviceReferences(), references) << "cycle " << cycle;
   }
   EXPECT_EQ(device.resets, 100);
-  EXPECT_EQ(rig.renderer().framesDrawn(), 101u);
+  rig.DrawFrame();
+  EXPECT_EQ(rig.renderer().framesDrawn(), 2u);
   const HBITMAP bitmap = rig.snapshot().snapshotBitmap();
   const HDC dc = rig.snapshot().snapshotDC();
   ASSERT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
