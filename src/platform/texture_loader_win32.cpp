@@ -48,9 +48,8 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D
   const TexelFormat texelFormat = LoaderTexelFormat(static_cast<int32_t>(format));
   const uint32_t width = std::min(PowerOfTwoAtLeast(picture.width), LargestEdge(device, true));
   const uint32_t height = std::min(PowerOfTwoAtLeast(picture.height), LargestEdge(device, false));
-  Image level = (width == picture.width && height == picture.height)
-                    ? picture
-                    : ResizeImage(picture, width, height);
+  Image level =
+      (width == picture.width && height == picture.height) ? picture : ResizeImage(picture, width, height);
   const UINT levels = mipLevels == 0 ? MipCount(width, height) : std::min(mipLevels, MipCount(width, height));
   IDirect3DTexture9* created = nullptr;
   HRESULT hr = device->CreateTexture(width, height, levels, 0, static_cast<D3DFORMAT>(texelFormat),

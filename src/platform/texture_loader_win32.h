@@ -3,9 +3,8 @@
 // levels is made, in the managed pool.
 #pragma once
 
-#include <windows.h>
-
 #include <d3d9.h>
+#include <windows.h>
 
 #include <string>
 

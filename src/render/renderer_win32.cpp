@@ -280,15 +280,17 @@ HRESULT Renderer::CreateResources() {
   }
   void* indices = nullptr;
   if (FAILED(r.surfaceIndexBuffer->Lock(0, 0, &indices, 0))) return E_FAIL;
-  const bool built = wide ? BuildSurfaceIndices(r.layout, static_cast<uint32_t*>(indices), r.layout.indexCount)
-                          : BuildSurfaceIndices(r.layout, static_cast<uint16_t*>(indices), r.layout.indexCount);
+  const bool built =
+      wide ? BuildSurfaceIndices(r.layout, static_cast<uint32_t*>(indices), r.layout.indexCount)
+           : BuildSurfaceIndices(r.layout, static_cast<uint16_t*>(indices), r.layout.indexCount);
   r.surfaceIndexBuffer->Unlock();
   if (!built) return E_FAIL;
 
   // 8. The Aquarium's backdrop.
   if (r.aquarium()) {
-    if (FAILED(device->CreateVertexBuffer(kBackdropVertexCount * kSurfaceVertexStride, 0, kSurfaceVertexFormat,
-                                          D3DPOOL_DEFAULT, &r.backdropVertexBuffer, nullptr))) {
+    if (FAILED(device->CreateVertexBuffer(kBackdropVertexCount * kSurfaceVertexStride, 0,
+                                          kSurfaceVertexFormat, D3DPOOL_DEFAULT, &r.backdropVertexBuffer,
+                                          nullptr))) {
       r.backdropVertexBuffer = nullptr;
       return E_FAIL;
     }

@@ -39,7 +39,8 @@ TEST_F(AdapterModesTest, WineListsTheDisplayModeOfTheTestScreen) {
   EXPECT_TRUE(shownMessages.empty());
   EXPECT_EQ(modes.desktopMode.Width, static_cast<UINT>(GetSystemMetrics(SM_CXSCREEN)));
   EXPECT_EQ(modes.desktopMode.Height, static_cast<UINT>(GetSystemMetrics(SM_CYSCREEN)));
-  const DisplayModeList& list = ModeListForFormat(modes.lists, static_cast<int32_t>(modes.desktopMode.Format));
+  const DisplayModeList& list =
+      ModeListForFormat(modes.lists, static_cast<int32_t>(modes.desktopMode.Format));
   const int found = FindMode(list, modes.desktopMode.Width, modes.desktopMode.Height);
   ASSERT_GE(found, 0);
   EXPECT_EQ(list[static_cast<size_t>(found)].format, static_cast<int32_t>(modes.desktopMode.Format));
@@ -74,7 +75,8 @@ class RefusingDirect3D : public IDirect3D9 {
   UINT STDMETHODCALLTYPE GetAdapterCount() override {
     return refusal_ == Refusal::kNoAdapter ? 0 : real_->GetAdapterCount();
   }
-  HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* id) override {
+  HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags,
+                                                 D3DADAPTER_IDENTIFIER9* id) override {
     return real_->GetAdapterIdentifier(adapter, flags, id);
   }
   UINT STDMETHODCALLTYPE GetAdapterModeCount(UINT adapter, D3DFORMAT format) override {
@@ -85,15 +87,17 @@ class RefusingDirect3D : public IDirect3D9 {
     return real_->EnumAdapterModes(adapter, format, mode, out);
   }
   HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override {
-    return refusal_ == Refusal::kDisplayMode ? D3DERR_INVALIDCALL : real_->GetAdapterDisplayMode(adapter, mode);
+    return refusal_ == Refusal::kDisplayMode ? D3DERR_INVALIDCALL
+                                             : real_->GetAdapterDisplayMode(adapter, mode);
   }
   HRESULT STDMETHODCALLTYPE CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT display, D3DFORMAT back,
                                             WINBOOL windowed) override {
     if (refusal_ == Refusal::kWindowed && windowed) return D3DERR_NOTAVAILABLE;
     return real_->CheckDeviceType(adapter, type, display, back, windowed);
   }
-  HRESULT STDMETHODCALLTYPE CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
-                                              D3DRESOURCETYPE resource, D3DFORMAT format) override {
+  HRESULT STDMETHODCALLTYPE CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
+                                              DWORD usage, D3DRESOURCETYPE resource,
+                                              D3DFORMAT format) override {
     if (refusal_ == Refusal::kDepthFormat) return D3DERR_NOTAVAILABLE;
     return real_->CheckDeviceFormat(adapter, type, adapterFormat, usage, resource, format);
   }
@@ -115,9 +119,12 @@ class RefusingDirect3D : public IDirect3D9 {
   HRESULT STDMETHODCALLTYPE GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override {
     return refusal_ == Refusal::kCaps ? D3DERR_INVALIDCALL : real_->GetDeviceCaps(adapter, type, caps);
   }
-  HMONITOR STDMETHODCALLTYPE GetAdapterMonitor(UINT adapter) override { return real_->GetAdapterMonitor(adapter); }
+  HMONITOR STDMETHODCALLTYPE GetAdapterMonitor(UINT adapter) override {
+    return real_->GetAdapterMonitor(adapter);
+  }
   HRESULT STDMETHODCALLTYPE CreateDevice(UINT adapter, D3DDEVTYPE type, HWND window, DWORD flags,
-                                         D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) override {
+                                         D3DPRESENT_PARAMETERS* parameters,
+                                         IDirect3DDevice9** device) override {
     return real_->CreateDevice(adapter, type, window, flags, parameters, device);
   }
 

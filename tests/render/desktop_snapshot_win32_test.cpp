@@ -74,7 +74,7 @@ TEST(DesktopSnapshot, CopiesHonourTheDestinationPitchAnd16Bits) {
   // Top-left pixel of the screen is the last row's first pixel: blue marker in 5-5-5.
   const std::size_t top = static_cast<std::size_t>(1023) * pitch;
   const uint16_t p = static_cast<uint16_t>(rows[top] | rows[top + 1] << 8);
-  EXPECT_GT(p & 0x1F, 20);  // strong blue
+  EXPECT_GT(p & 0x1F, 20);         // strong blue
   EXPECT_LT((p >> 10) & 0x1F, 8);  // little red
 }
 
@@ -104,7 +104,8 @@ int SquareForThisDesktop() {
   record.screenHeight = 768;
   auto field = std::make_unique<WaveField>();
   const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (PrepareWaveField(*field, record, desktop, [](const char*) { return false; }) != SetupResult::Ok) return 0;
+  if (PrepareWaveField(*field, record, desktop, [](const char*) { return false; }) != SetupResult::Ok)
+    return 0;
   return field->constants.pictureTextureSize;
 }
 

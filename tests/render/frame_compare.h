@@ -14,7 +14,8 @@ namespace lumar::test {
 inline int ChannelDifference(uint32_t a, uint32_t b) {
   int most = 0;
   for (int shift = 0; shift < 24; shift += 8)
-    most = std::max(most, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+    most = std::max(most,
+                    std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
   return most;
 }
 
@@ -46,7 +47,8 @@ inline double WorstBlockDifference(const Frame& frame, const Frame& expected, in
         double sum = 0.0;
         for (int y = by; y < by + block; ++y)
           for (int x = bx; x < bx + block; ++x)
-            sum += static_cast<double>((frame.At(x, y) >> shift) & 0xFF) - ((expected.At(x, y) >> shift) & 0xFF);
+            sum +=
+                static_cast<double>((frame.At(x, y) >> shift) & 0xFF) - ((expected.At(x, y) >> shift) & 0xFF);
         worst = std::max(worst, std::abs(sum) / (block * block));
       }
     }
@@ -82,4 +84,3 @@ inline int CountColor(const Frame& frame, uint32_t color, const std::function<bo
 }
 
 }  // namespace lumar::test
-

@@ -3,9 +3,8 @@
 // renderer reads (record, wave field, snapshot, clock).
 #pragma once
 
-#include <windows.h>
-
 #include <d3d9.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <memory>
@@ -73,7 +72,8 @@ class TestDevice : public ForwardingDevice {
   }
 
   HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                                          D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) override {
+                                          D3DPOOL pool, IDirect3DTexture9** texture,
+                                          HANDLE* shared) override {
     if (Fails(FailingCall::kCreateTexture)) return E_OUTOFMEMORY;
     return real()->CreateTexture(width, height, levels, usage, format, pool, texture, shared);
   }
@@ -115,7 +115,8 @@ class TestDevice : public ForwardingDevice {
         for (UINT y = 0; y < desc.Height; ++y) {
           const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
                                                               static_cast<size_t>(y) * locked.Pitch);
-          for (UINT x = 0; x < desc.Width; ++x) lastFrame.pixels[static_cast<size_t>(y) * desc.Width + x] = row[x] | 0xFF000000u;
+          for (UINT x = 0; x < desc.Width; ++x)
+            lastFrame.pixels[static_cast<size_t>(y) * desc.Width + x] = row[x] | 0xFF000000u;
         }
         copy->UnlockRect();
       }
@@ -202,10 +203,11 @@ class RenderRig {
     context.preview = true;
     renderer_ = std::make_unique<Renderer>(context);
     renderer_->SetDeviceFactory([this, plainDevice](IDirect3D9* d3d, HWND window, DWORD flags,
-                                                     D3DPRESENT_PARAMETERS& parameters,
-                                                     IDirect3DDevice9** device) {
+                                                    D3DPRESENT_PARAMETERS& parameters,
+                                                    IDirect3DDevice9** device) {
       IDirect3DDevice9* real = nullptr;
-      const HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, flags, &parameters, &real);
+      const HRESULT hr =
+          d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, flags, &parameters, &real);
       if (FAILED(hr)) return hr;
       realDevice_ = real;
       real->AddRef();

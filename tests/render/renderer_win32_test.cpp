@@ -13,7 +13,7 @@
 #include "platform/embedded_picture_win32.h"
 #include "platform/jpeg_encoder.h"
 #include "platform/message_box_win32.h"
-#include "platform/bmp_builder.h"
+#include "platform/picture_files_win32.h"
 #include "platform/test_pictures.h"
 #include "render/frame_compare.h"
 #include "render/pattern_window_win32.h"
@@ -95,34 +95,6 @@ Image Embedded(int id) {
   return picture;
 }
 
-std::string TempFile(const char* name) {
-  char directory[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, directory);
-  return std::string(directory) + name;
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr) << path;
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-}
-
-// A 24-bit bottom-up BMP of the picture, as the format stores it.
-std::vector<uint8_t> BmpOf(const Image& picture) {
-  std::vector<std::vector<uint8_t>> rows;
-  for (uint32_t y = picture.height; y-- > 0;) {
-    std::vector<uint8_t> row;
-    for (uint32_t x = 0; x < picture.width; ++x) {
-      const uint32_t p = picture.At(x, y);
-      row.insert(row.end(), {static_cast<uint8_t>(p), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p >> 16)});
-    }
-    rows.push_back(row);
-  }
-  return test::BuildBmp(test::Layout(static_cast<int32_t>(picture.width), static_cast<int32_t>(picture.height), 24),
-                        rows);
-}
-
 void UseFile(ParameterSet& record, const std::string& path) {
   record.texture = kTextureFile;
   std::snprintf(record.textureFile, sizeof record.textureFile, "%s", path.c_str());
@@ -159,12 +131,12 @@ TEST_F(RendererTest, BuiltInPicturesShowAsLoadedThatIsUpsideDown) {
 TEST_F(RendererTest, UserBmpAndJpegShowUprightAfterTheFlip) {
   // Red and green above blue and white: a picture shown upside down swaps the halves.
   const Image picture = test::Quadrants(320, 224);
-  const std::string bmp = TempFile("lumar_user_picture.bmp");
-  const std::string jpeg = TempFile("lumar_user_picture.jpg");
-  WriteFile(bmp, BmpOf(picture));
+  const std::string bmp = test::TempFile("lumar_user_picture.bmp");
+  const std::string jpeg = test::TempFile("lumar_user_picture.jpg");
+  ASSERT_TRUE(test::WriteBytes(bmp, test::BmpOf(picture)));
   JpegOptions options;
   options.quality = 95;
-  WriteFile(jpeg, EncodeJpeg(picture, options));
+  ASSERT_TRUE(test::WriteBytes(jpeg, EncodeJpeg(picture, options)));
   for (const std::string& path : {bmp, jpeg}) {
     RenderRig local;
     UseFile(local.record(), path);
@@ -261,7 +233,9 @@ TEST_F(RendererTest, AquariumShowsTheClearColourWhereNeitherSheetNorBackdropReac
   Frame empty = rig.DrawFrame();
   EXPECT_FLOAT_EQ(rig.field().waterLevel, -1.0f);
   // The sheet's far edge touches the bottom screen row.
-  auto outsideBackdrop = [&](int x, int y) { return (x > backdropRight + 2 || y > backdropBottom + 2) && y < h - 4; };
+  auto outsideBackdrop = [&](int x, int y) {
+    return (x > backdropRight + 2 || y > backdropBottom + 2) && y < h - 4;
+  };
   auto onBackdrop = [&](int x, int y) { return x < backdropRight - 2 && y < backdropBottom - 2; };
   EXPECT_EQ(test::CountColor(empty, kClearColor, outsideBackdrop), test::CountPixels(empty, outsideBackdrop));
   EXPECT_EQ(test::CountColor(empty, kClearColor, onBackdrop), 0);
@@ -381,23 +355,23 @@ TEST_F(RendererTest, AMissingBuiltInPictureDrawsUntextured) {
   // One lit colour over the whole surface, not the clear colour.
   const uint32_t centre = frame.At(w / 2, h / 2);
   EXPECT_GT(test::ChannelDifference(centre, kClearColor), 40);
-  EXPECT_EQ(test::CountChanged(frame, Frame{frame.width, frame.height, std::vector<uint32_t>(frame.pixels.size(), centre)},
-                               [&](int x, int y) { return x < w / 2 && y > 8; }, 8),
+  EXPECT_EQ(test::CountChanged(
+                frame, Frame{frame.width, frame.height, std::vector<uint32_t>(frame.pixels.size(), centre)},
+                [&](int x, int y) { return x < w / 2 && y > 8; }, 8),
             0);
 }
 
 TEST_F(RendererTest, AUserPictureThatGoesBadBeforeAResetDrawsUntexturedAndKeepsRunning) {
-  const std::string path = TempFile("lumar_goes_bad.bmp");
-  WriteFile(path, BmpOf(test::Quadrants(64, 64)));
+  const std::string path = test::TempFile("lumar_goes_bad.bmp");
+  ASSERT_TRUE(test::WriteBytes(path, test::BmpOf(test::Quadrants(64, 64))));
   UseFile(rig.record(), path);
   ASSERT_EQ(rig.Start(), S_OK);
   ASSERT_FALSE(rig.DrawFrame().pixels.empty());
-  WriteFile(path, std::vector<uint8_t>{'B', 'M', 1, 2, 3});
+  ASSERT_TRUE(test::WriteBytes(path, std::vector<uint8_t>{'B', 'M', 1, 2, 3}));
   rig.device()->cooperativeLevel = D3DERR_DEVICENOTRESET;
   const Frame frame = rig.DrawFrame();
   ASSERT_FALSE(frame.pixels.empty());
-  EXPECT_EQ(test::ChannelDifference(frame.At(w / 4, h / 4), frame.At(w / 4, 3 * h / 4)),
-            0);
+  EXPECT_EQ(test::ChannelDifference(frame.At(w / 4, h / 4), frame.At(w / 4, 3 * h / 4)), 0);
   DeleteFileA(path.c_str());
 }
 
