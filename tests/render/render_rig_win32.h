@@ -129,26 +129,16 @@ class TestDevice : public ForwardingDevice {
 // A visible popup window at the screen's top-left corner, the device's window.
 class DeviceWindow {
  public:
-  DeviceWindow(int width, int height) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kClass;
-    RegisterClassA(&wc);
-    window_ = CreateWindowExA(0, kClass, "", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr, nullptr,
-                              wc.hInstance, nullptr);
-  }
+  DeviceWindow(int width, int height)
+      : window_(CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr)) {}
   DeviceWindow(const DeviceWindow&) = delete;
   DeviceWindow& operator=(const DeviceWindow&) = delete;
-  ~DeviceWindow() {
-    DestroyWindow(window_);
-    UnregisterClassA(kClass, GetModuleHandleA(nullptr));
-  }
+  ~DeviceWindow() { DestroyWindow(window_); }
   HWND get() const { return window_; }
 
  private:
-  static constexpr const char* kClass = "LumarTestDevice";
-  HWND window_ = nullptr;
+  HWND window_;
 };
 
 // Everything a Renderer needs, with the record at the defaults, a windowed device (as in the preview)
