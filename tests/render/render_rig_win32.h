@@ -28,7 +28,7 @@ struct Frame {
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
-// The next call of `call` (one of the creation or lock calls) fails with E_OUTOFMEMORY.
+// The next call of this kind fails: creations with E_OUTOFMEMORY, Reset with D3DERR_DEVICELOST.
 enum class FailingCall { kNone, kCreateTexture, kCreateVertexBuffer, kCreateIndexBuffer, kReset };
 
 class TestDevice : public ForwardingDevice {
