@@ -45,6 +45,26 @@ foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
   endif()
 endforeach()
 
+# Stand-ins for the system's password libraries, loaded by name by the host tests: PASSWORD.CPL beside
+# the test program, and MPR.DLL with and without PwdChangePasswordA in folders of their own, for child
+# test processes that are told to prefer them over the system's.
+function(lumar_test_library target source file_name folder)
+  add_library(${target} MODULE ${CMAKE_SOURCE_DIR}/tests/host/doubles/${source})
+  get_filename_component(base ${file_name} NAME_WE)
+  get_filename_component(suffix ${file_name} LAST_EXT)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${base} SUFFIX ${suffix}
+                                             LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
+  target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
+  target_link_options(${target} PRIVATE -static)
+  add_dependencies(host_win32_tests ${target})
+endfunction()
+if(TARGET host_win32_tests)
+  lumar_test_library(password_cpl_double password_cpl_double.cpp PASSWORD.CPL .)
+  lumar_test_library(mpr_double mpr_double.cpp MPR.DLL mpr_double)
+  lumar_test_library(mpr_double_without_change mpr_double.cpp MPR.DLL mpr_double_without_change)
+  target_compile_definitions(mpr_double_without_change PRIVATE MPR_DOUBLE_WITHOUT_CHANGE)
+endif()
+
 # lumar.scr: the entry point, the shell, the core and the resources; a GUI program that needs only
 # system DLLs.
 if(LUMAR_WIN_ENTRY_SOURCES)
@@ -57,10 +77,18 @@ endif()
 # End-to-end runs of lumar.scr (label e2e): tests/e2e/*_e2e.sh, each with its own Xvfb and prefix.
 # They share the CPU-heavy software renderer with the other Windows tests, so they take turns.
 file(GLOB LUMAR_E2E_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_e2e.sh)
+# Helper programs the scripts run (a control-panel stand-in and the like): tests/e2e/*_tool.cpp.
+file(GLOB LUMAR_E2E_TOOLS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_tool.cpp)
+foreach(source IN LISTS LUMAR_E2E_TOOLS)
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_compile_options(${name} PRIVATE ${LUMAR_WARNINGS})
+  target_link_libraries(${name} PRIVATE user32 gdi32 kernel32)
+endforeach()
 if(TARGET lumar_scr)
   foreach(script IN LISTS LUMAR_E2E_SCRIPTS)
     get_filename_component(name ${script} NAME_WE)
-    add_test(NAME ${name} COMMAND ${script})
+    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/retry_once.sh ${script})
     set_tests_properties(${name} PROPERTIES LABELS e2e RESOURCE_LOCK wine_session TIMEOUT 600
                          ENVIRONMENT "E2E_SCR=$<TARGET_FILE:lumar_scr>;E2E_TOOLS=${CMAKE_BINARY_DIR}")
   endforeach()

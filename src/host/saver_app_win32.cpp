@@ -145,8 +145,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
     record.screenHeight = modes_.desktopMode.Height;
     record.screenRefresh = modes_.desktopMode.RefreshRate;
     record.screenFormat = static_cast<int32_t>(modes_.desktopMode.Format);
-    if (FindMode(ModeListForFormat(modes_.lists, record.screenFormat), record.screenWidth,
-                 record.screenHeight) < 0) {
+    if (!DesktopModeListed(modes_.lists, ToDisplayMode(modes_.desktopMode))) {
       Inform("Current mode not supported by DirectX");
       direct3d_->Release();
       direct3d_ = nullptr;
@@ -238,9 +237,9 @@ bool SaverApp::CreateMainWindow(HWND parent) {
   wc.lpszClassName = kWindowClass;
   if (!RegisterClassExA(&wc)) return false;
   classRegistered_ = true;
-  mainWindow_ = CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, "Lumar", WS_POPUP, 0, 0,
-                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                                nullptr, instance_, nullptr);
+  mainWindow_ =
+      CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, "Lumar", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                      GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance_, nullptr);
   return mainWindow_ != nullptr;
 }
 
@@ -252,16 +251,20 @@ void SaverApp::MessageLoop() {
       DispatchMessageA(&msg);
       continue;
     }
-    if (mode_ == ScreenSaverMode::Preview) {
-      // A full-screen instance holds the event unsignalled while it runs: the preview waits for it.
-      HANDLE running = OpenEventA(EVENT_ALL_ACCESS, FALSE, kSaverEventName);
-      if (running) {
-        WaitForSingleObject(running, INFINITE);
-        CloseHandle(running);
-      }
-    }
-    if (!passwordDialogActive_ && !closedDown_) FrameStep();
+    IdlePass();
   }
+}
+
+void SaverApp::IdlePass() {
+  if (mode_ == ScreenSaverMode::Preview) {
+    // A full-screen instance holds the event unsignalled while it runs: the preview waits for it.
+    HANDLE running = OpenEventA(EVENT_ALL_ACCESS, FALSE, kSaverEventName);
+    if (running) {
+      WaitForSingleObject(running, INFINITE);
+      CloseHandle(running);
+    }
+  }
+  if (!passwordDialogActive_ && !closedDown_) FrameStep();
 }
 
 void SaverApp::FrameStep() {
@@ -273,7 +276,9 @@ void SaverApp::FrameStep() {
 }
 
 void SaverApp::RequestDismiss() {
-  if (mode_ != ScreenSaverMode::Saver || passwordDialogActive_) return;
+  // Input still queued behind the quit message must not ask for the password again: the device and the
+  // Direct3D object are gone by then.
+  if (mode_ != ScreenSaverMode::Saver || passwordDialogActive_ || closedDown_) return;
   if (isWin9x_ && password_.verifyPasswordProc) {
     CheckPassword();
     return;
@@ -390,8 +395,8 @@ LRESULT SaverApp::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
       break;
     case WM_MOUSEMOVE:
-      if (saver && input_.MouseMovedTo(static_cast<int16_t>(LOWORD(lParam)),
-                                       static_cast<int16_t>(HIWORD(lParam))))
+      if (saver &&
+          input_.MouseMovedTo(static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))))
         RequestDismiss();
       break;
     case WM_LBUTTONDOWN:

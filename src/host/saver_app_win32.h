@@ -2,9 +2,8 @@
 // close-down and the shutdown steps. One SaverApp is the whole process state of a run.
 #pragma once
 
-#include <windows.h>
-
 #include <d3d9.h>
+#include <windows.h>
 
 #include <memory>
 #include <string>
@@ -49,6 +48,9 @@ class SaverApp {
   // Start-up in its fixed order; true only in Preview and Saver modes with a window and a device ready.
   bool StartUp(const std::string& arguments);
   void MessageLoop();
+  // What the loop does when no message is waiting: a preview waits while a full-screen instance runs;
+  // then one frame step, unless the password dialog is up or the run has closed down.
+  void IdlePass();
   void Shutdown();
 
   // One frame: spawn decision, frame time, source retirement and update, device check, drawing.
@@ -71,6 +73,8 @@ class SaverApp {
   Renderer* renderer() { return renderer_.get(); }
   const SaverInput& input() const { return input_; }
   bool passwordDialogActive() const { return passwordDialogActive_; }
+  bool closedDown() const { return closedDown_; }
+  const DesktopSnapshot& snapshot() const { return snapshot_; }
   float frameTime() const { return frameTime_; }
   PasswordSettings& password() { return password_; }
   bool isWin9x() const { return isWin9x_; }

@@ -149,12 +149,4 @@ Image HalveImage(const Image& source) {
   return result;
 }
 
-std::vector<Image> BuildMipChain(const Image& top) {
-  std::vector<Image> levels;
-  if (top.pixels.empty()) return levels;
-  levels.push_back(top);
-  while (levels.back().width > 1 || levels.back().height > 1) levels.push_back(HalveImage(levels.back()));
-  return levels;
-}
-
 }  // namespace lumar

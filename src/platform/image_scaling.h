@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "platform/image.h"
 
@@ -23,8 +22,5 @@ Image ScaleToPowerOfTwo(const Image& source);
 // The next mip level: each edge halved (rounded down, not below 1), every texel the mean of the 2 x 2
 // (or 2 x 1) block it covers.
 Image HalveImage(const Image& source);
-
-// Every mip level of a texture: the picture itself, then halved levels down to 1 x 1.
-std::vector<Image> BuildMipChain(const Image& top);
 
 }  // namespace lumar

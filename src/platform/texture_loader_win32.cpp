@@ -66,10 +66,14 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D
   return S_OK;
 }
 
+ImageStatus LoadResourceImage(HMODULE module, int id, Image& picture) {
+  return LoadEmbeddedPicture(module, id, picture);
+}
+
 HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,
                                   IDirect3DTexture9** texture) {
   Image picture;
-  const ImageStatus status = LoadEmbeddedPicture(module, id, picture);
+  const ImageStatus status = LoadResourceImage(module, id, picture);
   if (status == ImageStatus::kFileUnreadable) return D3DERR_NOTAVAILABLE;
   if (status != ImageStatus::kOk) return D3DERR_INVALIDCALL;
   return CreateTextureFromImage(device, picture, format, 0, texture);

@@ -78,6 +78,10 @@ DisplayModeList& ModeListForFormat(AdapterModeLists& lists, int32_t format) {
   return const_cast<DisplayModeList&>(ModeListForFormat(static_cast<const AdapterModeLists&>(lists), format));
 }
 
+bool DesktopModeListed(const AdapterModeLists& lists, const DisplayMode& desktop) {
+  return FindMode(ModeListForFormat(lists, desktop.format), desktop.width, desktop.height) >= 0;
+}
+
 ModeListStatus BuildModeLists(ModeSource& driver, uint32_t desktopRefresh, AdapterModeLists& lists) {
   try {
     lists = AdapterModeLists{};

@@ -58,6 +58,10 @@ void SortModes(DisplayModeList& list);
 const DisplayModeList& ModeListForFormat(const AdapterModeLists& lists, int32_t format);
 DisplayModeList& ModeListForFormat(AdapterModeLists& lists, int32_t format);
 
+// Whether the enumerated list of the desktop's own format holds the desktop's width and height: a fresh
+// record takes the desktop mode, which must be one the saver can run full screen.
+bool DesktopModeListed(const AdapterModeLists& lists, const DisplayMode& desktop);
+
 // Rebuilds all lists from the driver: every candidate format, every mode, filter, merge, then sort.
 ModeListStatus BuildModeLists(ModeSource& driver, uint32_t desktopRefresh, AdapterModeLists& lists);
 

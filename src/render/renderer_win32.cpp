@@ -3,13 +3,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/message_box_win32.h"
 #include "platform/texture_loader_win32.h"
 #include "render/camera.h"
+#include "render/frame_rate.h"
+#include "render/orange_bar_win32.h"
 #include "render/surface_mesh.h"
+#include "render/text_overlay_win32.h"
 #include "render/vertex_fill.h"
 #include "render/water_cycle.h"
 #include "resource_ids.h"
@@ -31,6 +36,9 @@ D3DCOLORVALUE Color(float r, float g, float b, float a) { return D3DCOLORVALUE{r
 const D3DMATRIX* AsD3D(const Matrix4& m) { return reinterpret_cast<const D3DMATRIX*>(&m); }
 
 constexpr DWORD kClearColor = 0xFF0A0A32;
+constexpr DWORD kFrameRateColor = 0xFF00FF00;
+constexpr float kFrameRateX = 20.0f;
+constexpr float kFrameRateY = 20.0f;
 
 }  // namespace
 
@@ -48,16 +56,24 @@ struct Renderer::Impl {
   uint32_t resourcesCreatedTime = 0;
   bool resourcesReady = false;  // every object of CreateResources exists
 
+  std::unique_ptr<OrangeBarRenderer> orangeBar;
+  std::unique_ptr<TextOverlay> textOverlay;
+
   SurfaceMeshLayout layout;
   WaterCycle water;
 
   uint32_t framesDrawn = 0;
+  FrameRateCounter frameRate;
 
   explicit Impl(const RenderContext& c) : context(c) {}
 
   const ParameterSet& record() const { return *context.record; }
   bool aquarium() const { return record().effect == kEffectAquarium; }
   bool obliqueView() const { return aquarium() || record().view == kViewBottom; }
+  bool showsOrangeBar() const { return record().effect == kEffectBasis && record().showOrangeBar != 0; }
+  // The control panel's preview never shows the frame rate, whatever the record says.
+  bool showsFrameRate() const { return record().showFps != 0 && !context.preview; }
+  bool largeMode() const { return IsLargeMode(record().screenWidth); }
   uint32_t Now() const { return context.clock->Now(); }
 
   HRESULT CreatePictureTexture();
@@ -233,7 +249,18 @@ HRESULT Renderer::CreateResources() {
   r.resourcesReady = false;
   IDirect3DDevice9* device = r.device;
 
-  // 1-2. The orange bar and the text overlay come here.
+  // 1. The orange bar; without its picture it simply draws nothing.
+  if (r.showsOrangeBar()) {
+    r.orangeBar =
+        std::make_unique<OrangeBarRenderer>(BarSizeFor(r.record().screenWidth), r.record(), *r.context.field);
+    r.orangeBar->CreateBarResources(device, r.context.instance, IDR_PICTURE_BAR);
+  }
+
+  // 2. The text overlay; a failed overlay draws nothing useful but stops nothing.
+  r.textOverlay = r.largeMode() ? std::make_unique<TextOverlay>("Arial", 15, kTextBold)
+                                : std::make_unique<TextOverlay>("Arial", 10, 0);
+  r.textOverlay->InitDeviceObjects(device);
+  r.textOverlay->RestoreDeviceObjects();
 
   // 3. The picture.
   HRESULT hr = r.CreatePictureTexture();
@@ -317,7 +344,14 @@ HRESULT Renderer::CreateResources() {
 void Renderer::ReleaseResources() {
   Impl& r = *impl_;
   r.resourcesReady = false;
-  // The orange bar and the text overlay are released here, first.
+  if (r.orangeBar) {
+    r.orangeBar->ReleaseBarResources();
+    r.orangeBar.reset();
+  }
+  if (r.textOverlay) {
+    r.textOverlay->DeleteDeviceObjects();
+    r.textOverlay.reset();
+  }
   ReleaseAndClear(r.pictureTexture);
   ReleaseAndClear(r.surfaceVertexBuffer);
   ReleaseAndClear(r.surfaceIndexBuffer);
@@ -351,7 +385,6 @@ bool Renderer::PrepareFrame() {
 }
 
 void Renderer::RenderFrame(float frameTime) {
-  (void)frameTime;  // the orange bar animates from it
   Impl& r = *impl_;
   if (!r.device || !r.resourcesReady) return;
   IDirect3DDevice9* device = r.device;
@@ -399,7 +432,17 @@ void Renderer::RenderFrame(float frameTime) {
   device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, r.layout.vertexCount, 0, r.layout.triangleCount);
   ++r.framesDrawn;
 
-  // The frame-rate text and the orange bar come here.
+  if (r.showsFrameRate()) {
+    r.frameRate.Update(r.Now(), r.framesDrawn);
+    r.textOverlay->DrawText(kFrameRateX, kFrameRateY, kFrameRateColor,
+                            FormatFrameRate(r.frameRate.value()).c_str());
+  }
+
+  // The bar draws where the previous frame's step put it, then moves on for the next frame.
+  if (r.orangeBar) {
+    r.orangeBar->DrawBar();
+    r.orangeBar->AnimateBar(frameTime);
+  }
 
   device->EndScene();
   device->Present(nullptr, nullptr, nullptr, nullptr);

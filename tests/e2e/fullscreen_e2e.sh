@@ -5,10 +5,7 @@
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-e2e_begin 1024x768x24
-desktop="$E2E_WORK/desktop.png"
-e2e_desktop_picture "$desktop" 1024x768
-e2e_set_root "$desktop"
+e2e_begin_with_desktop
 
 # Starts the saver with "$@" and waits until its window shows; fails the check when it does not.
 start_saver() {
@@ -24,14 +21,6 @@ start_saver() {
   return 0
 }
 
-ended_cleanly() {  # ended_cleanly "what"
-  local code
-  code=$(e2e_wait_exit 20)
-  e2e_check "$1: exit code 0 (got $code)" [ "$code" = 0 ]
-  [ "$code" = running ] && e2e_kill_wine
-  e2e_check "$1: no saver window left" [ -z "$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null)" ]
-}
-
 # Every spelling of "full screen" runs full screen; a key ends each.
 for arguments in "/s" "-S" "s" "x" ""; do
   if start_saver $arguments; then
@@ -41,7 +30,7 @@ for arguments in "/s" "-S" "s" "x" ""; do
     moved=$(e2e_difference "$E2E_WORK/a.png" "$E2E_WORK/b.png")
     e2e_check "'$arguments': the picture moves between two screenshots (difference $moved)" e2e_greater "$moved" 0.001
     xdotool key space
-    ended_cleanly "'$arguments' ended by a key"
+    e2e_ended_cleanly "'$arguments' ended by a key"
   fi
 done
 
@@ -56,7 +45,7 @@ if start_saver /s; then
   e2e_check "the saver shows the desktop (correlation $likeness, upside down $control)" \
     awk -v a="$likeness" -v c="$control" 'BEGIN { exit !(a > 0.3 && a > c + 0.2) }'
   xdotool click 1
-  ended_cleanly "a click"
+  e2e_ended_cleanly "a click"
 fi
 
 # Mouse: the window's first mouse message counts as the first move; five moves in all are tolerated and
@@ -70,7 +59,7 @@ if start_saver /s; then
   code=$(e2e_wait_exit 1)
   e2e_check "still running after the first message and four moves" [ "$code" = running ]
   xdotool mousemove 500 300
-  ended_cleanly "the sixth mouse position"
+  e2e_ended_cleanly "the sixth mouse position"
 fi
 
 # Alt+F4 does not end the saver; a key afterwards does.
@@ -80,7 +69,7 @@ if start_saver /s; then
   code=$(e2e_wait_exit 1)
   e2e_check "Alt+F4 leaves the saver running" [ "$code" = running ]
   xdotool key Return
-  ended_cleanly "a key after Alt+F4"
+  e2e_ended_cleanly "a key after Alt+F4"
 fi
 
 e2e_finish

@@ -58,7 +58,19 @@ e2e_set_root() {
   sleep 1
 }
 
-e2e_screenshot() { import -window root "$1" 2>/dev/null; }
+# A screenshot of the whole screen; a grab that fails or gives an unreadable file is taken again.
+e2e_screenshot() {
+  local try
+  for try in 1 2 3 4 5; do
+    rm -f "$1"
+    if import -window root "$1" 2>>"$E2E_WORK/screenshot.err" && identify "$1" >/dev/null 2>&1; then
+      return 0
+    fi
+    sleep 0.2
+  done
+  echo "e2e: screenshot failed: $(tail -n 2 "$E2E_WORK/screenshot.err")" >&2
+  return 1
+}
 
 # Starts lumar.scr with the given arguments in the background; its pid is E2E_PID. Its exit code is
 # written to $E2E_WORK/exit when it ends.
@@ -130,6 +142,24 @@ e2e_difference() { compare -metric MAE "$1" "$2" null: 2>&1 | sed -E 's/.*\(([0-
 
 # Numeric a > b with awk.
 e2e_greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+# A session whose desktop (root window) shows e2e_desktop_picture; the picture's path is in $desktop.
+e2e_begin_with_desktop() {
+  e2e_begin 1024x768x24
+  desktop="$E2E_WORK/desktop.png"
+  e2e_desktop_picture "$desktop" 1024x768
+  e2e_set_root "$desktop"
+}
+
+# Checks that the program started by e2e_start ends within 20 s with exit code 0 and leaves no window
+# titled "Lumar"; ends it by force when it keeps running.
+e2e_ended_cleanly() {  # e2e_ended_cleanly "what"
+  local code
+  code=$(e2e_wait_exit 20)
+  e2e_check "$1: exit code 0 (got $code)" [ "$code" = 0 ]
+  [ "$code" = running ] && e2e_kill_wine
+  e2e_check "$1: no window left" [ -z "$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null)" ]
+}
 
 e2e_finish() {
   if [ "$e2e_failures" -gt 0 ]; then

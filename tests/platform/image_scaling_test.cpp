@@ -90,22 +90,5 @@ TEST(HalveImage, AveragesBlocksAndStopsAtOne) {
   EXPECT_EQ(halfColumn.pixels, (std::vector<uint32_t>{Gray(50), Gray(201)}));  // 200.5 rounds up
 }
 
-TEST(BuildMipChain, HalvesDownToOnePixelAndKeepsTheMean) {
-  const std::vector<Image> square = BuildMipChain(test::Quadrants(256, 256));
-  ASSERT_EQ(square.size(), 9u);
-  EXPECT_EQ(square[0].pixels, test::Quadrants(256, 256).pixels);
-  EXPECT_EQ(square[1].width, 128u);
-  // Red, green, blue and white average to (128, 128, 128) at the last level.
-  ASSERT_EQ(square.back().width, 1u);
-  ASSERT_EQ(square.back().height, 1u);
-  EXPECT_EQ(square.back().pixels[0], 0xFF808080u);
-
-  const std::vector<Image> strip = BuildMipChain(test::FilledImage(8, 2, 0xFF102030u));
-  ASSERT_EQ(strip.size(), 4u);  // 8x2, 4x1, 2x1, 1x1
-  EXPECT_EQ(strip[1].height, 1u);
-  EXPECT_EQ(strip.back().pixels, (std::vector<uint32_t>{0xFF102030u}));
-  EXPECT_TRUE(BuildMipChain(Image{}).empty());
-}
-
 }  // namespace
 }  // namespace lumar

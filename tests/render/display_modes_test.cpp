@@ -181,3 +181,23 @@ TEST(ModeLists, OutOfMemoryLeavesEmptyLists) {
 
 }  // namespace
 }  // namespace lumar
+
+namespace lumar {
+namespace {
+
+TEST(DesktopModeListed, TheDesktopMustBeInTheListOfItsOwnFormat) {
+  AdapterModeLists lists;
+  lists.modesX8R8G8B8 = {{1024, 768, 60, kFormatX8R8G8B8}, {1280, 1024, 60, kFormatX8R8G8B8}};
+  lists.modesR5G6B5 = {{800, 600, 60, kFormatR5G6B5}};
+  EXPECT_TRUE(DesktopModeListed(lists, {1024, 768, 75, kFormatX8R8G8B8}));  // the refresh rate does not count
+  EXPECT_FALSE(DesktopModeListed(lists, {1152, 864, 60, kFormatX8R8G8B8}));
+  // 800 x 600 is listed, but only for another format than the desktop's.
+  EXPECT_FALSE(DesktopModeListed(lists, {800, 600, 60, kFormatX8R8G8B8}));
+  EXPECT_TRUE(DesktopModeListed(lists, {800, 600, 60, kFormatR5G6B5}));
+  // A desktop format of no list of its own looks in the A2R10G10B10 list, empty here.
+  EXPECT_FALSE(DesktopModeListed(lists, {1024, 768, 60, 21}));
+  EXPECT_FALSE(DesktopModeListed(AdapterModeLists{}, {1024, 768, 60, kFormatX8R8G8B8}));
+}
+
+}  // namespace
+}  // namespace lumar

@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <utility>
+
+#include "render/test_window_win32.h"
 
 namespace lumar::test {
 
@@ -13,16 +16,13 @@ using ScreenPainter = std::function<void(HDC dc, int width, int height)>;
 
 class PatternWindow {
  public:
-  explicit PatternWindow(ScreenPainter painter) : painter_(std::move(painter)) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = Procedure;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kClass;
-    RegisterClassA(&wc);
-    window_ = CreateWindowExA(WS_EX_TOPMOST, kClass, "", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                              GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, wc.hInstance, this);
-    ShowWindow(window_, SW_SHOW);
-    UpdateWindow(window_);
+  explicit PatternWindow(ScreenPainter painter)
+      : painter_(std::move(painter)),
+        window_("LumarTestPattern", Procedure, WS_EX_TOPMOST, GetSystemMetrics(SM_CXSCREEN),
+                GetSystemMetrics(SM_CYSCREEN)) {
+    SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    InvalidateRect(window_.get(), nullptr, TRUE);
+    UpdateWindow(window_.get());
     // Let the X server map and paint the window before anything reads the screen.
     for (int i = 0; i < 20; ++i) {
       MSG msg;
@@ -30,22 +30,10 @@ class PatternWindow {
       Sleep(25);
     }
   }
-  PatternWindow(const PatternWindow&) = delete;
-  PatternWindow& operator=(const PatternWindow&) = delete;
-  ~PatternWindow() {
-    DestroyWindow(window_);
-    UnregisterClassA(kClass, GetModuleHandleA(nullptr));
-  }
-  HWND get() const { return window_; }
+  HWND get() const { return window_.get(); }
 
  private:
-  static constexpr const char* kClass = "LumarTestPattern";
-
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-      auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
     if (message == WM_PAINT) {
       auto* self = reinterpret_cast<PatternWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
       PAINTSTRUCT paint;
@@ -60,7 +48,7 @@ class PatternWindow {
   }
 
   ScreenPainter painter_;
-  HWND window_ = nullptr;
+  TestWindow window_;
 };
 
 inline void FillRectangle(HDC dc, int left, int top, int right, int bottom, COLORREF color) {

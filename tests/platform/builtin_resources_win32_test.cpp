@@ -1,15 +1,24 @@
-// The pictures compiled into the program: the three JPEGs decode from the resources, and the link button
-// is a 40 x 40 bitmap with 16 colours.
-#include "platform/embedded_picture_win32.h"
-
+// The pictures compiled into the program: the three JPEGs are RCDATA resources our decoder reads, and
+// the link button is a 40 x 40 bitmap with 16 colours.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <memory>
 
+#include "platform/image.h"
 #include "resource_ids.h"
 
 namespace lumar {
 namespace {
+
+// The bytes of RCDATA resource `id` of this program, decoded.
+ImageStatus DecodeOwnResource(int id, Image& image, ImageSourceInfo& info) {
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (found == nullptr) return ImageStatus::kFileUnreadable;
+  const void* bytes = LockResource(LoadResource(module, found));
+  return DecodeImage(static_cast<const uint8_t*>(bytes), SizeofResource(module, found), image, &info);
+}
 
 struct EmbeddedCase {
   int id;
@@ -17,14 +26,14 @@ struct EmbeddedCase {
   bool grayscale;
 };
 
-TEST(EmbeddedPicture, EachJpegResourceDecodesToItsSize) {
+TEST(BuiltinResources, EachJpegResourceDecodesToItsSize) {
   const EmbeddedCase cases[] = {{IDR_PICTURE_SKY, 640, 480, false},
                                 {IDR_PICTURE_METAL, 800, 600, false},
                                 {IDR_PICTURE_BAR, 256, 192, true}};
   for (const EmbeddedCase& c : cases) {
     Image image;
     ImageSourceInfo info;
-    ASSERT_EQ(LoadEmbeddedPicture(GetModuleHandleA(nullptr), c.id, image, &info), ImageStatus::kOk) << c.id;
+    ASSERT_EQ(DecodeOwnResource(c.id, image, info), ImageStatus::kOk) << c.id;
     EXPECT_EQ(info.kind, ImageFileKind::kJpeg);
     EXPECT_EQ(image.width, c.width);
     EXPECT_EQ(image.height, c.height);
@@ -32,13 +41,7 @@ TEST(EmbeddedPicture, EachJpegResourceDecodesToItsSize) {
   }
 }
 
-TEST(EmbeddedPicture, MissingResourceIsAnError) {
-  Image image;
-  EXPECT_EQ(LoadEmbeddedPicture(GetModuleHandleA(nullptr), 4321, image), ImageStatus::kFileUnreadable);
-  EXPECT_TRUE(image.pixels.empty());
-}
-
-TEST(EmbeddedPicture, LinkButtonBitmapIsFortyPixelsWithSixteenColours) {
+TEST(BuiltinResources, LinkButtonBitmapIsFortyPixelsWithSixteenColours) {
   struct DeleteBitmap {
     void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
   };

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The preview mode: lumar.scr /p <parent> draws in a child of the parent and ends with it; while a
+# full-screen instance runs, the preview waits and draws nothing. Whether the preview draws is read from
+# outside, as the CPU time of its process (Wine does not put a child window's Direct3D frames on screen).
+set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+tool="$E2E_TOOLS/preview_host_tool.exe"
+
+e2e_begin 1024x768x24
+
+# Linux pid of the preview instance.
+preview_pid() { pgrep -f 'lumar.scr" /p|lumar.scr /p' | head -n 1; }
+
+# CPU milliseconds the process used in the next $2 seconds.
+cpu_over() {
+  local pid="$1" seconds="$2" a b
+  a=$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)
+  sleep "$seconds"
+  b=$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)
+  echo $(((b - a) * 1000 / $(getconf CLK_TCK)))
+}
+
+# Runs the control-panel stand-in in the background; sets host and go.
+start_panel() {
+  go="$E2E_WORK/go-$1"
+  rm -f "$go"
+  wine "$tool" "$E2E_SCR" "Z:${go//\//\\}" >"$E2E_WORK/panel-$1.out" 2>&1 &
+  host=$!
+  local i
+  for ((i = 0; i < 300; i++)); do
+    pid=$(preview_pid)
+    [ -n "$pid" ] && return 0
+    sleep 0.1
+  done
+  e2e_fail "no preview process ($1)"
+  return 1
+}
+
+finish_panel() {
+  touch "$go"
+  wait "$host"
+  local result=$?
+  cat "$E2E_WORK/panel-$1.out"
+  e2e_check "$1: child window, parent's size, ends with the parent, exit code 0" [ "$result" = 0 ]
+}
+
+e2e_log "preview alone"
+if start_panel alone; then
+  sleep 6  # start-up
+  used=$(cpu_over "$pid" 3)
+  e2e_check "the preview draws: $used ms of CPU in 3 s" [ "$used" -gt 300 ]
+  finish_panel alone
+fi
+
+e2e_log "preview while a full-screen instance runs"
+e2e_start /s
+e2e_wait_window 30 >/dev/null || e2e_fail "no full-screen window"
+e2e_wait_drawn 30 || e2e_fail "the full-screen instance draws nothing"
+if start_panel paused; then
+  sleep 8  # the preview's start-up, then it finds the event and waits
+  e2e_check "the full-screen instance still runs" [ "$(e2e_wait_exit 0)" = running ]
+  used=$(cpu_over "$pid" 3)
+  e2e_check "the preview stands still while the full-screen instance runs: $used ms in 3 s" [ "$used" -lt 150 ]
+  xdotool key space
+  code=$(e2e_wait_exit 20)
+  e2e_check "the full-screen instance ended (code $code)" [ "$code" = 0 ]
+  sleep 2
+  used=$(cpu_over "$pid" 3)
+  e2e_check "then the preview draws: $used ms in 3 s" [ "$used" -gt 300 ]
+  finish_panel paused
+fi
+
+e2e_finish

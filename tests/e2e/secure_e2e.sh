@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# A saver marked secure ("ScreenSaverIsSecure" under HKCU\Control Panel\Desktop) never shows the user's
+# desktop: with the Desktop picture configured (the defaults) it shows the blue Sky picture instead. "0",
+# or a value too long to be read, leaves the configured picture.
+set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+e2e_begin_with_desktop
+
+desktop_key='HKCU\Control Panel\Desktop'
+
+# Blue over red of the whole screen, -1 ... 1: the Sky picture is a blue sky with white clouds.
+blueness() { convert "$1" -format '%[fx:mean.b - mean.r]' info:; }
+
+# Runs the saver full screen with "ScreenSaverIsSecure" set to $1 ("-" for no value) and takes a
+# screenshot into $2 once it draws; a key then ends it.
+run_with_secure_value() {
+  local value="$1" shot="$2"
+  wine reg delete 'HKCU\Software\Korvan\Lumar' /f >/dev/null 2>&1
+  wine reg delete "$desktop_key" /v ScreenSaverIsSecure /f >/dev/null 2>&1
+  [ "$value" = - ] || wine reg add "$desktop_key" /v ScreenSaverIsSecure /t REG_SZ /d "$value" /f >/dev/null 2>&1
+  e2e_start /s
+  if ! e2e_wait_window 30 >/dev/null || ! e2e_wait_drawn 30; then
+    e2e_fail "secure value '$value': no saver picture ($(tail -n 3 "$E2E_WORK/saver.out"))"
+    e2e_kill_wine
+    return 1
+  fi
+  # The desktop can still show for a moment after the window maps, and the window is black until the
+  # first frame: take the first picture that is neither.
+  local i mean
+  sleep 2
+  for ((i = 0; i < 40; i++)); do
+    e2e_screenshot "$shot"
+    mean=$(identify -format '%[fx:mean]' "$shot")
+    e2e_greater "$mean" 0.02 && break
+    sleep 0.5
+  done
+  xdotool key space
+  local code
+  code=$(e2e_wait_exit 20)
+  e2e_check "secure value '$value': a key ends the saver (exit code $code)" [ "$code" = 0 ]
+  [ "$code" = running ] && e2e_kill_wine
+  return 0
+}
+
+desktop_blueness=$(blueness "$desktop")
+
+# The strong default ripples bend the picture too much for a likeness test to be dependable; the colours
+# tell the pictures apart: the desktop picture is red over blue, Sky clearly blue over red.
+if run_with_secure_value 1 "$E2E_WORK/secure.png"; then
+  sky=$(blueness "$E2E_WORK/secure.png")
+  e2e_check "\"1\": Sky instead of the desktop (blue over red $sky, desktop picture $desktop_blueness)" \
+    e2e_greater "$sky" 0.2
+fi
+
+for value in 0 1000 -; do
+  if run_with_secure_value "$value" "$E2E_WORK/plain.png"; then
+    plain=$(blueness "$E2E_WORK/plain.png")
+    e2e_check "'$value': the configured desktop picture (blue over red $plain)" e2e_greater 0.1 "$plain"
+  fi
+done
+
+wine reg delete "$desktop_key" /v ScreenSaverIsSecure /f >/dev/null 2>&1
+e2e_finish
