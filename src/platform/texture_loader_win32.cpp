@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "platform/embedded_picture_win32.h"
 #include "platform/image_scaling.h"
 #include "platform/texel_format.h"
 
@@ -67,7 +66,13 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D
 }
 
 ImageStatus LoadResourceImage(HMODULE module, int id, Image& picture) {
-  return LoadEmbeddedPicture(module, id, picture);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (!found) return ImageStatus::kFileUnreadable;
+  HGLOBAL loaded = LoadResource(module, found);
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  const DWORD size = SizeofResource(module, found);
+  if (!data || size == 0) return ImageStatus::kFileUnreadable;
+  return DecodeImage(static_cast<const uint8_t*>(data), size, picture);
 }
 
 HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,

@@ -3,8 +3,9 @@
 // levels is made, in the managed pool.
 #pragma once
 
-#include <d3d9.h>
 #include <windows.h>
+
+#include <d3d9.h>
 
 #include <string>
 
@@ -26,5 +27,8 @@ HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int 
 // D3DERR_INVALIDCALL when it cannot be decoded.
 HRESULT CreateTextureFromFile(IDirect3DDevice9* device, const std::string& path, D3DFORMAT format,
                               IDirect3DTexture9** texture);
+
+// Decodes RCDATA resource `id` of `module` into `picture`.
+ImageStatus LoadResourceImage(HMODULE module, int id, Image& picture);
 
 }  // namespace lumar

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/embedded_picture_win32.h"
 #include "platform/jpeg_encoder.h"
 #include "platform/message_box_win32.h"
 #include "platform/picture_files_win32.h"
 #include "platform/test_pictures.h"
+#include "platform/texture_loader_win32.h"
 #include "render/frame_compare.h"
 #include "render/pattern_window_win32.h"
 #include "render/render_rig_win32.h"
@@ -91,7 +91,7 @@ Frame Painted(void (*paint)(HDC, int, int), int w, int h) {
 
 Image Embedded(int id) {
   Image picture;
-  EXPECT_EQ(LoadEmbeddedPicture(GetModuleHandleA(nullptr), id, picture), ImageStatus::kOk) << id;
+  EXPECT_EQ(LoadResourceImage(GetModuleHandleA(nullptr), id, picture), ImageStatus::kOk) << id;
   return picture;
 }
 
