@@ -74,23 +74,28 @@ class TestDevice : public ForwardingDevice {
   HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                           D3DPOOL pool, IDirect3DTexture9** texture,
                                           HANDLE* shared) override {
-    if (Fails(FailingCall::kCreateTexture)) return E_OUTOFMEMORY;
+    // Only the picture's texture: the overlay and the bar make smaller ones first, and ignore failures.
+    if (width >= 1024 && height >= 1024 && Fails(FailingCall::kCreateTexture)) return E_OUTOFMEMORY;
     return real()->CreateTexture(width, height, levels, usage, format, pool, texture, shared);
   }
 
   HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                                IDirect3DVertexBuffer9** buffer, HANDLE* shared) override {
-    if (Fails(FailingCall::kCreateVertexBuffer)) return E_OUTOFMEMORY;
+    if (length >= kSurfaceBufferBytes && Fails(FailingCall::kCreateVertexBuffer)) return E_OUTOFMEMORY;
     return real()->CreateVertexBuffer(length, usage, fvf, pool, buffer, shared);
   }
 
   HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                               IDirect3DIndexBuffer9** buffer, HANDLE* shared) override {
-    if (Fails(FailingCall::kCreateIndexBuffer)) return E_OUTOFMEMORY;
+    if (length >= kSurfaceBufferBytes && Fails(FailingCall::kCreateIndexBuffer)) return E_OUTOFMEMORY;
     return real()->CreateIndexBuffer(length, usage, format, pool, buffer, shared);
   }
 
  private:
+  // Failures hit the surface's buffers only: the overlay's and the bar's are a few kilobytes, made
+  // earlier, and their failures are ignored by design.
+  static constexpr UINT kSurfaceBufferBytes = 32768;
+
   bool Fails(FailingCall call) {
     if (failNext != call) return false;
     failNext = FailingCall::kNone;
