@@ -93,3 +93,17 @@ if(TARGET lumar_scr)
                          ENVIRONMENT "E2E_SCR=$<TARGET_FILE:lumar_scr>;E2E_TOOLS=${CMAKE_BINARY_DIR}")
   endforeach()
 endif()
+
+# Tests that need a larger screen than the shared session's: each runs in a private session of its own
+# size (wine-run starts one when LUMAR_WINE_SESSION names no running session). The tests skip themselves
+# on any other screen, so a skip here is a failure.
+if(TARGET render_win32_tests)
+  foreach(screen 1280x1024 3840x2160)
+    add_test(NAME render_large_screen_${screen}
+             COMMAND env LUMAR_SCREEN=${screen}x24 LUMAR_WINE_SESSION=${CMAKE_BINARY_DIR}/no-shared-session
+                     ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:render_win32_tests>
+                     --gtest_filter=*LargeScreen*)
+    set_tests_properties(render_large_screen_${screen} PROPERTIES LABELS wine RESOURCE_LOCK wine_session
+                         FAIL_REGULAR_EXPRESSION "SKIPPED" TIMEOUT 900)
+  endforeach()
+endif()

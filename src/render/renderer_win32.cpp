@@ -80,6 +80,7 @@ struct Renderer::Impl {
   HRESULT UploadSnapshot();
   HRESULT FlipLevelZero();
   void SetCamera(const CameraTransforms& camera);
+  void SetRenderStates();
 };
 
 Renderer::Renderer(const RenderContext& context) : impl_(new Impl(context)) {}
@@ -151,12 +152,8 @@ HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
     }
   }
 
-  // 3. The few render states the saver relies on; everything else keeps Direct3D's defaults.
-  r.device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  r.device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
-  r.device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
-  r.device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-  r.device->SetRenderState(D3DRS_CLIPPING, TRUE);
+  // 3. The few render states the saver relies on.
+  r.SetRenderStates();
 
   // 4. The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
   if (r.aquarium()) {
@@ -228,6 +225,16 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
       return FlipLevelZero();
     }
   }
+}
+
+// Everything else keeps Direct3D's defaults. A reset returns every state to its default, so these are
+// set again after each one.
+void Renderer::Impl::SetRenderStates() {
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+  device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
+  device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  device->SetRenderState(D3DRS_CLIPPING, TRUE);
 }
 
 void Renderer::Impl::SetCamera(const CameraTransforms& camera) {
@@ -365,6 +372,7 @@ bool Renderer::PrepareFrame() {
   if (state == D3DERR_DEVICENOTRESET) {
     ReleaseResources();
     if (FAILED(r.device->Reset(&r.presentParameters))) return false;  // tried again next step
+    r.SetRenderStates();
     if (FAILED(CreateResources())) return false;
     return true;
   }

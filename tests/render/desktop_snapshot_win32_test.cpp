@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "render/test_window_win32.h"
+#include "render/pattern_window_win32.h"
+#include "wavefield/run_setup.h"
 
 namespace lumar {
 namespace {
@@ -15,42 +17,21 @@ namespace {
 constexpr COLORREF kBackground = RGB(200, 30, 30);
 constexpr COLORREF kMarker = RGB(20, 40, 220);  // a 64 x 64 square at the screen's top-left corner
 
-LRESULT CALLBACK PatternProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_PAINT) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    RECT all;
-    GetClientRect(window, &all);
-    HBRUSH background = CreateSolidBrush(kBackground);
-    HBRUSH marker = CreateSolidBrush(kMarker);
-    FillRect(dc, &all, background);
-    RECT corner{0, 0, 64, 64};
-    FillRect(dc, &corner, marker);
-    DeleteObject(marker);
-    DeleteObject(background);
-    EndPaint(window, &paint);
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-class PatternWindow {
+// The background with the marker; `corners` adds squares of their own colours at the other three corners.
+class PatternScreen : public test::PatternWindow {
  public:
-  PatternWindow()
-      : window_("LumarSnapshotPattern", PatternProc, WS_EX_TOPMOST, GetSystemMetrics(SM_CXSCREEN),
-                GetSystemMetrics(SM_CYSCREEN)) {
-    UpdateWindow(window_.get());
-    // Let the X server map and paint the window before anything reads the screen.
-    for (int i = 0; i < 20; ++i) {
-      MSG msg;
-      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-      Sleep(25);
-    }
-  }
-  HWND get() const { return window_.get(); }
-
- private:
-  TestWindow window_;
+  explicit PatternScreen(bool corners = false)
+      : PatternWindow([corners](HDC dc, int w, int h) {
+          test::FillRectangle(dc, 0, 0, w, h, kBackground);
+          test::FillRectangle(dc, 0, 0, 64, 64, kMarker);
+          if (!corners) return;
+          test::FillRectangle(dc, w - 64, 0, w, 64, kTopRight);
+          test::FillRectangle(dc, 0, h - 64, 64, h, kBottomLeft);
+          test::FillRectangle(dc, w - 64, h - 64, w, h, kBottomRight);
+        }) {}
+  static constexpr COLORREF kTopRight = RGB(30, 220, 30);
+  static constexpr COLORREF kBottomLeft = RGB(240, 240, 20);
+  static constexpr COLORREF kBottomRight = RGB(250, 250, 250);
 };
 
 // The colour of the picture's pixel (x, y), y from the top, in a bottom-up 32-bit snapshot copy.
@@ -60,7 +41,7 @@ COLORREF PixelAt(const std::vector<uint32_t>& rows, int s, int x, int y) {
 }
 
 TEST(DesktopSnapshot, HoldsTheScreenAndRepeatsItBelow) {
-  PatternWindow pattern;
+  PatternScreen pattern;
   ASSERT_NE(pattern.get(), nullptr);
   const int w = GetSystemMetrics(SM_CXSCREEN);
   const int h = GetSystemMetrics(SM_CYSCREEN);
@@ -80,7 +61,7 @@ TEST(DesktopSnapshot, HoldsTheScreenAndRepeatsItBelow) {
 }
 
 TEST(DesktopSnapshot, CopiesHonourTheDestinationPitchAnd16Bits) {
-  PatternWindow pattern;
+  PatternScreen pattern;
   DesktopSnapshot snapshot;
   ASSERT_TRUE(snapshot.Take(1024, 1024, 768, 16));
   const int pitch = 1024 * 2 + 64;  // wider rows than the picture, as a locked texture may have
@@ -98,7 +79,7 @@ TEST(DesktopSnapshot, CopiesHonourTheDestinationPitchAnd16Bits) {
 }
 
 TEST(DesktopSnapshot, LargerScreenThanSquareIsCutAndReleaseIsRepeatable) {
-  PatternWindow pattern;
+  PatternScreen pattern;
   DesktopSnapshot snapshot;
   ASSERT_TRUE(snapshot.Take(512, 1024, 768, 32));  // no negative copies
   std::vector<uint32_t> rows(512 * 512, 0);
@@ -111,6 +92,51 @@ TEST(DesktopSnapshot, LargerScreenThanSquareIsCutAndReleaseIsRepeatable) {
   EXPECT_EQ(GetObjectType(bitmap), 0u);  // really deleted
   snapshot.Release();
   EXPECT_EQ(snapshot.CopyRows(rows.data(), 512 * 4), 0);
+}
+
+// The square the run set-up picks for the desktop of the test's display, with the Desktop picture.
+int SquareForThisDesktop() {
+  SettingsState settings;
+  ResetToDefaults(settings);
+  ParameterSet& record = settings.parameters;
+  record.texture = kTextureDesktop;
+  record.screenWidth = 1024;
+  record.screenHeight = 768;
+  auto field = std::make_unique<WaveField>();
+  const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (PrepareWaveField(*field, record, desktop, [](const char*) { return false; }) != SetupResult::Ok)
+    return 0;
+  return field->constants.pictureTextureSize;
+}
+
+// Larger desktops than the shared test display: CTest runs this in sessions of 1280 x 1024 and
+// 3840 x 2160. The square is 2048 for the first (wider than 1024), 4096 for the second, which holds the
+// whole desktop; the strips right of and below the screen start again with its top-left corner.
+TEST(DesktopSnapshotLargeScreen, TheSquareHoldsTheWholeDesktopAndRepeatsItsCorner) {
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  int expected = 0;
+  if (w == 1280 && h == 1024) expected = 2048;
+  if (w == 3840 && h == 2160) expected = 4096;
+  if (expected == 0) GTEST_SKIP() << "needs a 1280 x 1024 or 3840 x 2160 display";
+  PatternScreen pattern(true);
+  const int s = SquareForThisDesktop();
+  ASSERT_EQ(s, expected);
+  DesktopSnapshot snapshot;
+  ASSERT_TRUE(snapshot.Take(s, w, h, 32));
+  std::vector<uint32_t> rows(static_cast<std::size_t>(s) * s, 0);
+  ASSERT_EQ(snapshot.CopyRows(rows.data(), s * 4), s);
+  // The screen itself, all four corners.
+  EXPECT_EQ(PixelAt(rows, s, 10, 10), kMarker);
+  EXPECT_EQ(PixelAt(rows, s, w - 10, 10), PatternScreen::kTopRight);
+  EXPECT_EQ(PixelAt(rows, s, 10, h - 10), PatternScreen::kBottomLeft);
+  EXPECT_EQ(PixelAt(rows, s, w - 10, h - 10), PatternScreen::kBottomRight);
+  EXPECT_EQ(PixelAt(rows, s, w / 2, h / 2), kBackground);
+  // Right strip, strip below and corner.
+  EXPECT_EQ(PixelAt(rows, s, w + 10, 10), kMarker);
+  EXPECT_EQ(PixelAt(rows, s, w + 100, 10), kBackground);
+  EXPECT_EQ(PixelAt(rows, s, 10, h + 10), kMarker);
+  EXPECT_EQ(PixelAt(rows, s, w + 10, h + 10), kMarker);
+  EXPECT_EQ(PixelAt(rows, s, s - 1, s - 1), kBackground);
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+// Start-up of the preview with the user's own picture: a file that no longer decodes must give the
+// Desktop picture and a running saver, as a missing file does; a good file is kept.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/saver_app_win32.h"
+#include "platform/message_box_win32.h"
+#include "platform/millisecond_clock.h"
+#include "platform/picture_files_win32.h"
+#include "platform/test_pictures.h"
+#include "settings/settings_registry_win32.h"
+
+namespace lumar {
+namespace {
+
+std::vector<std::string> shownMessages;
+void RecordMessage(const char* text, UINT) { shownMessages.emplace_back(text); }
+
+// The control panel's preview area: the parent window the preview draws into.
+class PreviewParent {
+ public:
+  PreviewParent() {
+    window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  }
+  ~PreviewParent() { DestroyWindow(window_); }
+  std::string Arguments() const {
+    return "/p " + std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window_)));
+  }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+class SaverStartUpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    shownMessages.clear();
+    previousSink_ = SetMessageSink(RecordMessage);
+  }
+  void TearDown() override {
+    DeleteSettingsKey();
+    SetMessageSink(previousSink_);
+  }
+
+  // Stores a record that this adapter and desktop accept, with the user picture `path`.
+  static void StoreRecordWithPicture(const std::string& path) {
+    SettingsState settings;
+    ResetToDefaults(settings);
+    ParameterSet& record = settings.parameters;
+    IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(direct3d, nullptr);
+    DisplayMode desktop;
+    FetchAdapterIdentity(direct3d, record.adapterIdentifier, desktop);
+    direct3d->Release();
+    record.savedDesktopWidth = desktop.width;
+    record.savedDesktopHeight = desktop.height;
+    record.savedDesktopRefresh = desktop.refreshRate;
+    record.savedDesktopFormat = desktop.format;
+    record.screenWidth = desktop.width;
+    record.screenHeight = desktop.height;
+    record.screenRefresh = desktop.refreshRate;
+    record.screenFormat = desktop.format;
+    record.texture = kTextureFile;
+    std::snprintf(record.textureFile, sizeof record.textureFile, "%s", path.c_str());
+    ASSERT_TRUE(WriteSettings(record));
+  }
+
+  // Starts the preview, runs a few frame steps and shuts down; returns the picture the run used.
+  int RunPreview() {
+    auto parent = std::make_unique<PreviewParent>();
+    ManualClock clock(5000);
+    SaverApp app(GetModuleHandleA(nullptr), clock);
+    const bool started = app.StartUp(parent->Arguments());
+    EXPECT_TRUE(started);
+    const int texture = app.settings().parameters.texture;
+    EXPECT_EQ(app.settings().settingsWereReset, 0) << "the stored record was not accepted";
+    if (started && app.renderer()) {
+      for (int i = 0; i < 3; ++i) {
+        clock.Advance(20);
+        app.FrameStep();
+      }
+      EXPECT_EQ(app.renderer()->framesDrawn(), 3u);
+    }
+    // As when the control panel closes: the preview window goes with its parent, then the app shuts down.
+    parent.reset();
+    app.Shutdown();
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    return texture;
+  }
+
+ private:
+  MessageSink previousSink_ = nullptr;
+};
+
+TEST_F(SaverStartUpTest, AnUndecodablePictureFallsBackToTheDesktop) {
+  const std::string path = test::TempFile("lumar_undecodable.jpg");
+  // A JPEG signature with nothing decodable behind it.
+  ASSERT_TRUE(
+      test::WriteBytes(path, std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0}));
+  StoreRecordWithPicture(path);
+  EXPECT_EQ(RunPreview(), kTextureDesktop);
+  EXPECT_TRUE(shownMessages.empty());
+  DeleteFileA(path.c_str());
+}
+
+TEST_F(SaverStartUpTest, AMissingPictureFallsBackToTheDesktopAndAGoodOneIsKept) {
+  const std::string path = test::TempFile("lumar_good_picture.bmp");
+  DeleteFileA(path.c_str());
+  StoreRecordWithPicture(path);
+  EXPECT_EQ(RunPreview(), kTextureDesktop);
+  ASSERT_TRUE(test::WriteBytes(path, test::BmpOf(test::Quadrants(64, 48))));
+  StoreRecordWithPicture(path);
+  EXPECT_EQ(RunPreview(), kTextureFile);
+  EXPECT_TRUE(shownMessages.empty());
+  DeleteFileA(path.c_str());
+}
+
+}  // namespace
+}  // namespace lumar
