@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/message_box_win32.h"
+#include "render/render_rig_win32.h"
 #include "settings/settings_registry_win32.h"
 #include "wavefield/wave_sources.h"
 
@@ -191,6 +192,18 @@ TEST_F(SaverAppTest, PreviewDrawsIntoAChildOfItsParentAndEndsWithIt) {
   const auto handle = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(panel));
   {
     SaverApp app(GetModuleHandleA(nullptr), clock_);
+    // The preview's frames do not reach the screen under Wine: read them back before Present instead.
+    test::TestDevice* device = nullptr;
+    app.SetDeviceFactory([&device](IDirect3D9* d3d, HWND window, DWORD flags,
+                                   D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** created) {
+      IDirect3DDevice9* real = nullptr;
+      const HRESULT hr =
+          d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, flags, &parameters, &real);
+      if (FAILED(hr)) return hr;
+      device = new test::TestDevice(real);
+      *created = device;
+      return hr;
+    });
     app.settings().parameters.showFps = 1;
     ASSERT_TRUE(app.StartUp("/p " + std::to_string(handle)));
     EXPECT_EQ(app.mode(), ScreenSaverMode::Preview);
@@ -205,6 +218,15 @@ TEST_F(SaverAppTest, PreviewDrawsIntoAChildOfItsParentAndEndsWithIt) {
     clock_.Advance(30);
     app.FrameStep();
     EXPECT_EQ(app.renderer()->framesDrawn(), 1u);
+    // The frame is the child's size and shows a picture (the desktop), not just the clear colour.
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(device->presents, 1);
+    const test::Frame& frame = device->lastFrame;
+    EXPECT_EQ(frame.width, childRect.right);
+    EXPECT_EQ(frame.height, childRect.bottom);
+    int cleared = 0;
+    for (uint32_t pixel : frame.pixels) cleared += pixel == 0xFF0A0A32u;
+    EXPECT_LT(cleared, static_cast<int>(frame.pixels.size()) / 2);
     // Input does not end a preview; the parent destroying the window does.
     SendMessageA(child, WM_KEYDOWN, 'A', 0);
     SendMessageA(child, WM_LBUTTONDOWN, 0, 0);
