@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/millisecond_clock.h"
 #include "platform/texture_loader_win32.h"
-#include "render/forwarding_device_win32.h"
 #include "render/orange_bar_win32.h"
+#include "render/render_rig_win32.h"
 #include "render/renderer_win32.h"
 #include "render/test_window_win32.h"
 #include "render/text_overlay_win32.h"
@@ -24,13 +23,9 @@ namespace {
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
 
-// A frame as 0x00RRGGBB pixels, top row first.
-struct Frame {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
+// Frames are read back by the render tests' device double, just before Present.
+using test::Frame;
+using CapturingDevice = test::TestDevice;
 
 int Red(uint32_t p) { return (p >> 16) & 0xFF; }
 int Green(uint32_t p) { return (p >> 8) & 0xFF; }
@@ -53,54 +48,6 @@ template <typename Test>
 int CountAll(const Frame& frame, Test test) {
   return Count(frame, 0, 0, frame.width, frame.height, test);
 }
-
-Frame ReadBackBuffer(IDirect3DDevice9* device) {
-  Frame frame;
-  ComPtr<IDirect3DSurface9> back;
-  if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.Receive()))) return frame;
-  D3DSURFACE_DESC desc{};
-  back->GetDesc(&desc);
-  ComPtr<IDirect3DSurface9> copy;
-  if (FAILED(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                                 copy.Receive(), nullptr)) ||
-      FAILED(device->GetRenderTargetData(back.get(), copy.get()))) {
-    return frame;
-  }
-  D3DLOCKED_RECT locked{};
-  if (FAILED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) return frame;
-  frame.width = static_cast<int>(desc.Width);
-  frame.height = static_cast<int>(desc.Height);
-  frame.pixels.resize(static_cast<size_t>(frame.width) * frame.height);
-  for (int y = 0; y < frame.height; ++y) {
-    std::memcpy(&frame.pixels[static_cast<size_t>(y) * frame.width],
-                static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
-                static_cast<size_t>(frame.width) * 4);
-  }
-  copy->UnlockRect();
-  for (uint32_t& p : frame.pixels) p &= 0x00FFFFFF;
-  return frame;
-}
-
-// The device the renderer draws on: keeps the last frame as it was just before Present, and reports a
-// device that must be reset when told to.
-class CapturingDevice : public ForwardingDevice {
- public:
-  explicit CapturingDevice(IDirect3DDevice9* real) : ForwardingDevice(real) {}
-  HRESULT STDMETHODCALLTYPE Present(const RECT* source, const RECT* destination, HWND window,
-                                    const RGNDATA* dirty) override {
-    lastFrame = ReadBackBuffer(real());
-    return ForwardingDevice::Present(source, destination, window, dirty);
-  }
-  HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override {
-    if (reportNotReset) {
-      reportNotReset = false;
-      return D3DERR_DEVICENOTRESET;
-    }
-    return ForwardingDevice::TestCooperativeLevel();
-  }
-  Frame lastFrame;
-  bool reportNotReset = false;
-};
 
 // The window every device of these tests draws into.
 class RigWindow : public TestWindow {
@@ -262,10 +209,10 @@ TEST(DeviceLoss, ResetReleasesAndRecreatesTheBarAndTheText) {
   record.showFps = 1;
   RenderRig rig(record);
   ASSERT_TRUE(rig.ready);
-  rig.capture->reportNotReset = true;
+  rig.capture->cooperativeLevel = D3DERR_DEVICENOTRESET;
   // Reset only succeeds when no default-pool object is left: the bar's and the overlay's buffers included.
   ASSERT_TRUE(rig.renderer->PrepareFrame());
-  EXPECT_FALSE(rig.capture->reportNotReset);
+  EXPECT_EQ(rig.capture->resets, 1);
   const Frame& frame = rig.FrameAt(kRisenTime);
   EXPECT_GT(CountAll(frame, Orange), kBarPixels);
   EXPECT_GT(GreenAtFrameRate(frame), 40);
