@@ -1,10 +1,12 @@
 // Writes a settings record for this machine, as the configuration dialog's OK would: the defaults with
 // a preset applied, the current desktop mode as the full-screen mode, and adapter 0's identity.
-//   settings_tool <preset id> [texture]
+//   settings_tool <preset id> [texture [effect]]
+//   settings_tool --list      prints "id name" for every named preset
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "render/adapter_modes_win32.h"
 #include "settings/presets.h"
@@ -12,8 +14,13 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::printf("usage: settings_tool <preset id> [texture]\n");
+    std::printf("usage: settings_tool <preset id> [texture [effect]] | --list\n");
     return 2;
+  }
+  if (std::strcmp(argv[1], "--list") == 0) {
+    for (const lumar::Preset& preset : lumar::PresetTable())
+      if (preset.name) std::printf("%d %s\n", preset.id, preset.name);
+    return 0;
   }
   IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
   if (!direct3d) return 1;
@@ -26,6 +33,7 @@ int main(int argc, char** argv) {
   record.presetId = preset;
   lumar::ApplyPreset(record, preset);
   if (argc > 2) record.texture = std::atoi(argv[2]);
+  if (argc > 3) record.effect = std::atoi(argv[3]);
   lumar::DisplayMode desktop;
   lumar::FetchAdapterIdentity(direct3d, record.adapterIdentifier, desktop);
   record.savedDesktopWidth = record.screenWidth = desktop.width;
