@@ -6,8 +6,8 @@
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-dist="$(mktemp -d)"
-trap 'rm -rf "$dist"; e2e_end' EXIT
+e2e_begin 1024x768x24
+dist="$E2E_WORK/dist"
 if ! "$e2e_root/scripts/package" --scr "$E2E_SCR" --out "$dist" >"$dist/package.log" 2>&1; then
   cat "$dist/package.log" >&2
   e2e_fail "scripts/package failed"
@@ -46,7 +46,6 @@ e2e_check "the setup program carries that version ($(carried_version "$setup"))"
 e2e_check "the read-me names the version" grep -q "Lumar $named_version" "$dist/unzipped/README.txt"
 e2e_check "the licence is the MIT licence" grep -q "MIT License" "$dist/unzipped/LICENSE.txt"
 
-e2e_begin 1024x768x24
 system_folder="$WINEPREFIX/drive_c/windows/system32"
 installed="$system_folder/lumar.scr"
 program_folder="$WINEPREFIX/drive_c/Program Files/Lumar"
