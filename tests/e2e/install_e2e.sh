@@ -8,6 +8,7 @@ set -uo pipefail
 
 e2e_begin 1024x768x24
 dist="$E2E_WORK/dist"
+mkdir -p "$dist"
 if ! "$e2e_root/scripts/package" --scr "$E2E_SCR" --out "$dist" >"$dist/package.log" 2>&1; then
   cat "$dist/package.log" >&2
   e2e_fail "scripts/package failed"
