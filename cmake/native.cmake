@@ -36,3 +36,4 @@ target_compile_options(lumar_picture_generator PRIVATE ${LUMAR_WARNINGS})
 target_link_libraries(lumar_picture_generator PRIVATE lumar_core)
 add_custom_target(lumar_pictures COMMAND lumar_picture_generator ${CMAKE_SOURCE_DIR}/resources
                   COMMENT "Drawing the built-in pictures into resources/" VERBATIM)
+include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
