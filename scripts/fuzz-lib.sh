@@ -1,6 +1,6 @@
 # Shared by scripts/fuzz-loader and scripts/fuzz-records: builds one fuzz target of fuzz/ with clang and
 # libFuzzer in build/fuzz (the CMake build, so the target takes the portable core's own sources) and
-# fuzzes it for a while. Corpus and findings land in build/fuzz/<target>/.
+# fuzzes it for a while. Corpus and findings land in build/fuzz/runs/<target>/.
 #   lumar_fuzz <target> <seconds> <max_len> -- <command that fills the corpus folder given as "$1">
 set -euo pipefail
 fuzz_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,7 +21,7 @@ lumar_fuzz() {
     exit 1
   fi
   cmake --build "$fuzz_build" --target "$target"
-  local work="$fuzz_build/$target"
+  local work="$fuzz_build/runs/$target"
   mkdir -p "$work/corpus" "$work/findings"
   "$@" "$work/corpus"
   cd "$work/findings"

@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "config/dialog_state.h"
 #include "host/frame_timer.h"
 #include "platform/millisecond_clock.h"
 #include "platform/random_generator.h"
@@ -109,12 +110,7 @@ inline bool StoredRecordRunKeepsItsContract(const uint8_t* data, std::size_t siz
   if (read && valueSize > 0) std::memcpy(&settings.parameters, data + kRunInputHeaderSize, valueSize);
   report.load = ValidateLoadedSettings(settings, read, identifier, desktopMode);
   ParameterSet& record = settings.parameters;
-  if (settings.settingsWereReset) {
-    record.screenWidth = desktopMode.width;
-    record.screenHeight = desktopMode.height;
-    record.screenRefresh = desktopMode.refreshRate;
-    record.screenFormat = desktopMode.format;
-  }
+  if (settings.settingsWereReset) UseDesktopMode(record, desktopMode);
   if (uint64_t{record.screenWidth} * record.screenHeight > kLargestRunArea) {
     return finish(RecordRun::TooLarge, true);
   }
@@ -124,13 +120,7 @@ inline bool StoredRecordRunKeepsItsContract(const uint8_t* data, std::size_t siz
   const auto noFiles = [](const char*) { return false; };
   SetupResult setup = PrepareWaveField(*field, record, desktop, noFiles);
   if (setup == SetupResult::InvalidSettings) {
-    const ParameterSet stored = record;
-    ResetToDefaults(settings);
-    record.screenWidth = stored.screenWidth;
-    record.screenHeight = stored.screenHeight;
-    record.screenRefresh = stored.screenRefresh;
-    record.screenFormat = stored.screenFormat;
-    record.deviceBehaviorFlags = stored.deviceBehaviorFlags;
+    ResetToDefaultsKeepingScreenMode(settings);
     report.fellBackToDefaults = true;
     setup = PrepareWaveField(*field, record, desktop, noFiles);
   }

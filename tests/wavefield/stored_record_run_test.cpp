@@ -8,6 +8,7 @@
 
 #include <map>
 
+#include "platform/mutation_random.h"
 #include "wavefield/stored_record_seeds.h"
 
 namespace lumar {
@@ -16,11 +17,9 @@ namespace {
 using test::RecordRun;
 using test::RecordRunReport;
 
-class RecordMutator {
+class RecordMutator : public test::MutationRandom {
  public:
-  explicit RecordMutator(uint64_t seed) : state_(seed) {}
-
-  uint32_t Below(uint32_t n) { return static_cast<uint32_t>(Next() % n); }
+  using MutationRandom::MutationRandom;
 
   // Mostly field changes, which keep the record valid for the machine; sometimes the value's length or
   // the desktop changes.
@@ -58,15 +57,6 @@ class RecordMutator {
     }
     return input;
   }
-
- private:
-  uint64_t Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return state_;
-  }
-  uint64_t state_;
 };
 
 TEST(StoredRecordRuns, SeedsAndMutantsKeepEveryVertexFinite) {
