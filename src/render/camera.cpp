@@ -7,8 +7,8 @@
 namespace lumar {
 
 DepthRange TopCameraDepthRange(int32_t reliefGeometry, int32_t geometryMax) {
-  // reliefGeometry > 7 % of geometryMax, in integers so that exactly 7 % keeps the narrow range.
-  const bool deepRelief = int64_t{reliefGeometry} * 100 > int64_t{geometryMax} * 7;
+  // geometryMax x 0.07 below reliefGeometry, in single precision: exactly 7 % keeps the narrow range.
+  const bool deepRelief = static_cast<float>(geometryMax) * 0.07f < static_cast<float>(reliefGeometry);
   return deepRelief ? DepthRange{0.1f, 100.0f} : DepthRange{1.0f, 10.0f};
 }
 
