@@ -158,6 +158,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
 
   // 10-11. The window, hidden until start-up succeeds.
   if (!CreateMainWindow(parent)) return false;
+  ApplyRunOverrides();
 
   // 11. Run set-up and, for the Desktop picture, the snapshot.
   const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -172,6 +173,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
     record.screenRefresh = stored.screenRefresh;
     record.screenFormat = stored.screenFormat;
     record.deviceBehaviorFlags = stored.deviceBehaviorFlags;
+    ApplyRunOverrides();
     setup = PrepareWaveField(*field_, record, desktop, PictureFileUsable);
   }
   if (setup != SetupResult::Ok) {
@@ -204,8 +206,13 @@ bool SaverApp::StartUp(const std::string& arguments) {
   return true;
 }
 
-bool SaverApp::CreateMainWindow(HWND parent) {
+void SaverApp::ApplyRunOverrides() {
   ParameterSet& record = settings_.parameters;
+  if (mode_ == ScreenSaverMode::Preview) record.showFps = 0;
+  if (mode_ == ScreenSaverMode::Saver && password_.ntSecure) record.texture = kTextureSky;
+}
+
+bool SaverApp::CreateMainWindow(HWND parent) {
   if (mode_ == ScreenSaverMode::Preview) {
     RECT area{};
     GetWindowRect(parent, &area);
@@ -219,14 +226,12 @@ bool SaverApp::CreateMainWindow(HWND parent) {
     classRegistered_ = true;
     mainWindow_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, area.right - area.left,
                                   area.bottom - area.top, parent, nullptr, instance_, nullptr);
-    record.showFps = 0;  // for this run only
     return mainWindow_ != nullptr;
   }
 
   SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
   saverEvent_ = CreateEventA(&security, TRUE, FALSE, kSaverEventName);
   if (!saverEvent_) return false;
-  if (password_.ntSecure) record.texture = kTextureSky;  // a secure saver never shows the desktop
   SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &previousSaverRunning_, 0);
   saverRunningSet_ = true;
   WNDCLASSEXA wc{};

@@ -83,6 +83,10 @@ class SaverApp {
   bool DetectWin9x() const;
   bool EnumerateModes(const char* outOfMemoryMessage);
   bool CreateMainWindow(HWND parent);
+  // What this run changes in memory only, never in the registry: a secure saver shows Sky instead of the
+  // desktop, and the preview never shows the frame rate. Applied again when the defaults replace a
+  // refused record.
+  void ApplyRunOverrides();
   void CheckPassword();
   void RestartAnimation();
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/saver_app_win32.h"
+#include "host/stored_record_win32.h"
 #include "platform/message_box_win32.h"
 #include "platform/millisecond_clock.h"
 #include "platform/picture_files_win32.h"
@@ -49,22 +50,7 @@ class SaverStartUpTest : public ::testing::Test {
 
   // Stores a record that this adapter and desktop accept, with the user picture `path`.
   static void StoreRecordWithPicture(const std::string& path) {
-    SettingsState settings;
-    ResetToDefaults(settings);
-    ParameterSet& record = settings.parameters;
-    IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(direct3d, nullptr);
-    DisplayMode desktop;
-    FetchAdapterIdentity(direct3d, record.adapterIdentifier, desktop);
-    direct3d->Release();
-    record.savedDesktopWidth = desktop.width;
-    record.savedDesktopHeight = desktop.height;
-    record.savedDesktopRefresh = desktop.refreshRate;
-    record.savedDesktopFormat = desktop.format;
-    record.screenWidth = desktop.width;
-    record.screenHeight = desktop.height;
-    record.screenRefresh = desktop.refreshRate;
-    record.screenFormat = desktop.format;
+    ParameterSet record = test::AcceptedRecord();
     record.texture = kTextureFile;
     std::snprintf(record.textureFile, sizeof record.textureFile, "%s", path.c_str());
     ASSERT_TRUE(WriteSettings(record));
