@@ -7,8 +7,10 @@
 #include "config/config_dialog_win32.h"
 #include "platform/file_lookup_win32.h"
 #include "platform/image.h"
+#include "platform/image_scaling.h"
 #include "platform/message_box_win32.h"
 #include "platform/multimedia_clock_win32.h"
+#include "render/device_limits_win32.h"
 #include "settings/settings_registry_win32.h"
 #include "wavefield/run_setup.h"
 #include "wavefield/wave_sources.h"
@@ -26,14 +28,6 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 void Inform(const char* text) { ShowMessage(text, MB_OK | MB_ICONINFORMATION); }
-
-// The user's picture is used only when it still exists and decodes; otherwise the run shows the desktop,
-// so a damaged file never leaves the user without a saver.
-bool PictureFileUsable(const char* path) {
-  if (!PictureFileExists(path)) return false;
-  Image picture;
-  return LoadImageFile(path, picture) == ImageStatus::kOk;
-}
 
 // Dialog 101 over the record, with the lists and the identity the enumeration found.
 bool RunConfigurationDialog(HINSTANCE instance, SettingsState& settings, AdapterModes& modes) {
@@ -162,7 +156,16 @@ bool SaverApp::StartUp(const std::string& arguments) {
 
   // 11. Run set-up and, for the Desktop picture, the snapshot.
   const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SetupResult setup = PrepareWaveField(*field_, record, desktop, PictureFileUsable);
+  const int maxTextureEdge = QueryDeviceLimits(direct3d_).LargestSquareTexture();
+  // The user's picture is used only when it still exists, decodes and fits in memory; otherwise the run
+  // shows the desktop, so a damaged or huge file never leaves the user without a saver. The picture is
+  // decoded here, once, and handed to the first texture creation.
+  const FileExistsCheck pictureUsable = [this, maxTextureEdge](const char* path) {
+    userPicture_ = Image{};
+    const uint32_t maxEdge = maxTextureEdge > 0 ? static_cast<uint32_t>(maxTextureEdge) : kMaxImageEdge;
+    return PictureFileExists(path) && LoadTexturePicture(path, maxEdge, userPicture_) == ImageStatus::kOk;
+  };
+  SetupResult setup = PrepareWaveField(*field_, record, desktop, pictureUsable, maxTextureEdge);
   if (setup == SetupResult::InvalidSettings) {
     // A stored record the field cannot run (damaged on this machine): run the defaults instead of
     // failing, keeping the chosen screen mode.
@@ -174,7 +177,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
     record.screenFormat = stored.screenFormat;
     record.deviceBehaviorFlags = stored.deviceBehaviorFlags;
     ApplyRunOverrides();
-    setup = PrepareWaveField(*field_, record, desktop, PictureFileUsable);
+    setup = PrepareWaveField(*field_, record, desktop, pictureUsable, maxTextureEdge);
   }
   if (setup != SetupResult::Ok) {
     Inform(setup == SetupResult::OutOfMemory ? "Not enough memory for the wave field"
@@ -183,8 +186,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   }
   fieldPrepared_ = true;
   if (record.texture == kTextureDesktop) {
-    const RunConstants& run = field_->constants;
-    snapshot_.Take(run.pictureTextureSize, run.desktopWidth, run.desktopHeight, run.snapshotBitsPerPixel);
+    snapshot_.Take(field_->constants);
   }
 
   // 12. Device and resources.
@@ -192,6 +194,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   context.record = &record;
   context.field = field_.get();
   context.snapshot = &snapshot_;
+  context.userPicture = &userPicture_;
   context.clock = &clock_;
   context.instance = instance_;
   context.preview = mode_ == ScreenSaverMode::Preview;

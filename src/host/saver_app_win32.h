@@ -12,6 +12,7 @@
 #include "host/frame_timer.h"
 #include "host/saver_input.h"
 #include "host/saver_password_win32.h"
+#include "platform/image.h"
 #include "platform/millisecond_clock.h"
 #include "platform/random_generator.h"
 #include "render/adapter_modes_win32.h"
@@ -118,6 +119,7 @@ class SaverApp {
   FrameTimer frameTimer_;
   float frameTime_ = 0.0f;
   DesktopSnapshot snapshot_;
+  Image userPicture_;  // decoded by the start-up check, until the first texture creation takes it
   std::unique_ptr<Renderer> renderer_;
 };
 
