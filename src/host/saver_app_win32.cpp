@@ -98,7 +98,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   isWin9x_ = DetectWin9x();
 
   // 3. Direct3D 9.
-  direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  direct3d_ = direct3dCreator_(kDirect3DVersion);
   if (!direct3d_) {
     Inform("Application requred DirectX 9.0b or higher");
     return false;

@@ -31,6 +31,12 @@ struct PlatformProbe {
   bool (*isWin9x)() = nullptr;  // nullptr: ask GetVersionExA
 };
 
+// The Direct3D 9 version the saver asks for: 31, whatever the SDK header in use defines (MinGW's says 32).
+constexpr UINT kDirect3DVersion = 31;
+
+// Makes the Direct3D 9 object (Direct3DCreate9 unless a test passes its own).
+using Direct3DCreator = IDirect3D9*(WINAPI*)(UINT sdkVersion);
+
 // What the configure mode runs once start-up is done: the configuration dialog. Returns false when the
 // dialog could not be shown.
 using ConfigureDialogRunner = bool (*)(HINSTANCE instance, SettingsState& settings, AdapterModes& modes);
@@ -65,6 +71,7 @@ class SaverApp {
   void SetPlatformProbe(PlatformProbe probe) { probe_ = probe; }
   void SetConfigureDialog(ConfigureDialogRunner runner) { configureDialog_ = runner; }
   void SetDeviceFactory(DeviceFactory factory);
+  void SetDirect3DCreator(Direct3DCreator creator) { direct3dCreator_ = creator; }
 
   // State read by tests and by the password check.
   ScreenSaverMode mode() const { return mode_; }
@@ -96,6 +103,7 @@ class SaverApp {
   PlatformProbe probe_;
   ConfigureDialogRunner configureDialog_ = nullptr;
   DeviceFactory deviceFactory_;
+  Direct3DCreator direct3dCreator_ = Direct3DCreate9;
 
   ScreenSaverMode mode_ = ScreenSaverMode::Saver;
   bool isWin9x_ = false;

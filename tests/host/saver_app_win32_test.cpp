@@ -119,6 +119,29 @@ std::vector<std::pair<int, int>> FirstRipples(ManualClock& clock, int count) {
   return nodes;
 }
 
+UINT askedDirect3DVersion = 0;
+IDirect3D9* WINAPI RecordingDirect3DCreate(UINT version) {
+  askedDirect3DVersion = version;
+  return Direct3DCreate9(version);
+}
+IDirect3D9* WINAPI MissingDirect3D(UINT) { return nullptr; }
+
+TEST_F(SaverAppTest, AsksForDirect3DVersion31AndEndsWithAMessageWithoutIt) {
+  {
+    SaverApp app(GetModuleHandleA(nullptr), clock_);
+    app.SetDirect3DCreator(RecordingDirect3DCreate);
+    EXPECT_TRUE(app.StartUp("/s"));
+    EXPECT_EQ(askedDirect3DVersion, 31u);
+    app.Shutdown();
+  }
+  DrainMessages();
+  SaverApp app(GetModuleHandleA(nullptr), clock_);
+  app.SetDirect3DCreator(MissingDirect3D);
+  EXPECT_FALSE(app.StartUp("/s"));
+  EXPECT_EQ(shownMessages, std::vector<std::string>{"Application requred DirectX 9.0b or higher"});
+  app.Shutdown();
+}
+
 TEST_F(SaverAppTest, WithoutRandomStartTwoRunsSpawnAtTheSamePlaces) {
   ManualClock first(1000);
   ManualClock second(777777);  // a different start time changes nothing
