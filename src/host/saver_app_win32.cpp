@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include "config/config_dialog_win32.h"
+#include "host/preview_pause_win32.h"
 #include "platform/file_lookup_win32.h"
 #include "platform/image.h"
 #include "platform/image_scaling.h"
@@ -265,10 +266,11 @@ void SaverApp::MessageLoop() {
 
 void SaverApp::IdlePass() {
   if (mode_ == ScreenSaverMode::Preview) {
-    // A full-screen instance holds the event unsignalled while it runs: the preview waits for it.
+    // A full-screen instance holds the event unsignalled while it runs: the preview waits for it, serving
+    // its messages, and stops waiting when that instance is gone without signalling.
     HANDLE running = OpenEventA(EVENT_ALL_ACCESS, FALSE, kSaverEventName);
     if (running) {
-      WaitForSingleObject(running, INFINITE);
+      WaitWhileFullScreenRuns(running);
       CloseHandle(running);
     }
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/preview_parent_win32.h"
 #include "host/saver_app_win32.h"
 #include "host/stored_record_win32.h"
 #include "platform/message_box_win32.h"
@@ -20,22 +21,6 @@ namespace {
 
 std::vector<std::string> shownMessages;
 void RecordMessage(const char* text, UINT) { shownMessages.emplace_back(text); }
-
-// The control panel's preview area: the parent window the preview draws into.
-class PreviewParent {
- public:
-  PreviewParent() {
-    window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-  }
-  ~PreviewParent() { DestroyWindow(window_); }
-  std::string Arguments() const {
-    return "/p " + std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window_)));
-  }
-
- private:
-  HWND window_ = nullptr;
-};
 
 class SaverStartUpTest : public ::testing::Test {
  protected:
@@ -58,7 +43,7 @@ class SaverStartUpTest : public ::testing::Test {
 
   // Starts the preview, runs a few frame steps and shuts down; returns the picture the run used.
   int RunPreview() {
-    auto parent = std::make_unique<PreviewParent>();
+    auto parent = std::make_unique<test::PreviewParent>();
     ManualClock clock(5000);
     SaverApp app(GetModuleHandleA(nullptr), clock);
     const bool started = app.StartUp(parent->Arguments());
