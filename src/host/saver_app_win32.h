@@ -12,6 +12,7 @@
 #include "host/frame_timer.h"
 #include "host/saver_input.h"
 #include "host/saver_password_win32.h"
+#include "platform/image.h"
 #include "platform/millisecond_clock.h"
 #include "platform/random_generator.h"
 #include "render/adapter_modes_win32.h"
@@ -29,6 +30,12 @@ constexpr const char* kSaverEventName = "LumarEvent";
 struct PlatformProbe {
   bool (*isWin9x)() = nullptr;  // nullptr: ask GetVersionExA
 };
+
+// The Direct3D 9 version the saver asks for: 31, whatever the SDK header in use defines (MinGW's says 32).
+constexpr UINT kDirect3DVersion = 31;
+
+// Makes the Direct3D 9 object (Direct3DCreate9 unless a test passes its own).
+using Direct3DCreator = IDirect3D9*(WINAPI*)(UINT sdkVersion);
 
 // What the configure mode runs once start-up is done: the configuration dialog. Returns false when the
 // dialog could not be shown.
@@ -64,6 +71,7 @@ class SaverApp {
   void SetPlatformProbe(PlatformProbe probe) { probe_ = probe; }
   void SetConfigureDialog(ConfigureDialogRunner runner) { configureDialog_ = runner; }
   void SetDeviceFactory(DeviceFactory factory);
+  void SetDirect3DCreator(Direct3DCreator creator) { direct3dCreator_ = creator; }
 
   // State read by tests and by the password check.
   ScreenSaverMode mode() const { return mode_; }
@@ -83,6 +91,10 @@ class SaverApp {
   bool DetectWin9x() const;
   bool EnumerateModes(const char* outOfMemoryMessage);
   bool CreateMainWindow(HWND parent);
+  // What this run changes in memory only, never in the registry: a secure saver shows Sky instead of the
+  // desktop, and the preview never shows the frame rate. Applied again when the defaults replace a
+  // refused record.
+  void ApplyRunOverrides();
   void CheckPassword();
   void RestartAnimation();
 
@@ -91,6 +103,7 @@ class SaverApp {
   PlatformProbe probe_;
   ConfigureDialogRunner configureDialog_ = nullptr;
   DeviceFactory deviceFactory_;
+  Direct3DCreator direct3dCreator_ = Direct3DCreate9;
 
   ScreenSaverMode mode_ = ScreenSaverMode::Saver;
   bool isWin9x_ = false;
@@ -114,6 +127,7 @@ class SaverApp {
   FrameTimer frameTimer_;
   float frameTime_ = 0.0f;
   DesktopSnapshot snapshot_;
+  Image userPicture_;  // decoded by the start-up check, until the first texture creation takes it
   std::unique_ptr<Renderer> renderer_;
 };
 

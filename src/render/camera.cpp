@@ -40,7 +40,7 @@ CameraTransforms ObliqueCameraTransforms(float waterLevel) {
 Matrix4 BackdropWorldTransform(const RunConstants& c) {
   const float sx = c.backdropScaleX;
   const float sy = c.backdropScaleY;
-  const float pictureToDesktopV = static_cast<float>(c.pictureTextureSize) / c.desktopHeight;
+  const float pictureToDesktopV = static_cast<float>(c.pictureTextureSize) / c.snapshotHeight;
   const Matrix4 scaled = MultiplyMatrices(IdentityMatrix(), ScalingMatrix(sx, sy, 1.0f));
   return MultiplyMatrices(scaled,
                           TranslationMatrix(sx - 1.0f - 0.0002f, 0.0002f - (pictureToDesktopV - 1.0f), 0.0f));

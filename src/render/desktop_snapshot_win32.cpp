@@ -4,8 +4,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "render/snapshot_layout.h"
-
 namespace lumar {
 
 BITMAPINFOHEADER DesktopSnapshot::Header() const {
@@ -20,6 +18,16 @@ BITMAPINFOHEADER DesktopSnapshot::Header() const {
 }
 
 bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel) {
+  return Capture(squareSize, bitsPerPixel, SnapshotCopies(squareSize, screenWidth, screenHeight));
+}
+
+bool DesktopSnapshot::Take(const RunConstants& run) {
+  return Capture(run.pictureTextureSize, run.snapshotBitsPerPixel,
+                 SnapshotCopies(run.pictureTextureSize, run.desktopWidth, run.desktopHeight,
+                                run.snapshotWidth, run.snapshotHeight));
+}
+
+bool DesktopSnapshot::Capture(int squareSize, int bitsPerPixel, const std::array<CopyRect, 4>& copies) {
   Release();
   squareSize_ = squareSize;
   bitsPerPixel_ = bitsPerPixel;
@@ -35,9 +43,17 @@ bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, in
   if (snapshotDC_ && snapshotBitmap_) {
     previousBitmap_ = SelectObject(snapshotDC_, snapshotBitmap_);
     // Every copy reads from the screen's origin; results are not examined (a failed copy leaves the
-    // bitmap as it was).
-    for (const CopyRect& r : SnapshotCopies(squareSize, screenWidth, screenHeight)) {
-      if (!r.empty()) BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, 0, 0, SRCCOPY);
+    // bitmap as it was). A scaled copy averages the pixels it drops.
+    SetStretchBltMode(snapshotDC_, HALFTONE);
+    SetBrushOrgEx(snapshotDC_, 0, 0, nullptr);
+    for (const CopyRect& r : copies) {
+      if (r.empty()) continue;
+      if (r.scaled()) {
+        StretchBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, 0, 0, r.sourceWidth, r.sourceHeight,
+                   SRCCOPY);
+      } else {
+        BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, 0, 0, SRCCOPY);
+      }
     }
   }
   DeleteDC(display);

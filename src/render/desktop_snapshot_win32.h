@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+#include <array>
+
+#include "render/snapshot_layout.h"
+#include "wavefield/run_constants.h"
+
 namespace lumar {
 
 class DesktopSnapshot {
@@ -17,6 +22,10 @@ class DesktopSnapshot {
   // square is cut to it. A failed capture leaves whatever the bitmap holds; returns false only when no
   // bitmap could be made.
   bool Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel);
+
+  // The run's snapshot: the desktop into the run's square, scaled down to the run's snapshot size when
+  // the square cannot hold it.
+  bool Take(const RunConstants& run);
 
   // Copies all S rows into `destination`, `pitch` bytes apart, in the bitmap's bottom-up order: the first
   // row written is the bottom row of the screen picture. Returns the number of rows copied.
@@ -33,6 +42,7 @@ class DesktopSnapshot {
 
  private:
   BITMAPINFOHEADER Header() const;
+  bool Capture(int squareSize, int bitsPerPixel, const std::array<CopyRect, 4>& copies);
 
   HDC snapshotDC_ = nullptr;
   HBITMAP snapshotBitmap_ = nullptr;

@@ -11,6 +11,7 @@
 #include "platform/message_box_win32.h"
 #include "platform/texture_loader_win32.h"
 #include "render/camera.h"
+#include "render/device_limits_win32.h"
 #include "render/frame_rate.h"
 #include "render/orange_bar_win32.h"
 #include "render/surface_mesh.h"
@@ -123,6 +124,24 @@ HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   }
 
+  // A grid the device could not draw is refused before the device exists: a full-screen device would
+  // change the screen mode and hide the message behind it. Grids beyond 65536 vertices need 32-bit
+  // indices, which not every device can draw.
+  if (direct3d) {
+    if (r.layout.empty()) {
+      ShowMessage("This screen mode is too large for the saver.", MB_OK | MB_ICONINFORMATION);
+      return E_FAIL;
+    }
+    if (r.layout.indexWidth == IndexWidth::Bits32) {
+      const DeviceLimits limits = QueryDeviceLimits(direct3d);
+      if (!limits.known || limits.maxVertexIndex < r.layout.vertexCount - 1) {
+        ShowMessage("This screen mode is too large for the display adapter: choose a smaller mode.",
+                    MB_OK | MB_ICONINFORMATION);
+        return E_FAIL;
+      }
+    }
+  }
+
   // 2. The device.
   HRESULT hr = E_FAIL;
   if (direct3d) {
@@ -137,19 +156,6 @@ HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
     r.device = nullptr;
     ShowMessage("Unable to create render device!", MB_OK);
     return E_FAIL;
-  }
-  // Grids beyond 65536 vertices need 32-bit indices, which not every device can draw.
-  if (r.layout.empty()) {
-    ShowMessage("This screen mode is too large for the saver.", MB_OK | MB_ICONINFORMATION);
-    return E_FAIL;
-  }
-  if (r.layout.indexWidth == IndexWidth::Bits32) {
-    D3DCAPS9 caps{};
-    if (FAILED(r.device->GetDeviceCaps(&caps)) || caps.MaxVertexIndex < r.layout.vertexCount - 1) {
-      ShowMessage("This screen mode is too large for the display adapter: choose a smaller mode.",
-                  MB_OK | MB_ICONINFORMATION);
-      return E_FAIL;
-    }
   }
 
   // 3. The few render states the saver relies on.
@@ -215,9 +221,17 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
       return S_OK;
     }
     default: {
-      // The user's picture was checked at start-up; if it has gone bad since, draw untextured rather than
-      // end the saver.
-      if (FAILED(CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture))) {
+      // The user's picture was decoded by the start-up check; after a reset it is read again, and if it
+      // has gone bad since, the surface is drawn untextured rather than the saver ended.
+      Image* decoded = context.userPicture;
+      HRESULT hr = E_FAIL;
+      if (decoded && !decoded->pixels.empty()) {
+        hr = CreateTextureFromImage(device, *decoded, D3DFMT_X8R8G8B8, 0, &pictureTexture);
+        *decoded = Image{};
+      } else {
+        hr = CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture);
+      }
+      if (FAILED(hr)) {
         pictureTexture = nullptr;
         return S_OK;
       }

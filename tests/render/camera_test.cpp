@@ -191,6 +191,8 @@ TEST(BackdropWorld, DesktopPixelsFillTheView) {
   RunConstants c;
   c.desktopWidth = 1280;
   c.desktopHeight = 1024;
+  c.snapshotWidth = 1280;  // the desktop fits the square as it is
+  c.snapshotHeight = 1024;
   c.pictureTextureSize = 2048;
   c.backdropScaleX = 2048.0f / 1280.0f;
   c.backdropScaleY = 2048.0f / 1024.0f;

@@ -52,6 +52,32 @@ TEST(SnapshotLayout, ScreensLargerThanTheSquareAreCutToIt) {
   EXPECT_TRUE(copies[1].empty());
   EXPECT_TRUE(copies[2].empty());
   EXPECT_TRUE(copies[3].empty());
+  for (const CopyRect& r : SnapshotCopies(64, 100, 30)) EXPECT_FALSE(r.scaled());  // cut, read 1:1
+}
+
+// A 5120 x 2880 screen scaled into a 4096 square as 4096 x 2304: the picture reads the whole screen, the
+// strip below repeats the screen's top part at the same scale.
+TEST(SnapshotLayout, AScaledScreenIsReadWholeAndItsStripsAtTheSameScale) {
+  const auto copies = SnapshotCopies(4096, 5120, 2880, 4096, 2304);
+  EXPECT_EQ(copies[0].width, 4096);
+  EXPECT_EQ(copies[0].height, 2304);
+  EXPECT_EQ(copies[0].sourceWidth, 5120);
+  EXPECT_EQ(copies[0].sourceHeight, 2880);
+  EXPECT_TRUE(copies[0].scaled());
+  EXPECT_TRUE(copies[1].empty());
+  EXPECT_EQ(copies[2].y, 2304);
+  EXPECT_EQ(copies[2].height, 1792);
+  EXPECT_EQ(copies[2].sourceHeight, 2240);  // 1792 x 5 / 4
+  EXPECT_EQ(copies[2].sourceWidth, 5120);
+  // Tiling is the same as for a screen of the picture's size.
+  const auto plain = SnapshotCopies(4096, 4096, 2304);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(copies[i].x, plain[i].x);
+    EXPECT_EQ(copies[i].y, plain[i].y);
+    EXPECT_EQ(copies[i].width, plain[i].width);
+    EXPECT_EQ(copies[i].height, plain[i].height);
+    EXPECT_FALSE(plain[i].scaled());
+  }
 }
 
 TEST(SnapshotLayout, DegenerateSizesGiveNoNegativeCopies) {
