@@ -170,13 +170,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   if (setup == SetupResult::InvalidSettings) {
     // A stored record the field cannot run (damaged on this machine): run the defaults instead of
     // failing, keeping the chosen screen mode.
-    const ParameterSet stored = record;
-    ResetToDefaults(settings_);
-    record.screenWidth = stored.screenWidth;
-    record.screenHeight = stored.screenHeight;
-    record.screenRefresh = stored.screenRefresh;
-    record.screenFormat = stored.screenFormat;
-    record.deviceBehaviorFlags = stored.deviceBehaviorFlags;
+    ResetToDefaultsKeepingScreenMode(settings_);
     ApplyRunOverrides();
     setup = PrepareWaveField(*field_, record, desktop, pictureUsable, maxTextureEdge);
   }
