@@ -22,7 +22,7 @@ if(LUMAR_BENCH_SOURCES)
   target_compile_options(lumar_core_fast PRIVATE -O2)
   add_executable(lumar_bench ${LUMAR_BENCH_SOURCES})
   target_compile_options(lumar_bench PRIVATE ${LUMAR_WARNINGS} -O2)
-  target_link_libraries(lumar_bench PRIVATE lumar_core_fast benchmark::benchmark benchmark::benchmark_main)
+  target_link_libraries(lumar_bench PRIVATE lumar_core_fast benchmark::benchmark)
   # A smoke run: every scenario once, so a broken benchmark fails the tests.
   add_test(NAME bench_smoke COMMAND lumar_bench --benchmark_min_time=0 --benchmark_repetitions=1)
   set_tests_properties(bench_smoke PROPERTIES LABELS native)
