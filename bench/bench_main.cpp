@@ -1,6 +1,6 @@
 // The benchmarks' entry point. Besides Google Benchmark's own report it prints, for every scenario run as
-// "<name>/reference" and "<name>/engine", the fastest repetition of each and their ratio: on a shared
-// machine the minimum is the figure least disturbed by other load.
+// "<name>/reference" and "<name>/engine", the fastest repetition of each (process CPU time) and their
+// ratio: on a shared machine the minimum CPU time is the figure least disturbed by other load.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -17,7 +17,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       const std::string name = run.run_name.str();
-      const double ms = run.GetAdjustedRealTime() * ToMilliseconds(run.time_unit);
+      const double ms = run.GetAdjustedCPUTime() * ToMilliseconds(run.time_unit);
       auto found = fastest_.find(name);
       if (found == fastest_.end()) {
         order_.push_back(name);
@@ -41,7 +41,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto engine = fastest_.find(scenario + "/engine");
       if (engine == fastest_.end()) continue;
       if (!header) {
-        std::printf("\n%-60s %12s %12s %8s\n", "scenario (fastest repetition)", "reference ms", "engine ms",
+        std::printf("\n%-60s %12s %12s %8s\n", "scenario (fastest repetition, CPU)", "reference ms", "engine ms",
                     "ratio");
         header = true;
       }

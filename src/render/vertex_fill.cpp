@@ -61,8 +61,7 @@ bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t
   if (vertices == nullptr || count == 0 || count != SurfaceVertexCount(field.constants)) return false;
   FrameEngine& engine = field.engine;
   engine.SumField(field);
-  return FillFrom(field, vertices, count,
-                  [&](int i, int j) { return NodeFieldFromSums(field.constants, engine.SumsAt(i, j)); });
+  return FillFrom(field, vertices, count, [&](int i, int j) { return engine.NodeAt(i, j); });
 }
 
 bool FillSurfaceVerticesReference(const WaveField& field, SurfaceVertex* vertices, size_t count) {

@@ -73,12 +73,55 @@ void FrameEngine::SumField(const WaveField& field) {
   heightSums_.assign(nodes, 0.0);
   slopeXSums_.assign(nodes, 0.0);
   slopeYSums_.assign(nodes, 0.0);
-  if (field.tables.empty()) return;
+  if (field.tables.empty()) {
+    ResolveOutputs(field);
+    return;
+  }
   const std::size_t rowLength = field.tables.RowStride() + 4;
   rowHeight_.resize(rowLength);
   rowSlopeX_.resize(rowLength);
   rowSlopeY_.resize(rowLength);
   for (int n = 0; n < field.sourceSet.sourceCount; ++n) SumSource(field, n);
+  ResolveOutputs(field);
+}
+
+void FrameEngine::ResolveOutputs(const WaveField& field) {
+  const RunConstants& c = field.constants;
+  const std::size_t nodes = heightSums_.size();
+  heights_.resize(nodes);
+  normalsX_.resize(nodes);
+  normalsY_.resize(nodes);
+  refractionsX_.resize(nodes);
+  refractionsY_.resize(nodes);
+  units_.resize(nodes);
+  const OutputScales scales{c.heightScale, -c.lightSlopeScale, c.opticSlopeScale};
+  for (int b = 0; b < height_; ++b) {
+    const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_);
+    const NodeOutputRow row{&heights_[k],      &normalsX_[k],     &normalsY_[k],
+                            &refractionsX_[k], &refractionsY_[k], &units_[k]};
+    int a = kernels_->outputRow(scales, &heightSums_[k], &slopeXSums_[k], &slopeYSums_[k], width_, row);
+    for (; a < width_; ++a) {
+      const NodeField node = NodeFieldFromSums(c, SumsAt(a, b));
+      row.height[a] = node.height;
+      row.normalX[a] = static_cast<float>(node.normal[0]);
+      row.normalY[a] = static_cast<float>(node.normal[1]);
+      row.refractionX[a] = node.refraction[0];
+      row.refractionY[a] = node.refraction[1];
+      row.unit[a] = static_cast<float>(-node.refraction[2]);
+    }
+  }
+}
+
+NodeField FrameEngine::NodeAt(int a, int b) const {
+  const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_) + a;
+  NodeField node;
+  node.height = heights_[k];
+  node.normal[0] = normalsX_[k];
+  node.normal[1] = normalsY_[k];
+  node.refraction[0] = refractionsX_[k];
+  node.refraction[1] = refractionsY_[k];
+  node.refraction[2] = -static_cast<double>(units_[k]);
+  return node;
 }
 
 FieldSums FrameEngine::SumsAt(int a, int b) const {

@@ -21,6 +21,7 @@ namespace lumar {
 
 struct WaveField;
 struct FieldSums;
+struct NodeField;
 
 enum class SimdVariant { kSse2, kAvx2 };
 
@@ -39,12 +40,15 @@ class FrameEngine {
   // stand; read them with SumsAt until the next call.
   void SumField(const WaveField& field);
   FieldSums SumsAt(int a, int b) const;
+  // EvaluateNode's result at node (a, b), bit for bit, after SumField.
+  NodeField NodeAt(int a, int b) const;
 
  private:
   struct Walk;
   struct Run;
   enum class Branch;
   void SumSource(const WaveField& field, int index);
+  void ResolveOutputs(const WaveField& field);
   // One source's terms along table row j for the offsets in `run`, the crest at offset `crest`.
   void ComputeRow(const Walk& walk, int j, const Run& run, int64_t crest, double rowOffset);
   void ComputeSegment(const Walk& walk, int j, const Run& run, Branch branch, double rowOffset,
@@ -60,6 +64,13 @@ class FrameEngine {
   std::vector<double> heightSums_;
   std::vector<double> slopeXSums_;
   std::vector<double> slopeYSums_;
+  // Per node, row by row: the outputs (NodeAt).
+  std::vector<float> heights_;
+  std::vector<float> normalsX_;
+  std::vector<float> normalsY_;
+  std::vector<double> refractionsX_;
+  std::vector<double> refractionsY_;
+  std::vector<float> units_;
   // One source's terms along the current table row, indexed by the column offset.
   std::vector<double> rowHeight_;
   std::vector<double> rowSlopeX_;

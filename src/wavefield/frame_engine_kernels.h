@@ -28,6 +28,23 @@ struct NodeSums {
   double* slopeY;
 };
 
+// The run's output scales (RunConstants), widened to double as the evaluation uses them.
+struct OutputScales {
+  double height;         // heightScale
+  double negativeLight;  // -lightSlopeScale
+  double optic;          // opticSlopeScale
+};
+
+// One grid row of node outputs: height and normal x, y as floats; the refraction's x, y and -z.
+struct NodeOutputRow {
+  float* height;
+  float* normalX;
+  float* normalY;
+  double* refractionX;
+  double* refractionY;
+  float* unit;
+};
+
 // Rows of terms for I in [from, to] (computed in whole registers around that run), and the addition of
 // count terms to count nodes: forward from I = first, or backward (the mirrored side, dx = -I), with the
 // y slope negated on the mirrored row (dy = -row offset).
@@ -36,11 +53,17 @@ using RowKernel = void (*)(const TableRow& row, const SourceTerms& s, double row
 using ApplyKernel = void (*)(const RowTerms& terms, int first, int count, const NodeSums& nodes,
                              bool backward, bool negateY);
 
+// The outputs of the first nodes of a row from their sums, in whole registers; returns how many it did
+// (the rest, fewer than a register, are left to the caller).
+using OutputKernel = int (*)(const OutputScales& scales, const double* height, const double* slopeX,
+                             const double* slopeY, int count, const NodeOutputRow& out);
+
 struct FrameKernels {
   RowKernel risingRow;
   RowKernel behindCrestRow;
   RowKernel aheadOfCrestRow;
   ApplyKernel applyRun;
+  OutputKernel outputRow;
 };
 
 // SSE2: every x86-64 processor. AVX2: only call where CpuHasAvx2().

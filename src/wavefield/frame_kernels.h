@@ -1,6 +1,7 @@
 // The inner loops of the frame engine, written once over a vector type V and built once per instruction
 // set (frame_kernels_sse2.cpp, frame_kernels_avx2.cpp). V supplies kWidth doubles per register and Load,
-// Store, Set1, Ramp (start, start + 1, ...), Add, Sub, Mul and Reverse. Every kernel does, lane by lane,
+// Store, Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt, Negate, Reverse, RoundToFloat (to
+// single precision and back) and StoreFloats (kWidth floats, rounded). Every kernel does, lane by lane,
 // exactly the double operations of the node-by-node evaluation in the same order, so each lane's result
 // has the same bits as the scalar one.
 //
@@ -148,9 +149,37 @@ void ApplyRun(const RowTerms& terms, int first, int count, const NodeSums& nodes
   }
 }
 
+// As NodeFieldFromSums: height = float(heightScale H); normal = float(-L G); O = optic G,
+// unit = float(1 / sqrt(Ox^2 + Oy^2 + 1)), refraction = (-unit Ox, -unit Oy, -unit).
+template <class V>
+int OutputRow(const OutputScales& scales, const double* height, const double* slopeX, const double* slopeY,
+              int count, const NodeOutputRow& out) {
+  const auto heightScale = V::Set1(scales.height);
+  const auto negativeLight = V::Set1(scales.negativeLight);
+  const auto optic = V::Set1(scales.optic);
+  const auto one = V::Set1(1.0);
+  int i = 0;
+  for (; i + V::kWidth <= count; i += V::kWidth) {
+    const auto gx = V::Load(slopeX + i);
+    const auto gy = V::Load(slopeY + i);
+    V::StoreFloats(out.height + i, V::Mul(heightScale, V::Load(height + i)));
+    V::StoreFloats(out.normalX + i, V::Mul(negativeLight, gx));
+    V::StoreFloats(out.normalY + i, V::Mul(negativeLight, gy));
+    const auto ox = V::Mul(optic, gx);
+    const auto oy = V::Mul(optic, gy);
+    const auto unit =
+        V::RoundToFloat(V::Div(one, V::Sqrt(V::Add(V::Add(V::Mul(ox, ox), V::Mul(oy, oy)), one))));
+    V::StoreFloats(out.unit + i, unit);
+    const auto negativeUnit = V::Negate(unit);
+    V::Store(out.refractionX + i, V::Mul(negativeUnit, ox));
+    V::Store(out.refractionY + i, V::Mul(negativeUnit, oy));
+  }
+  return i;
+}
+
 template <class V>
 constexpr FrameKernels MakeKernels() {
-  return FrameKernels{&RisingRow<V>, &BehindCrestRow<V>, &AheadOfCrestRow<V>, &ApplyRun<V>};
+  return FrameKernels{&RisingRow<V>, &BehindCrestRow<V>, &AheadOfCrestRow<V>, &ApplyRun<V>, &OutputRow<V>};
 }
 
 }  // namespace frame_kernels

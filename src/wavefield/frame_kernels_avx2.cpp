@@ -17,7 +17,12 @@ struct Avx2 {
   static T Add(T a, T b) { return _mm256_add_pd(a, b); }
   static T Sub(T a, T b) { return _mm256_sub_pd(a, b); }
   static T Mul(T a, T b) { return _mm256_mul_pd(a, b); }
+  static T Div(T a, T b) { return _mm256_div_pd(a, b); }
+  static T Sqrt(T v) { return _mm256_sqrt_pd(v); }
+  static T Negate(T v) { return _mm256_xor_pd(v, _mm256_set1_pd(-0.0)); }
   static T Reverse(T v) { return _mm256_permute4x64_pd(v, 0x1B); }
+  static T RoundToFloat(T v) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(v)); }
+  static void StoreFloats(float* p, T v) { _mm_storeu_ps(p, _mm256_cvtpd_ps(v)); }
 };
 
 constexpr FrameKernels kAvx2Kernels = frame_kernels::MakeKernels<Avx2>();

@@ -16,7 +16,12 @@ struct Sse2 {
   static T Add(T a, T b) { return _mm_add_pd(a, b); }
   static T Sub(T a, T b) { return _mm_sub_pd(a, b); }
   static T Mul(T a, T b) { return _mm_mul_pd(a, b); }
+  static T Div(T a, T b) { return _mm_div_pd(a, b); }
+  static T Sqrt(T v) { return _mm_sqrt_pd(v); }
+  static T Negate(T v) { return _mm_xor_pd(v, _mm_set1_pd(-0.0)); }
   static T Reverse(T v) { return _mm_shuffle_pd(v, v, 1); }
+  static T RoundToFloat(T v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
+  static void StoreFloats(float* p, T v) { _mm_storel_pi(reinterpret_cast<__m64*>(p), _mm_cvtpd_ps(v)); }
 };
 
 constexpr FrameKernels kSse2Kernels = frame_kernels::MakeKernels<Sse2>();
