@@ -162,20 +162,10 @@ inline int CompareRandomFrames(uint32_t seed, int records, int frames) {
   return compared;
 }
 
-// A 3840 x 2160 bottom-view field of short fast waves whose crests lie far out on the grid, where the
-// lead exponents are rebased (one side keeps more of them within range): `count` sources with crests
+// A FarCrestRecord field (one side keeps more lead exponents within range): `count` sources with crests
 // spread between 2500 and 5800 pixels out.
 inline void FarCrestField(WaveField& field, int calculation, int zSides, int count) {
-  ParameterSet record = DefaultRecord(3840, 2160);
-  record.view = kViewBottom;
-  record.waveLength = 40;
-  record.speed = 1000;
-  record.spaceFading = 50;
-  record.timeFading = 1;
-  record.calculation = calculation;
-  record.broadening = 0;
-  record.zSides = zSides;
-  Prepare(field, record);
+  Prepare(field, FarCrestRecord(calculation, zSides));
   ManualClock clock(100000);
   RandomGenerator random(3);
   Dice dice(static_cast<uint32_t>(17 + calculation * 2 + zSides));

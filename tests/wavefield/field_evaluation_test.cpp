@@ -237,15 +237,8 @@ TEST(FieldEvaluation, NodesOutsideTheGridReadNoTable) {
 TEST(FieldEvaluationLargeGrid, CrestFarOutStaysFiniteAndTrue) {
   for (int calculation = 0; calculation <= 1; ++calculation) {
     for (int zSides = 0; zSides <= 1; ++zSides) {
-      ParameterSet record = DefaultRecord(3840, 2160);
-      record.view = kViewBottom;
-      record.waveLength = 40;
-      record.speed = 1000;
-      record.spaceFading = 50;
-      record.timeFading = 1;
-      record.calculation = calculation;
-      record.zSides = zSides;
-      OneSource one(record, 4950);  // D = 4940 px: e^(b psi) would be e^776
+      OneSource one(testing_support::FarCrestRecord(calculation, zSides),
+                    4950);  // D = 4940 px: e^(b psi) would be e^776
       const RippleSource& s = *one.source;
       ASSERT_EQ(s.leadRebased, zSides == 0);  // one side: beta * psi = 549 still fits
       ASSERT_FALSE(s.trailRebased);           // alpha * D = 124: the trail tables still serve
