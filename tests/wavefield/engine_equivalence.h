@@ -69,7 +69,7 @@ class Dice {
 };
 
 // A random record on a small screen: a preset, or random values within the dialog's ranges, with the
-// cases the engine must treat specially turning up often.
+// cases the engine treats in their own way turning up often.
 inline ParameterSet RandomRecord(Dice& dice) {
   ParameterSet r = DefaultRecord(static_cast<uint32_t>(dice.Between(60, 420)),
                                  static_cast<uint32_t>(dice.Between(50, 320)));
