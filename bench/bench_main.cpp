@@ -41,8 +41,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto engine = fastest_.find(scenario + "/engine");
       if (engine == fastest_.end()) continue;
       if (!header) {
-        std::printf("\n%-60s %12s %12s %8s\n", "scenario (fastest repetition, CPU)", "reference ms", "engine ms",
-                    "ratio");
+        std::printf("\n%-60s %12s %12s %8s\n", "scenario (fastest repetition, CPU)", "reference ms",
+                    "engine ms", "ratio");
         header = true;
       }
       const double ref = fastest_[name];
