@@ -31,9 +31,14 @@ e2e_begin() {
   mkdir -p "$E2E_WORK"
 }
 
+# Runs as the exit trap, also in scripts with `set -e`: no step may fail, or the steps after it would be
+# skipped (leaving Xvfb and the wineserver behind) and the script's exit code changed.
 e2e_end() {
   [ -n "${E2E_DIR:-}" ] || return 0
-  [ -n "${E2E_ROOT_PID:-}" ] && kill "$E2E_ROOT_PID" 2>/dev/null
+  if [ -n "${E2E_ROOT_PID:-}" ]; then
+    kill "$E2E_ROOT_PID" 2>/dev/null || true
+    E2E_ROOT_PID=""
+  fi
   wine_session_stop "$E2E_DIR/session"
   rm -rf "$E2E_DIR"
   E2E_DIR=""
