@@ -31,9 +31,14 @@ e2e_begin() {
   mkdir -p "$E2E_WORK"
 }
 
+# Runs as the exit trap, also in scripts with `set -e`: no step may fail, or the steps after it would be
+# skipped (leaving Xvfb and the wineserver behind) and the script's exit code changed.
 e2e_end() {
   [ -n "${E2E_DIR:-}" ] || return 0
-  [ -n "${E2E_ROOT_PID:-}" ] && kill "$E2E_ROOT_PID" 2>/dev/null
+  if [ -n "${E2E_ROOT_PID:-}" ]; then
+    kill "$E2E_ROOT_PID" 2>/dev/null || true
+    E2E_ROOT_PID=""
+  fi
   wine_session_stop "$E2E_DIR/session"
   rm -rf "$E2E_DIR"
   E2E_DIR=""
@@ -76,6 +81,8 @@ e2e_screenshot() {
 # written to $E2E_WORK/exit when it ends.
 e2e_start() {
   rm -f "$E2E_WORK/exit"
+  # What earlier runs printed is kept for the report of a failure (a Wine fault shows there).
+  [ -f "$E2E_WORK/saver.out" ] && cat "$E2E_WORK/saver.out" >>"$E2E_WORK/earlier-runs.log"
   (
     cd "$(dirname "$E2E_SCR")" || exit 1
     wine "$E2E_SCR" "$@"
@@ -179,8 +186,19 @@ e2e_ended_cleanly() {  # e2e_ended_cleanly "what"
   e2e_check "$1: no window left" [ -z "$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null)" ]
 }
 
+# After a failure: what the Windows programs of this script printed (Wine reports its faults there).
+e2e_show_program_output() {
+  local f
+  for f in "$E2E_WORK"/earlier-runs.log "$E2E_WORK"/*.out; do
+    [ -s "$f" ] || continue
+    echo "e2e: output of ${f##*/}:"
+    head -c 20000 "$f"
+  done
+}
+
 e2e_finish() {
   if [ "$e2e_failures" -gt 0 ]; then
+    [ -n "${E2E_WORK:-}" ] && e2e_show_program_output >&2
     echo "e2e: $e2e_failures check(s) failed" >&2
     exit 1
   fi
