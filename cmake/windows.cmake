@@ -85,6 +85,17 @@ foreach(source IN LISTS LUMAR_E2E_TOOLS)
   target_compile_options(${name} PRIVATE ${LUMAR_WARNINGS})
   target_link_libraries(${name} PRIVATE lumar_win)
 endforeach()
+# The stand-in Xinerama library for the several-monitor runs: a Linux library for Wine's X11 driver, so it
+# is built with the machine's own C compiler, not the cross compiler.
+find_program(LUMAR_HOST_CC NAMES cc gcc REQUIRED)
+set(LUMAR_XINERAMA_STANDIN ${CMAKE_BINARY_DIR}/xinerama/libXinerama.so.1)
+add_custom_command(OUTPUT ${LUMAR_XINERAMA_STANDIN}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/xinerama
+                   COMMAND ${LUMAR_HOST_CC} -shared -fPIC -O2 -Wall -Wextra -Werror -o ${LUMAR_XINERAMA_STANDIN}
+                           ${CMAKE_SOURCE_DIR}/tests/e2e/xinerama/xinerama_standin.c
+                   DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/xinerama/xinerama_standin.c VERBATIM)
+add_custom_target(xinerama_standin ALL DEPENDS ${LUMAR_XINERAMA_STANDIN})
+
 if(TARGET lumar_scr)
   foreach(script IN LISTS LUMAR_E2E_SCRIPTS)
     get_filename_component(name ${script} NAME_WE)

@@ -5,20 +5,19 @@
 #include <d3d9.h>
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/command_line.h"
 #include "host/frame_timer.h"
 #include "host/saver_input.h"
 #include "host/saver_password_win32.h"
+#include "host/saver_screen_win32.h"
 #include "platform/millisecond_clock.h"
-#include "platform/random_generator.h"
 #include "render/adapter_modes_win32.h"
-#include "render/desktop_snapshot_win32.h"
-#include "render/renderer_win32.h"
 #include "settings/parameter_set.h"
-#include "wavefield/wave_field.h"
 
 namespace lumar {
 
@@ -33,6 +32,9 @@ struct PlatformProbe {
 // What the configure mode runs once start-up is done: the configuration dialog. Returns false when the
 // dialog could not be shown.
 using ConfigureDialogRunner = bool (*)(HINSTANCE instance, SettingsState& settings, AdapterModes& modes);
+
+// The monitors a full-screen run covers; tests pass monitors of their own.
+using MonitorSource = std::function<std::vector<MonitorArea>()>;
 
 class SaverApp {
  public:
@@ -53,7 +55,8 @@ class SaverApp {
   void IdlePass();
   void Shutdown();
 
-  // One frame: spawn decision, frame time, source retirement and update, device check, drawing.
+  // One frame: spawn decision, frame time, source retirement and update, device check, drawing; every
+  // screen in turn, the primary first, with one frame time.
   void FrameStep();
 
   void RequestDismiss();
@@ -64,17 +67,20 @@ class SaverApp {
   void SetPlatformProbe(PlatformProbe probe) { probe_ = probe; }
   void SetConfigureDialog(ConfigureDialogRunner runner) { configureDialog_ = runner; }
   void SetDeviceFactory(DeviceFactory factory);
+  void SetMonitorSource(MonitorSource source) { monitorSource_ = std::move(source); }
 
   // State read by tests and by the password check.
   ScreenSaverMode mode() const { return mode_; }
-  HWND mainWindow() const { return mainWindow_; }
+  HWND mainWindow() const { return primary().window; }
   SettingsState& settings() { return settings_; }
-  WaveField& field() { return *field_; }
-  Renderer* renderer() { return renderer_.get(); }
+  WaveField& field() { return *primary().field; }
+  Renderer* renderer() { return primary().renderer.get(); }
+  // The primary screen first, then one per other monitor of a full-screen run.
+  const std::vector<std::unique_ptr<SaverScreen>>& screens() const { return screens_; }
   const SaverInput& input() const { return input_; }
   bool passwordDialogActive() const { return passwordDialogActive_; }
   bool closedDown() const { return closedDown_; }
-  const DesktopSnapshot& snapshot() const { return snapshot_; }
+  const DesktopSnapshot& snapshot() const { return primary().snapshot; }
   float frameTime() const { return frameTime_; }
   PasswordSettings& password() { return password_; }
   bool isWin9x() const { return isWin9x_; }
@@ -83,6 +89,15 @@ class SaverApp {
   bool DetectWin9x() const;
   bool EnumerateModes(const char* outOfMemoryMessage);
   bool CreateMainWindow(HWND parent);
+  SaverScreen& primary() const { return *screens_.front(); }
+  SaverScreen* ScreenOf(HWND window) const;
+  // The other monitors' screens: window (hidden), run set-up and snapshot; then their devices. A monitor
+  // whose set-up or device fails keeps a black window.
+  void PrepareOtherMonitors(uint32_t seed);
+  void CreateOtherDevices();
+  void ShowOtherMonitors();
+  void ReleaseDevices(bool discardSnapshots);
+  void DestroyOtherWindows();
   void CheckPassword();
   void RestartAnimation();
 
@@ -91,12 +106,12 @@ class SaverApp {
   PlatformProbe probe_;
   ConfigureDialogRunner configureDialog_ = nullptr;
   DeviceFactory deviceFactory_;
+  MonitorSource monitorSource_;
 
   ScreenSaverMode mode_ = ScreenSaverMode::Saver;
   bool isWin9x_ = false;
   IDirect3D9* direct3d_ = nullptr;
   uint32_t timerPeriod_ = 0;
-  HWND mainWindow_ = nullptr;
   HANDLE saverEvent_ = nullptr;
   BOOL previousSaverRunning_ = FALSE;
   bool classRegistered_ = false;
@@ -108,13 +123,9 @@ class SaverApp {
 
   SettingsState settings_;
   AdapterModes modes_;
-  std::unique_ptr<WaveField> field_;
-  bool fieldPrepared_ = false;
-  RandomGenerator random_;
+  std::vector<std::unique_ptr<SaverScreen>> screens_;
   FrameTimer frameTimer_;
   float frameTime_ = 0.0f;
-  DesktopSnapshot snapshot_;
-  std::unique_ptr<Renderer> renderer_;
 };
 
 }  // namespace lumar

@@ -19,7 +19,8 @@ BITMAPINFOHEADER DesktopSnapshot::Header() const {
   return header;
 }
 
-bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel) {
+bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel, int originX,
+                           int originY) {
   Release();
   squareSize_ = squareSize;
   bitsPerPixel_ = bitsPerPixel;
@@ -37,7 +38,7 @@ bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, in
     // Every copy reads from the screen's origin; results are not examined (a failed copy leaves the
     // bitmap as it was).
     for (const CopyRect& r : SnapshotCopies(squareSize, screenWidth, screenHeight)) {
-      if (!r.empty()) BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, 0, 0, SRCCOPY);
+      if (!r.empty()) BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, originX, originY, SRCCOPY);
     }
   }
   DeleteDC(display);

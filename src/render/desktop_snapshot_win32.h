@@ -15,8 +15,10 @@ class DesktopSnapshot {
 
   // Captures the W x H screen into an S x S bitmap of `bitsPerPixel` (16 or 32). A screen larger than the
   // square is cut to it. A failed capture leaves whatever the bitmap holds; returns false only when no
-  // bitmap could be made.
-  bool Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel);
+  // bitmap could be made. `originX`, `originY`: where the screen lies on the desktop (a monitor other
+  // than the primary has its own part of it); every copy reads from there.
+  bool Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel, int originX = 0,
+            int originY = 0);
 
   // Copies all S rows into `destination`, `pitch` bytes apart, in the bitmap's bottom-up order: the first
   // row written is the bottom row of the screen picture. Returns the number of rows copied.
