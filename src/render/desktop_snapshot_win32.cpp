@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "render/snapshot_layout.h"
 
@@ -36,8 +37,12 @@ bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, in
   if (snapshotDC_ && snapshotBitmap_) {
     previousBitmap_ = SelectObject(snapshotDC_, snapshotBitmap_);
     // Every copy reads from the screen's origin; results are not examined (a failed copy leaves the
-    // bitmap as it was).
-    for (const CopyRect& r : SnapshotCopies(squareSize, screenWidth, screenHeight)) {
+    // bitmap as it was). A monitor away from the desktop's origin repeats its own part in tiles.
+    const bool atOrigin = originX == 0 && originY == 0;
+    const auto copies = SnapshotCopies(squareSize, screenWidth, screenHeight);
+    const std::vector<CopyRect> tiles = atOrigin ? std::vector<CopyRect>(copies.begin(), copies.end())
+                                                 : SnapshotTiles(squareSize, screenWidth, screenHeight);
+    for (const CopyRect& r : tiles) {
       if (!r.empty()) BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, originX, originY, SRCCOPY);
     }
   }

@@ -13,4 +13,15 @@ std::array<CopyRect, 4> SnapshotCopies(int s, int screenWidth, int screenHeight)
           CopyRect{w, h, s - w, s - h}};
 }
 
+std::vector<CopyRect> SnapshotTiles(int s, int screenWidth, int screenHeight) {
+  std::vector<CopyRect> tiles;
+  const int w = std::clamp(screenWidth, 0, std::max(s, 0));
+  const int h = std::clamp(screenHeight, 0, std::max(s, 0));
+  if (w == 0 || h == 0) return tiles;
+  for (int y = 0; y < s; y += h) {
+    for (int x = 0; x < s; x += w) tiles.push_back(CopyRect{x, y, std::min(w, s - x), std::min(h, s - y)});
+  }
+  return tiles;
+}
+
 }  // namespace lumar

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 namespace lumar {
 
@@ -18,5 +19,11 @@ struct CopyRect {
 // The four copies into an S x S square for a W x H screen. A screen larger than the square is cut to it,
 // so no copy has a negative size; empty copies are to be skipped.
 std::array<CopyRect, 4> SnapshotCopies(int squareSize, int screenWidth, int screenHeight);
+
+// The square filled with whole or cut repeats of a W x H screen, row by row, none larger than the screen:
+// what a monitor other than the primary uses, since a copy larger than its monitor would read another
+// monitor's pixels or none. For screens at least half the square on each edge these are the four copies
+// above.
+std::vector<CopyRect> SnapshotTiles(int squareSize, int screenWidth, int screenHeight);
 
 }  // namespace lumar

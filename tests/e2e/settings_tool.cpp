@@ -1,10 +1,12 @@
 // Writes a settings record for this machine, as the configuration dialog's OK would: the defaults with
 // a preset applied, the current desktop mode as the full-screen mode, and adapter 0's identity.
-//   settings_tool <preset id> [texture]
+//   settings_tool <preset id> [texture] [flat]
+// "flat" sets every relief to 0: the surface then shows the picture as it is, ripples or not.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "render/adapter_modes_win32.h"
 #include "settings/presets.h"
@@ -12,7 +14,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::printf("usage: settings_tool <preset id> [texture]\n");
+    std::printf("usage: settings_tool <preset id> [texture] [flat]\n");
     return 2;
   }
   IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
@@ -26,6 +28,11 @@ int main(int argc, char** argv) {
   record.presetId = preset;
   lumar::ApplyPreset(record, preset);
   if (argc > 2) record.texture = std::atoi(argv[2]);
+  if (argc > 3 && std::string(argv[3]) == "flat") {
+    record.reliefOptical = 0;
+    record.reliefLight = 0;
+    record.reliefGeometry = 0;
+  }
   lumar::DisplayMode desktop;
   lumar::FetchAdapterIdentity(direct3d, record.adapterIdentifier, desktop);
   record.savedDesktopWidth = record.screenWidth = desktop.width;
