@@ -14,7 +14,9 @@ begin_monitors() {
   export LUMAR_XINERAMA_HEADS="$1"
   e2e_begin "$2x24"
   desktop="$E2E_WORK/desktop.png"
-  e2e_desktop_picture "$desktop" "$2"
+  # The usual desktop picture stretched over the whole width (drawn wide, its pattern would be too large).
+  e2e_desktop_picture "$E2E_WORK/base.png" 1024x768
+  convert "$E2E_WORK/base.png" -resize "$2!" "$desktop"
   # Shapes of their own on the other monitors, so that each part of the desktop is told from the others.
   mogrify -fill '#2040c0' -draw "rectangle 1100,80 1300,330" -fill '#f0f0f0' -draw "circle 1600,420 1700,470" \
     -fill '#103010' -draw "rectangle 1400,100 1750,160" -fill '#e02080' -draw "circle 2100,300 2200,380" "$desktop"
@@ -39,7 +41,8 @@ least_tile_difference() {
   read -r w h < <(identify -format '%w %h' "$1")
   convert "$1" "$2" -compose difference -composite -colorspace gray \
     -filter box -resize "$((w / 64))x$((h / 64))!" -depth 16 txt:- |
-    awk -F'[()%,]' 'NR > 1 { v = $(NF - 1) / 100; if (min == "" || v < min) min = v } END { print min + 0 }'
+    sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\).*/\1/p' |
+    awk '{ v = $1 / 65535; if (min == "" || v < min) min = v } END { print min + 0 }'
 }
 
 saver_running() { wine "$E2E_TOOLS/saver_running_tool.exe" 2>/dev/null | tr -d '\r'; }
