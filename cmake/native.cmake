@@ -35,4 +35,5 @@ add_executable(lumar_picture_generator ${LUMAR_PICTURE_GENERATOR_SOURCES})
 target_compile_options(lumar_picture_generator PRIVATE ${LUMAR_WARNINGS})
 target_link_libraries(lumar_picture_generator PRIVATE lumar_core)
 add_custom_target(lumar_pictures COMMAND lumar_picture_generator ${CMAKE_SOURCE_DIR}/resources
-                  COMMENT "Drawing the built-in pictures into resources/" VERBATIM)
+                  COMMAND lumar_picture_generator --desktop ${CMAKE_SOURCE_DIR}/docs/gallery/desktop.jpg 640 480
+                  COMMENT "Drawing the built-in pictures into resources/ and the gallery's desktop" VERBATIM)

@@ -14,10 +14,13 @@ endif()
 
 # The resources (dialog, bitmap, pictures) as objects, linked into lumar.scr and the Windows tests.
 add_library(lumar_resources OBJECT ${CMAKE_SOURCE_DIR}/resources/lumar.rc)
-target_include_directories(lumar_resources PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+# lumar_version.h: the version numbers of VERSION for the version resource.
+configure_file(${CMAKE_SOURCE_DIR}/resources/lumar_version.h.in ${CMAKE_BINARY_DIR}/generated/lumar_version.h @ONLY)
+target_include_directories(lumar_resources PRIVATE ${CMAKE_SOURCE_DIR}/resources ${CMAKE_BINARY_DIR}/generated)
 file(GLOB LUMAR_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/lumar.rc PROPERTIES OBJECT_DEPENDS
-                                                                        "${LUMAR_RESOURCE_FILES}")
+set_source_files_properties(
+  ${CMAKE_SOURCE_DIR}/resources/lumar.rc
+  PROPERTIES OBJECT_DEPENDS "${LUMAR_RESOURCE_FILES};${CMAKE_BINARY_DIR}/generated/lumar_version.h")
 
 # GoogleTest from the sources Debian ships.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

@@ -1,6 +1,7 @@
 // Writes the built-in pictures into a directory (normally resources/):
 //   metal.jpg 800 x 600 colour, sky.jpg 640 x 480 colour, orange_bar.jpg 256 x 192 gray,
 //   link_button.bmp 40 x 40 with 16 colours.
+// With --desktop FILE WIDTH HEIGHT it writes the desktop picture that scripts/gallery photographs instead.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -24,8 +25,14 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--desktop") {
+    const auto width = static_cast<uint32_t>(std::stoul(argv[3])),
+               height = static_cast<uint32_t>(std::stoul(argv[4]));
+    const lumar::Image desktop = lumar::tools::MakeDesktop(width, height);
+    return WriteFile(argv[2], lumar::EncodeJpeg(desktop, {90, lumar::JpegColor::kColor, false})) ? 0 : 1;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <output directory> | --desktop <file> <width> <height>\n", argv[0]);
     return 2;
   }
   using namespace lumar;

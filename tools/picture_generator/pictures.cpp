@@ -184,6 +184,61 @@ Image MakeSky(uint32_t width, uint32_t height) {
 
 namespace {
 
+// A desktop's furniture, in fractions of the screen: windows with a title bar and lines of "text".
+struct DesktopWindow {
+  double left, top, right, bottom;
+  Rgb title;
+};
+
+void FillBox(Image& image, double left, double top, double right, double bottom, const Rgb& colour) {
+  const auto x0 = static_cast<uint32_t>(std::max(0.0, left * image.width));
+  const auto x1 = static_cast<uint32_t>(std::min<double>(image.width, right * image.width));
+  const auto y0 = static_cast<uint32_t>(std::max(0.0, top * image.height));
+  const auto y1 = static_cast<uint32_t>(std::min<double>(image.height, bottom * image.height));
+  for (uint32_t y = y0; y < y1; ++y)
+    for (uint32_t x = x0; x < x1; ++x) image.pixels[static_cast<size_t>(y) * image.width + x] = Pack(colour);
+}
+
+}  // namespace
+
+Image MakeDesktop(uint32_t width, uint32_t height) {
+  // The sky as the wallpaper, over sand dunes.
+  Image image = MakeSky(width, height);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      const double u = x / double(width), v = y / double(height);
+      const double ridge = 0.62 + 0.08 * std::sin(u * 5.1 + 0.6) + 0.05 * FractalNoise(u * 3.0, 0.5, 4, 71);
+      if (v < ridge) continue;
+      const double shade = 0.75 + 0.25 * FractalNoise(u * 12.0, v * 12.0, 4, 72);
+      const Rgb sand = Mix(Rgb{0.62, 0.42, 0.22}, Rgb{0.95, 0.80, 0.52}, shade * (1.0 - (v - ridge)));
+      image.pixels[static_cast<size_t>(y) * width + x] = Pack(sand);
+    }
+  }
+  const DesktopWindow windows[] = {{0.22, 0.10, 0.62, 0.52, Rgb{0.10, 0.30, 0.65}},
+                                   {0.48, 0.34, 0.93, 0.80, Rgb{0.60, 0.16, 0.14}}};
+  for (const DesktopWindow& w : windows) {
+    FillBox(image, w.left - 0.004, w.top - 0.005, w.right + 0.004, w.bottom + 0.005, Rgb{0.15, 0.15, 0.17});
+    FillBox(image, w.left, w.top, w.right, w.bottom, Rgb{0.96, 0.96, 0.94});
+    FillBox(image, w.left, w.top, w.right, w.top + 0.05, w.title);
+    // Lines of text of uneven lengths.
+    for (int line = 0; line * 0.045 + 0.09 < w.bottom - w.top - 0.03; ++line) {
+      const double y = w.top + 0.085 + line * 0.045;
+      const double length = 0.45 + 0.5 * HashUnit(line, static_cast<int64_t>(w.left * 100), 73);
+      FillBox(image, w.left + 0.02, y, w.left + 0.02 + length * (w.right - w.left - 0.04), y + 0.018,
+              Rgb{0.25, 0.25, 0.30});
+    }
+  }
+  // Icons down the left edge and a task bar along the bottom.
+  const Rgb iconColours[] = {{0.95, 0.75, 0.15}, {0.20, 0.55, 0.90}, {0.85, 0.25, 0.55}, {0.30, 0.75, 0.45}};
+  for (int i = 0; i < 4; ++i)
+    FillBox(image, 0.025, 0.05 + i * 0.15, 0.085, 0.05 + i * 0.15 + 0.08, iconColours[i]);
+  FillBox(image, 0.0, 0.94, 1.0, 1.0, Rgb{0.12, 0.13, 0.18});
+  FillBox(image, 0.005, 0.95, 0.085, 0.99, Rgb{0.25, 0.55, 0.30});
+  return image;
+}
+
+namespace {
+
 // Signed distance from a rounded rectangle's border (negative inside).
 double RoundedBoxDistance(double x, double y, double halfWidth, double halfHeight, double radius) {
   const double qx = std::fabs(x) - halfWidth + radius, qy = std::fabs(y) - halfHeight + radius;
