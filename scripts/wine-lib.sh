@@ -49,6 +49,14 @@ wine_session_start() {
 }' "$dir/prefix/user.reg"
     export LD_LIBRARY_PATH="$LUMAR_XINERAMA_LIB${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
   fi
+  # A scaled desktop: LUMAR_LOG_PIXELS dots per inch (96 is 100 %, 144 is 150 %) wherever Wine keeps it.
+  if [ -n "${LUMAR_LOG_PIXELS:-}" ]; then
+    local dpi
+    dpi=$(printf '%08x' "$LUMAR_LOG_PIXELS")
+    sed -i "s/^\"LogPixels\"=dword:.*/\"LogPixels\"=dword:$dpi/" "$dir/prefix/user.reg" "$dir/prefix/system.reg"
+    sed -i "/^\\[Control Panel\\\\\\\\Desktop\\]/{n;a \"LogPixels\"=dword:$dpi
+}" "$dir/prefix/user.reg"
+  fi
   # -displayfd picks a free display number, so concurrent sessions never collide.
   Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$dir/display.raw" >/dev/null 2>&1 &
   echo $! >"$dir/xvfb.pid"
