@@ -37,3 +37,4 @@ target_link_libraries(lumar_picture_generator PRIVATE lumar_core)
 add_custom_target(lumar_pictures COMMAND lumar_picture_generator ${CMAKE_SOURCE_DIR}/resources
                   COMMAND lumar_picture_generator --desktop ${CMAKE_SOURCE_DIR}/docs/gallery/desktop.jpg 640 480
                   COMMENT "Drawing the built-in pictures into resources/ and the gallery's desktop" VERBATIM)
+include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)

@@ -139,6 +139,11 @@ class ConfigDialog {
     Enable(BroadeningControls(), normal);
   }
   void ShowParameters() const;
+  // After a preset's values were set: the ranges that follow from them, then every value.
+  void ShowPresetApplied() {
+    UpdateDependentRangesShown();
+    ShowParameters();
+  }
 
   void FillPresetList(bool full) const;
   bool SelectPreset(int id) const;
@@ -364,8 +369,7 @@ void ConfigDialog::OnPresetCommand(int code) {
       const PresetChoice choice = ChoosePreset(state_, record_, id);
       if (choice.lock == LockChange::Lock) Apply(EnablingRule::Lock);
       if (choice.lock == LockChange::Unlock) Apply(EnablingRule::Unlock);
-      UpdateDependentRangesShown();
-      ShowParameters();
+      ShowPresetApplied();
       if (choice.viewChanged) {
         Enable(ZSidesControls(), record_.view == kViewTop);
         ShowZSides();
@@ -393,12 +397,15 @@ void ConfigDialog::OnEffectChosen() {
     Check(IDC_VIEW_BOTTOM, false);
     if (!SelectPreset(record_.presetId)) Send(IDC_PRESET_LIST, CB_SETCURSEL, static_cast<WPARAM>(-1));
   }
+  ShowPresetApplied();
+  // The values just shown are the stored ones, which may lie outside the new effect's ranges: the second
+  // range update clamps the positions and shows the labels of what OK will store.
   UpdateDependentRangesShown();
-  ShowParameters();
 }
 
 void ConfigDialog::OnRadio(int id) {
   const RadioOutcome outcome = ClickRadio(state_, record_, id);
+  if (!outcome.handled) return;  // "Show FPS", "Random Start": taken on OK, no re-match
   if (outcome.broadeningEnabled >= 0) ShowBroadening();
   if (outcome.zSidesEnabled >= 0) {
     Enable(ZSidesControls(), outcome.zSidesEnabled == 1);
@@ -460,7 +467,8 @@ void ConfigDialog::OnCommand(int id, int code) {
       OnPresetCommand(code);
       return;
     case IDC_LINK_BUTTON:
-      context_.services.openPage(kProductPageUrl);
+      // Once per click: the owner-drawn button also reports the second press of a double-click.
+      if (code == BN_CLICKED) context_.services.openPage(kProductPageUrl);
       return;
     case IDOK:
       OnOk();

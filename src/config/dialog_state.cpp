@@ -34,6 +34,8 @@ const CheckBox (&CheckBoxes())[kCheckBoxCount] { return kCheckBoxes; }
 
 void PresetListOpened(DialogState& state, int selectedItemData) {
   state.presetIdAtDropDown = selectedItemData;
+  // A choice made on the closed list (arrow keys, wheel) sets the flag without a closing to clear it.
+  state.selectionMadeInDropDown = false;
 }
 
 bool PresetListClosed(DialogState& state) {

@@ -5,10 +5,13 @@
 #include <mmsystem.h>
 
 #include "config/config_dialog_win32.h"
+#include "host/preview_pause_win32.h"
 #include "platform/file_lookup_win32.h"
 #include "platform/image.h"
+#include "platform/image_scaling.h"
 #include "platform/message_box_win32.h"
 #include "platform/multimedia_clock_win32.h"
+#include "render/device_limits_win32.h"
 #include "settings/settings_registry_win32.h"
 #include "wavefield/run_setup.h"
 #include "wavefield/wave_sources.h"
@@ -26,14 +29,6 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 void Inform(const char* text) { ShowMessage(text, MB_OK | MB_ICONINFORMATION); }
-
-// The user's picture is used only when it still exists and decodes; otherwise the run shows the desktop,
-// so a damaged file never leaves the user without a saver.
-bool PictureFileUsable(const char* path) {
-  if (!PictureFileExists(path)) return false;
-  Image picture;
-  return LoadImageFile(path, picture) == ImageStatus::kOk;
-}
 
 // Dialog 101 over the record, with the lists and the identity the enumeration found.
 bool RunConfigurationDialog(HINSTANCE instance, SettingsState& settings, AdapterModes& modes) {
@@ -106,7 +101,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   isWin9x_ = DetectWin9x();
 
   // 3. Direct3D 9.
-  direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  direct3d_ = direct3dCreator_(kDirect3DVersion);
   if (!direct3d_) {
     Inform("Application requred DirectX 9.0b or higher");
     return false;
@@ -161,22 +156,27 @@ bool SaverApp::StartUp(const std::string& arguments) {
 
   // 10-11. The window, hidden until start-up succeeds.
   if (!CreateMainWindow(parent)) return false;
+  ApplyRunOverrides();
 
   // 11. Run set-up and, for the Desktop picture, the snapshot.
   SaverScreen& screen = primary();
   const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SetupResult setup = PrepareWaveField(*screen.field, record, desktop, PictureFileUsable);
+  const int maxTextureEdge = QueryDeviceLimits(direct3d_).LargestSquareTexture();
+  // The user's picture is used only when it still exists, decodes and fits in memory; otherwise the run
+  // shows the desktop, so a damaged or huge file never leaves the user without a saver. The picture is
+  // decoded here, once, and handed to the first texture creation.
+  const FileExistsCheck pictureUsable = [&screen, maxTextureEdge](const char* path) {
+    screen.picture = Image{};
+    const uint32_t maxEdge = maxTextureEdge > 0 ? static_cast<uint32_t>(maxTextureEdge) : kMaxImageEdge;
+    return PictureFileExists(path) && LoadTexturePicture(path, maxEdge, screen.picture) == ImageStatus::kOk;
+  };
+  SetupResult setup = PrepareWaveField(*screen.field, record, desktop, pictureUsable, maxTextureEdge);
   if (setup == SetupResult::InvalidSettings) {
     // A stored record the field cannot run (damaged on this machine): run the defaults instead of
     // failing, keeping the chosen screen mode.
-    const ParameterSet stored = record;
-    ResetToDefaults(settings_);
-    record.screenWidth = stored.screenWidth;
-    record.screenHeight = stored.screenHeight;
-    record.screenRefresh = stored.screenRefresh;
-    record.screenFormat = stored.screenFormat;
-    record.deviceBehaviorFlags = stored.deviceBehaviorFlags;
-    setup = PrepareWaveField(*screen.field, record, desktop, PictureFileUsable);
+    ResetToDefaultsKeepingScreenMode(settings_);
+    ApplyRunOverrides();
+    setup = PrepareWaveField(*screen.field, record, desktop, pictureUsable, maxTextureEdge);
   }
   if (setup != SetupResult::Ok) {
     Inform(setup == SetupResult::OutOfMemory ? "Not enough memory for the wave field"
@@ -185,12 +185,10 @@ bool SaverApp::StartUp(const std::string& arguments) {
   }
   screen.fieldPrepared = true;
   if (record.texture == kTextureDesktop) {
-    const RunConstants& run = screen.field->constants;
-    screen.snapshot.Take(run.pictureTextureSize, run.desktopWidth, run.desktopHeight,
-                         run.snapshotBitsPerPixel);
+    screen.snapshot.Take(screen.field->constants);
   }
   // The other monitors photograph their parts of the desktop before any device exists.
-  if (mode_ == ScreenSaverMode::Saver) PrepareOtherMonitors(seed);
+  if (mode_ == ScreenSaverMode::Saver) PrepareOtherMonitors(seed, maxTextureEdge);
 
   // 12. Device and resources.
   screen.MakeRenderer(&record, clock_, instance_, mode_ == ScreenSaverMode::Preview, deviceFactory_);
@@ -204,7 +202,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   return true;
 }
 
-void SaverApp::PrepareOtherMonitors(uint32_t seed) {
+void SaverApp::PrepareOtherMonitors(uint32_t seed, int maxTextureEdge) {
   int index = 0;
   for (const MonitorArea& monitor : monitorSource_ ? monitorSource_() : std::vector<MonitorArea>{}) {
     if (monitor.primary) continue;
@@ -224,14 +222,16 @@ void SaverApp::PrepareOtherMonitors(uint32_t seed) {
     record = settings_.parameters;
     record.screenWidth = static_cast<uint32_t>(width);
     record.screenHeight = static_cast<uint32_t>(height);
+    // The primary's set-up has checked the user's picture and fallen back to the desktop where it was
+    // unusable; each monitor takes a copy of the picture it decoded, which is never read again.
     const DesktopSize desktop{width, height};
-    screen->fieldPrepared =
-        PrepareWaveField(*screen->field, record, desktop, PictureFileUsable) == SetupResult::Ok;
-    if (screen->fieldPrepared && record.texture == kTextureDesktop) {
-      const RunConstants& run = screen->field->constants;
-      screen->snapshot.Take(run.pictureTextureSize, run.desktopWidth, run.desktopHeight,
-                            run.snapshotBitsPerPixel, monitor.area.left, monitor.area.top);
-    }
+    const FileExistsCheck checkedByPrimary = [](const char*) { return true; };
+    screen->fieldPrepared = PrepareWaveField(*screen->field, record, desktop, checkedByPrimary,
+                                             maxTextureEdge) == SetupResult::Ok;
+    if (screen->fieldPrepared && record.texture == kTextureDesktop)
+      screen->snapshot.Take(screen->field->constants, monitor.area.left, monitor.area.top);
+    else if (screen->fieldPrepared && record.texture > kTextureSky)
+      screen->picture = primary().picture;
     screens_.push_back(std::move(screen));
   }
 }
@@ -275,8 +275,13 @@ SaverScreen* SaverApp::ScreenOf(HWND window) const {
   return nullptr;
 }
 
-bool SaverApp::CreateMainWindow(HWND parent) {
+void SaverApp::ApplyRunOverrides() {
   ParameterSet& record = settings_.parameters;
+  if (mode_ == ScreenSaverMode::Preview) record.showFps = 0;
+  if (mode_ == ScreenSaverMode::Saver && password_.ntSecure) record.texture = kTextureSky;
+}
+
+bool SaverApp::CreateMainWindow(HWND parent) {
   if (mode_ == ScreenSaverMode::Preview) {
     RECT area{};
     GetWindowRect(parent, &area);
@@ -291,14 +296,12 @@ bool SaverApp::CreateMainWindow(HWND parent) {
     primary().window =
         CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, area.right - area.left,
                         area.bottom - area.top, parent, nullptr, instance_, nullptr);
-    record.showFps = 0;  // for this run only
     return mainWindow() != nullptr;
   }
 
   SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
   saverEvent_ = CreateEventA(&security, TRUE, FALSE, kSaverEventName);
   if (!saverEvent_) return false;
-  if (password_.ntSecure) record.texture = kTextureSky;  // a secure saver never shows the desktop
   SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &previousSaverRunning_, 0);
   saverRunningSet_ = true;
   WNDCLASSEXA wc{};
@@ -331,10 +334,11 @@ void SaverApp::MessageLoop() {
 
 void SaverApp::IdlePass() {
   if (mode_ == ScreenSaverMode::Preview) {
-    // A full-screen instance holds the event unsignalled while it runs: the preview waits for it.
+    // A full-screen instance holds the event unsignalled while it runs: the preview waits for it, serving
+    // its messages, and stops waiting when that instance is gone without signalling.
     HANDLE running = OpenEventA(EVENT_ALL_ACCESS, FALSE, kSaverEventName);
     if (running) {
-      WaitForSingleObject(running, INFINITE);
+      WaitWhileFullScreenRuns(running);
       CloseHandle(running);
     }
   }

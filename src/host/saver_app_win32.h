@@ -29,6 +29,12 @@ struct PlatformProbe {
   bool (*isWin9x)() = nullptr;  // nullptr: ask GetVersionExA
 };
 
+// The Direct3D 9 version the saver asks for: 31, whatever the SDK header in use defines (MinGW's says 32).
+constexpr UINT kDirect3DVersion = 31;
+
+// Makes the Direct3D 9 object (Direct3DCreate9 unless a test passes its own).
+using Direct3DCreator = IDirect3D9*(WINAPI*)(UINT sdkVersion);
+
 // What the configure mode runs once start-up is done: the configuration dialog. Returns false when the
 // dialog could not be shown.
 using ConfigureDialogRunner = bool (*)(HINSTANCE instance, SettingsState& settings, AdapterModes& modes);
@@ -68,6 +74,7 @@ class SaverApp {
   void SetConfigureDialog(ConfigureDialogRunner runner) { configureDialog_ = runner; }
   void SetDeviceFactory(DeviceFactory factory);
   void SetMonitorSource(MonitorSource source) { monitorSource_ = std::move(source); }
+  void SetDirect3DCreator(Direct3DCreator creator) { direct3dCreator_ = creator; }
 
   // State read by tests and by the password check.
   ScreenSaverMode mode() const { return mode_; }
@@ -93,11 +100,15 @@ class SaverApp {
   SaverScreen* ScreenOf(HWND window) const;
   // The other monitors' screens: window (hidden), run set-up and snapshot; then their devices. A monitor
   // whose set-up or device fails keeps a black window.
-  void PrepareOtherMonitors(uint32_t seed);
+  void PrepareOtherMonitors(uint32_t seed, int maxTextureEdge);
   void CreateOtherDevices();
   void ShowOtherMonitors();
   void ReleaseDevices(bool discardSnapshots);
   void DestroyOtherWindows();
+  // What this run changes in memory only, never in the registry: a secure saver shows Sky instead of the
+  // desktop, and the preview never shows the frame rate. Applied again when the defaults replace a
+  // refused record.
+  void ApplyRunOverrides();
   void CheckPassword();
   void RestartAnimation();
 
@@ -107,6 +118,7 @@ class SaverApp {
   ConfigureDialogRunner configureDialog_ = nullptr;
   DeviceFactory deviceFactory_;
   MonitorSource monitorSource_;
+  Direct3DCreator direct3dCreator_ = Direct3DCreate9;
 
   ScreenSaverMode mode_ = ScreenSaverMode::Saver;
   bool isWin9x_ = false;

@@ -47,6 +47,7 @@ void SaverScreen::MakeRenderer(const ParameterSet* record, const MillisecondCloc
   context.record = record;
   context.field = field.get();
   context.snapshot = &snapshot;
+  context.userPicture = &picture;
   context.clock = &clock;
   context.instance = instance;
   context.preview = preview;
@@ -77,6 +78,7 @@ void SaverScreen::ReleaseDevice(bool discardSnapshot) {
 void SaverScreen::Release() {
   ReleaseDevice(true);
   renderer.reset();
+  picture = Image{};
   ClearSources(field->sourceSet);
   if (fieldPrepared) {
     field = std::make_unique<WaveField>();  // frees the tables of the run

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/image.h"
 #include "platform/millisecond_clock.h"
 #include "platform/random_generator.h"
 #include "render/desktop_snapshot_win32.h"
@@ -66,6 +67,7 @@ struct SaverScreen {
   bool fieldPrepared = false;
   RandomGenerator random;
   DesktopSnapshot snapshot;
+  Image picture;  // the user's picture as start-up decoded it, until the first texture creation takes it
   std::unique_ptr<Renderer> renderer;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ enum class ImageStatus {
   kTooLarge,        // beyond kMaxImageEdge or kMaxImagePixels
   kInvalid,         // zero or overflowing sizes, inconsistent headers, corrupt compressed data
   kUnsupported,     // a well-formed variant the loader does not decode (RLE, embedded PNG, arithmetic...)
+  kOutOfMemory,     // the picture or its working memory could not be allocated
 };
 
 const char* ImageStatusName(ImageStatus status);
@@ -60,5 +62,18 @@ ImageStatus DecodeJpeg(const uint8_t* data, size_t size, Image& image, ImageSour
 
 // True when width x height is within the loader's caps (both edges at least 1).
 bool ImageSizeAllowed(uint64_t width, uint64_t height);
+
+// Runs `work` (returning an ImageStatus) on `picture`; an allocation failure inside it becomes
+// kOutOfMemory with `picture` left empty, so a picture too large for the memory at hand is refused like
+// an undecodable one instead of ending the process.
+template <typename Work>
+ImageStatus CatchOutOfMemory(Image& picture, Work&& work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    picture = Image{};
+    return ImageStatus::kOutOfMemory;
+  }
+}
 
 }  // namespace lumar

@@ -20,6 +20,8 @@ const char* ImageStatusName(ImageStatus status) {
       return "invalid";
     case ImageStatus::kUnsupported:
       return "unsupported";
+    case ImageStatus::kOutOfMemory:
+      return "out of memory";
   }
   return "?";
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace lumar {
@@ -64,6 +65,23 @@ Contributions ComputeContributions(uint32_t sourceSize, uint32_t destinationSize
   return c;
 }
 
+constexpr uint32_t kNoRow = 0xFFFFFFFFu;
+
+// The widest run of source positions one destination position reads: the rows the vertical pass needs
+// at once. Consecutive destinations read runs that move forward, so a ring of this many rows serves all.
+uint32_t RowsHeld(const Contributions& c) {
+  uint32_t held = 1;
+  for (size_t i = 0; i + 1 < c.first.size(); ++i) {
+    uint32_t lo = kNoRow, hi = 0;
+    for (uint32_t t = c.first[i]; t < c.first[i + 1]; ++t) {
+      lo = std::min(lo, c.taps[t].index);
+      hi = std::max(hi, c.taps[t].index);
+    }
+    if (lo <= hi) held = std::max(held, hi - lo + 1);
+  }
+  return held;
+}
+
 uint32_t Channel(uint32_t pixel, int channel) { return (pixel >> (8 * channel)) & 0xFFu; }
 
 uint32_t PackChannel(float value, int channel) {
@@ -79,17 +97,29 @@ uint32_t PowerOfTwoAtLeast(uint32_t n) {
   return p;
 }
 
+uint32_t ResizeRowsHeld(uint32_t sourceHeight, uint32_t height) {
+  if (sourceHeight == 0 || height == 0) return 0;
+  return RowsHeld(ComputeContributions(sourceHeight, height));
+}
+
 Image ResizeImage(const Image& source, uint32_t width, uint32_t height) {
   if (source.pixels.empty() || width == 0 || height == 0) return Image{};
   if (width == source.width && height == source.height) return source;
   const Contributions across = ComputeContributions(source.width, width);
   const Contributions down = ComputeContributions(source.height, height);
 
-  // Horizontal pass into float channels, then the vertical pass into packed pixels.
-  std::vector<float> rows(static_cast<size_t>(width) * source.height * 4);
-  for (uint32_t y = 0; y < source.height; ++y) {
+  // The horizontal pass fills float rows on demand into a ring that holds just the rows one destination
+  // row reads; the vertical pass then sums them in tap order, as a pass over all rows at once would.
+  const uint32_t held = RowsHeld(down);
+  const size_t rowFloats = static_cast<size_t>(width) * 4;
+  std::vector<float> ring(rowFloats * held);
+  std::vector<uint32_t> slotRow(held, kNoRow);
+  auto filteredRow = [&](uint32_t y) -> const float* {
+    const uint32_t slot = y % held;
+    float* out = ring.data() + slot * rowFloats;
+    if (slotRow[slot] == y) return out;
+    slotRow[slot] = y;
     const uint32_t* in = source.pixels.data() + static_cast<size_t>(y) * source.width;
-    float* out = rows.data() + static_cast<size_t>(y) * width * 4;
     for (uint32_t x = 0; x < width; ++x) {
       float sum[4] = {0, 0, 0, 0};
       for (uint32_t t = across.first[x]; t < across.first[x + 1]; ++t) {
@@ -98,16 +128,22 @@ Image ResizeImage(const Image& source, uint32_t width, uint32_t height) {
       }
       std::copy(sum, sum + 4, out + x * 4);
     }
-  }
+    return out;
+  };
+
   Image result;
   result.width = width;
   result.height = height;
   result.pixels.resize(static_cast<size_t>(width) * height);
+  std::vector<const float*> tapRows;
   for (uint32_t y = 0; y < height; ++y) {
+    tapRows.clear();
+    for (uint32_t t = down.first[y]; t < down.first[y + 1]; ++t)
+      tapRows.push_back(filteredRow(down.taps[t].index));
     for (uint32_t x = 0; x < width; ++x) {
       float sum[4] = {0, 0, 0, 0};
       for (uint32_t t = down.first[y]; t < down.first[y + 1]; ++t) {
-        const float* in = rows.data() + (static_cast<size_t>(down.taps[t].index) * width + x) * 4;
+        const float* in = tapRows[t - down.first[y]] + static_cast<size_t>(x) * 4;
         for (int ch = 0; ch < 4; ++ch) sum[ch] += down.taps[t].weight * in[ch];
       }
       uint32_t pixel = 0;
@@ -120,6 +156,25 @@ Image ResizeImage(const Image& source, uint32_t width, uint32_t height) {
 
 Image ScaleToPowerOfTwo(const Image& source) {
   return ResizeImage(source, PowerOfTwoAtLeast(source.width), PowerOfTwoAtLeast(source.height));
+}
+
+uint32_t TextureEdge(uint32_t edge, uint32_t maxEdge) { return std::min(PowerOfTwoAtLeast(edge), maxEdge); }
+
+Image ScaleForTexture(Image source, uint32_t maxWidth, uint32_t maxHeight) {
+  const uint32_t width = TextureEdge(source.width, maxWidth);
+  const uint32_t height = TextureEdge(source.height, maxHeight);
+  if (width == source.width && height == source.height) return source;
+  return ResizeImage(source, width, height);
+}
+
+ImageStatus LoadTexturePicture(const std::string& path, uint32_t maxEdge, Image& picture) {
+  return CatchOutOfMemory(picture, [&] {
+    Image decoded;
+    const ImageStatus status = LoadImageFile(path, decoded);
+    if (status != ImageStatus::kOk) return status;
+    picture = ScaleForTexture(std::move(decoded), maxEdge, maxEdge);
+    return ImageStatus::kOk;
+  });
 }
 
 Image HalveImage(const Image& source) {

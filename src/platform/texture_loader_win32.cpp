@@ -2,6 +2,7 @@
 #include "platform/texture_loader_win32.h"
 
 #include <algorithm>
+#include <new>
 
 #include "platform/image_scaling.h"
 #include "platform/texel_format.h"
@@ -45,21 +46,31 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D
   if (!device || !texture || picture.width == 0 || picture.height == 0) return D3DERR_INVALIDCALL;
   *texture = nullptr;
   const TexelFormat texelFormat = LoaderTexelFormat(static_cast<int32_t>(format));
-  const uint32_t width = std::min(PowerOfTwoAtLeast(picture.width), LargestEdge(device, true));
-  const uint32_t height = std::min(PowerOfTwoAtLeast(picture.height), LargestEdge(device, false));
-  Image level =
-      (width == picture.width && height == picture.height) ? picture : ResizeImage(picture, width, height);
-  const UINT levels = mipLevels == 0 ? MipCount(width, height) : std::min(mipLevels, MipCount(width, height));
   IDirect3DTexture9* created = nullptr;
-  HRESULT hr = device->CreateTexture(width, height, levels, 0, static_cast<D3DFORMAT>(texelFormat),
-                                     D3DPOOL_MANAGED, &created, nullptr);
-  if (FAILED(hr)) return hr;
-  for (UINT i = 0; i < levels; ++i) {
-    if (i > 0) level = HalveImage(level);
-    if (FAILED(FillLevel(created, i, level, texelFormat))) {
-      created->Release();
-      return E_FAIL;
+  try {
+    // Level 0 is the picture itself when its edges need no change, so a large picture is not copied.
+    const uint32_t width = TextureEdge(picture.width, LargestEdge(device, true));
+    const uint32_t height = TextureEdge(picture.height, LargestEdge(device, false));
+    Image scaled;
+    if (width != picture.width || height != picture.height) scaled = ResizeImage(picture, width, height);
+    const Image& top = scaled.pixels.empty() ? picture : scaled;
+    const UINT allLevels = MipCount(width, height);
+    const UINT levels = mipLevels == 0 ? allLevels : std::min(mipLevels, allLevels);
+    const HRESULT hr = device->CreateTexture(width, height, levels, 0, static_cast<D3DFORMAT>(texelFormat),
+                                             D3DPOOL_MANAGED, &created, nullptr);
+    if (FAILED(hr)) return hr;
+    Image mip;
+    for (UINT i = 0; i < levels; ++i) {
+      if (i > 0) mip = HalveImage(i == 1 ? top : mip);
+      if (FAILED(FillLevel(created, i, i == 0 ? top : mip, texelFormat))) {
+        created->Release();
+        return E_FAIL;
+      }
     }
+  } catch (const std::bad_alloc&) {
+    // The scaled copy or a mip level did not fit in memory: no texture rather than no saver.
+    if (created) created->Release();
+    return E_OUTOFMEMORY;
   }
   *texture = created;
   return S_OK;
@@ -75,22 +86,32 @@ ImageStatus LoadResourceImage(HMODULE module, int id, Image& picture) {
   return DecodeImage(static_cast<const uint8_t*>(data), size, picture);
 }
 
-HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,
-                                  IDirect3DTexture9** texture) {
+namespace {
+
+// The texture of a picture `load` decodes, with the loader's failures as Direct3D results.
+template <typename Load>
+HRESULT CreateTextureFromLoaded(IDirect3DDevice9* device, D3DFORMAT format, IDirect3DTexture9** texture,
+                                Load&& load) {
   Image picture;
-  const ImageStatus status = LoadResourceImage(module, id, picture);
+  const ImageStatus status = CatchOutOfMemory(picture, [&] { return load(picture); });
   if (status == ImageStatus::kFileUnreadable) return D3DERR_NOTAVAILABLE;
+  if (status == ImageStatus::kOutOfMemory) return E_OUTOFMEMORY;
   if (status != ImageStatus::kOk) return D3DERR_INVALIDCALL;
   return CreateTextureFromImage(device, picture, format, 0, texture);
 }
 
+}  // namespace
+
+HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,
+                                  IDirect3DTexture9** texture) {
+  return CreateTextureFromLoaded(device, format, texture,
+                                 [&](Image& picture) { return LoadResourceImage(module, id, picture); });
+}
+
 HRESULT CreateTextureFromFile(IDirect3DDevice9* device, const std::string& path, D3DFORMAT format,
                               IDirect3DTexture9** texture) {
-  Image picture;
-  const ImageStatus status = LoadImageFile(path, picture);
-  if (status == ImageStatus::kFileUnreadable) return D3DERR_NOTAVAILABLE;
-  if (status != ImageStatus::kOk) return D3DERR_INVALIDCALL;
-  return CreateTextureFromImage(device, picture, format, 0, texture);
+  return CreateTextureFromLoaded(device, format, texture,
+                                 [&](Image& picture) { return LoadImageFile(path, picture); });
 }
 
 }  // namespace lumar

@@ -7,8 +7,8 @@
 namespace lumar {
 
 DepthRange TopCameraDepthRange(int32_t reliefGeometry, int32_t geometryMax) {
-  // reliefGeometry > 7 % of geometryMax, in integers so that exactly 7 % keeps the narrow range.
-  const bool deepRelief = int64_t{reliefGeometry} * 100 > int64_t{geometryMax} * 7;
+  // geometryMax x 0.07 below reliefGeometry, in single precision: exactly 7 % keeps the narrow range.
+  const bool deepRelief = static_cast<float>(geometryMax) * 0.07f < static_cast<float>(reliefGeometry);
   return deepRelief ? DepthRange{0.1f, 100.0f} : DepthRange{1.0f, 10.0f};
 }
 
@@ -40,7 +40,7 @@ CameraTransforms ObliqueCameraTransforms(float waterLevel) {
 Matrix4 BackdropWorldTransform(const RunConstants& c) {
   const float sx = c.backdropScaleX;
   const float sy = c.backdropScaleY;
-  const float pictureToDesktopV = static_cast<float>(c.pictureTextureSize) / c.desktopHeight;
+  const float pictureToDesktopV = static_cast<float>(c.pictureTextureSize) / c.snapshotHeight;
   const Matrix4 scaled = MultiplyMatrices(IdentityMatrix(), ScalingMatrix(sx, sy, 1.0f));
   return MultiplyMatrices(scaled,
                           TranslationMatrix(sx - 1.0f - 0.0002f, 0.0002f - (pictureToDesktopV - 1.0f), 0.0f));

@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "render/snapshot_layout.h"
+#include "wavefield/run_constants.h"
+
 namespace lumar {
 
 class DesktopSnapshot {
@@ -20,6 +25,10 @@ class DesktopSnapshot {
   bool Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel, int originX = 0,
             int originY = 0);
 
+  // The run's snapshot: the desktop into the run's square, scaled down to the run's snapshot size when
+  // the square cannot hold it; a monitor other than the primary gives its place on the desktop.
+  bool Take(const RunConstants& run, int originX = 0, int originY = 0);
+
   // Copies all S rows into `destination`, `pitch` bytes apart, in the bitmap's bottom-up order: the first
   // row written is the bottom row of the screen picture. Returns the number of rows copied.
   int CopyRows(void* destination, int pitch) const;
@@ -35,6 +44,8 @@ class DesktopSnapshot {
 
  private:
   BITMAPINFOHEADER Header() const;
+  bool Capture(int squareSize, int bitsPerPixel, const std::vector<CopyRect>& copies, int originX,
+               int originY);
 
   HDC snapshotDC_ = nullptr;
   HBITMAP snapshotBitmap_ = nullptr;

@@ -11,6 +11,7 @@
 #include "platform/message_box_win32.h"
 #include "platform/texture_loader_win32.h"
 #include "render/camera.h"
+#include "render/device_limits_win32.h"
 #include "render/frame_rate.h"
 #include "render/orange_bar_win32.h"
 #include "render/surface_mesh.h"
@@ -81,9 +82,10 @@ struct Renderer::Impl {
   HRESULT MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focusWindow, DWORD behaviorFlags);
   void SetFullScreenParameters(UINT width, UINT height, D3DFORMAT format, UINT refresh, HWND window);
   void SetWindowedParameters(HWND window);
-  // Steps 3-5 of a creation: the size checks (told to the user only for the primary), render states,
-  // water level, resources.
-  HRESULT FinishDeviceCreation(bool tellUser);
+  // Whether the device of `adapter` can draw the grid; told to the user only for the primary.
+  HRESULT CheckGrid(IDirect3D9* direct3d, UINT adapter, bool tellUser);
+  // Steps 3-5 of a creation: render states, water level, resources.
+  HRESULT FinishDeviceCreation();
   HRESULT CreatePictureTexture();
   HRESULT UploadSnapshot();
   HRESULT FlipLevelZero();
@@ -165,12 +167,16 @@ HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
                               static_cast<D3DFORMAT>(record.screenFormat), record.screenRefresh, window);
   }
 
+  // A grid the device could not draw is refused before the device exists: a full-screen device would
+  // change the screen mode and hide the message behind it.
+  if (direct3d && FAILED(r.CheckGrid(direct3d, D3DADAPTER_DEFAULT, true))) return E_FAIL;
+
   // 2. The device.
   if (FAILED(r.MakeDevice(direct3d, D3DADAPTER_DEFAULT, window, record.deviceBehaviorFlags))) {
     ShowMessage("Unable to create render device!", MB_OK);
     return E_FAIL;
   }
-  return r.FinishDeviceCreation(true);
+  return r.FinishDeviceCreation();
 }
 
 HRESULT Renderer::CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT adapter, HWND focusWindow) {
@@ -179,6 +185,8 @@ HRESULT Renderer::CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT ad
   r.layout =
       DescribeSurfaceMesh(r.context.field->constants.gridCellsX, r.context.field->constants.gridCellsY);
   if (!direct3d) return E_FAIL;
+  const UINT checked = adapter < direct3d->GetAdapterCount() ? adapter : D3DADAPTER_DEFAULT;
+  if (FAILED(r.CheckGrid(direct3d, checked, false))) return E_FAIL;
   const DWORD flags = record.deviceBehaviorFlags;
 
   // Full screen only in the mode the monitor is in (an adapter that reports no usable mode is skipped).
@@ -188,33 +196,36 @@ HRESULT Renderer::CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT ad
                           mode.Width == record.screenWidth && mode.Height == record.screenHeight;
   if (fullScreen) {
     r.SetFullScreenParameters(mode.Width, mode.Height, mode.Format, mode.RefreshRate, window);
-    if (SUCCEEDED(r.MakeDevice(direct3d, adapter, focusWindow, flags))) return r.FinishDeviceCreation(false);
+    if (SUCCEEDED(r.MakeDevice(direct3d, adapter, focusWindow, flags))) return r.FinishDeviceCreation();
   }
   r.SetWindowedParameters(window);
   if (adapter < direct3d->GetAdapterCount() && SUCCEEDED(r.MakeDevice(direct3d, adapter, focusWindow, flags)))
-    return r.FinishDeviceCreation(false);
+    return r.FinishDeviceCreation();
   if (adapter == D3DADAPTER_DEFAULT) return E_FAIL;
   r.SetWindowedParameters(window);
   if (FAILED(r.MakeDevice(direct3d, D3DADAPTER_DEFAULT, focusWindow, flags))) return E_FAIL;
-  return r.FinishDeviceCreation(false);
+  return r.FinishDeviceCreation();
 }
 
-HRESULT Renderer::Impl::FinishDeviceCreation(bool tellUser) {
+HRESULT Renderer::Impl::CheckGrid(IDirect3D9* direct3d, UINT adapter, bool tellUser) {
   // Grids beyond 65536 vertices need 32-bit indices, which not every device can draw.
   if (layout.empty()) {
     if (tellUser) ShowMessage("This screen mode is too large for the saver.", MB_OK | MB_ICONINFORMATION);
     return E_FAIL;
   }
   if (layout.indexWidth == IndexWidth::Bits32) {
-    D3DCAPS9 caps{};
-    if (FAILED(device->GetDeviceCaps(&caps)) || caps.MaxVertexIndex < layout.vertexCount - 1) {
+    const DeviceLimits limits = QueryDeviceLimits(direct3d, adapter);
+    if (!limits.known || limits.maxVertexIndex < layout.vertexCount - 1) {
       if (tellUser)
         ShowMessage("This screen mode is too large for the display adapter: choose a smaller mode.",
                     MB_OK | MB_ICONINFORMATION);
       return E_FAIL;
     }
   }
+  return S_OK;
+}
 
+HRESULT Renderer::Impl::FinishDeviceCreation() {
   // 3. The few render states the saver relies on.
   SetRenderStates();
 
@@ -278,9 +289,17 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
       return S_OK;
     }
     default: {
-      // The user's picture was checked at start-up; if it has gone bad since, draw untextured rather than
-      // end the saver.
-      if (FAILED(CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture))) {
+      // The user's picture was decoded by the start-up check; after a reset it is read again, and if it
+      // has gone bad since, the surface is drawn untextured rather than the saver ended.
+      Image* decoded = context.userPicture;
+      HRESULT hr = E_FAIL;
+      if (decoded && !decoded->pixels.empty()) {
+        hr = CreateTextureFromImage(device, *decoded, D3DFMT_X8R8G8B8, 0, &pictureTexture);
+        *decoded = Image{};
+      } else {
+        hr = CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture);
+      }
+      if (FAILED(hr)) {
         pictureTexture = nullptr;
         return S_OK;
       }

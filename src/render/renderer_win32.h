@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "platform/image.h"
 #include "platform/millisecond_clock.h"
 #include "render/desktop_snapshot_win32.h"
 #include "settings/parameter_set.h"
@@ -28,6 +29,9 @@ struct RenderContext {
   const MillisecondClock* clock = nullptr;
   HINSTANCE instance = nullptr;  // module holding the embedded pictures
   bool preview = false;          // windowed device in the control panel's preview
+  // The user's picture as start-up decoded it; the first texture creation takes it (and empties it), later
+  // ones read the file again. Optional.
+  Image* userPicture = nullptr;
 };
 
 class Renderer {

@@ -50,6 +50,17 @@ void ResetToDefaults(SettingsState& settings) {
   settings.settingsWereReset = 1;
 }
 
+void ResetToDefaultsKeepingScreenMode(SettingsState& settings) {
+  const ParameterSet stored = settings.parameters;
+  ResetToDefaults(settings);
+  ParameterSet& r = settings.parameters;
+  r.screenWidth = stored.screenWidth;
+  r.screenHeight = stored.screenHeight;
+  r.screenRefresh = stored.screenRefresh;
+  r.screenFormat = stored.screenFormat;
+  r.deviceBehaviorFlags = stored.deviceBehaviorFlags;
+}
+
 bool RepairTextureFile(ParameterSet& r) {
   if (std::memchr(r.textureFile, '\0', sizeof r.textureFile) != nullptr) return false;
   std::memset(r.textureFile, 0, sizeof r.textureFile);

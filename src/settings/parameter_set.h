@@ -126,6 +126,10 @@ bool operator==(const EffectFields& a, const EffectFields& b);
 // Rebuilds the record from the defaults ("Clipping", preset 5) and sets settingsWereReset.
 void ResetToDefaults(SettingsState& settings);
 
+// The run's fallback when the run set-up refuses the stored values: the defaults, in the screen mode and
+// with the device behaviour flags the record already holds.
+void ResetToDefaultsKeepingScreenMode(SettingsState& settings);
+
 // A textureFile without a terminating NUL within its 260 bytes is corrupt: it becomes empty.
 // Returns true when it had to be cleared.
 bool RepairTextureFile(ParameterSet& record);

@@ -30,10 +30,10 @@ Glide GlideAt(float fraction, int unitsPerSecond, float frameTime) {
   return g;
 }
 
-// Whether the geometric relief is weak: at most 7 % of the Geometry scale's maximum, the complement of
-// the deep relief that widens the top camera's depth range.
+// Whether the geometric relief is weak: 0.07 x geometryMax above reliefGeometry, in single precision, so
+// exactly 7 % is not weak. (The top camera's depth range has its own comparison.)
 bool WeakGeometricRelief(const ParameterSet& record) {
-  return int64_t{record.reliefGeometry} * 100 <= int64_t{record.geometryMax} * 7;
+  return 0.07f * static_cast<float>(record.geometryMax) > static_cast<float>(record.reliefGeometry);
 }
 
 }  // namespace
@@ -73,7 +73,8 @@ OrangeBar::OrangeBar(BarSize size, const ParameterSet& record, const RunConstant
       depthBase_ = 0.3f;
       depthStep_ = 0.8f / kHighestLift;
     } else {
-      depthBase_ = record.drops * record.reliefGeometry * 0.005f;
+      // In floating point: a stored record may hold values whose integer product overflows.
+      depthBase_ = static_cast<float>(record.drops) * static_cast<float>(record.reliefGeometry) * 0.005f;
       depthStep_ = (depthBase_ + 1.0f) / kHighestLift;
     }
   }

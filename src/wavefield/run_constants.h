@@ -30,12 +30,16 @@ struct RunConstants {
   int desktopHeight = 0;
   int snapshotBitsPerPixel = 32;
   int pictureTextureSize = 0;  // S, edge of the square picture texture
+  // The desktop's size in the square: the desktop itself, or scaled down evenly to fit a square capped
+  // by the device's largest texture. The picture geometry below is in these texels.
+  int snapshotWidth = 0;
+  int snapshotHeight = 0;
   float texStepU = 0.0f;
   float texStepV = 0.0f;
   float texOriginV = 0.0f;
-  float screenToTextureV = 0.0f;  // desktopHeight / S, the Aquarium's texture shift
-  float backdropScaleX = 0.0f;    // S / desktopWidth, the Aquarium backdrop
-  float backdropScaleY = 0.0f;    // S / desktopHeight
+  float screenToTextureV = 0.0f;  // snapshotHeight / S, the Aquarium's texture shift
+  float backdropScaleX = 0.0f;    // S / snapshotWidth, the Aquarium backdrop
+  float backdropScaleY = 0.0f;    // S / snapshotHeight
 
   // Wave constants.
   float aspectSquare = 1.0f;    // ((screenWidth * desktopHeight) / (screenHeight * desktopWidth))^2

@@ -1,6 +1,8 @@
 #include "wavefield/run_setup.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -13,30 +15,49 @@ namespace {
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
 // Edge of the square texture the picture is loaded into. The desktop snapshot needs a square that holds
-// the whole desktop: 1024, 2048 above 1024, and the next power of two for still larger desktops.
-int PictureTextureSize(int texture, const DesktopSize& desktop) {
+// the whole desktop: 1024, 2048 above 1024, and the next power of two for still larger desktops, but no
+// larger than the device's largest texture (`maxTextureEdge`, 0 when unknown).
+int PictureTextureSize(int texture, const DesktopSize& desktop, int maxTextureEdge) {
   if (texture != kTextureDesktop) return 512;
   int size = 1024;
   while (size < desktop.desktopWidth || size < desktop.desktopHeight) size *= 2;
+  while (maxTextureEdge > 0 && size > maxTextureEdge && size > 1) size /= 2;
   return size;
+}
+
+// A desktop larger than its square is scaled down evenly until its longer edge is the square's. The
+// other pictures are stretched over their own texture and keep the desktop's size here.
+void FitSnapshot(RunConstants& c) {
+  const int s = c.pictureTextureSize;
+  const int longer = std::max(c.desktopWidth, c.desktopHeight);
+  if (c.texture != kTextureDesktop || longer <= s) {
+    c.snapshotWidth = c.desktopWidth;
+    c.snapshotHeight = c.desktopHeight;
+    return;
+  }
+  auto scaled = [&](int edge) {
+    return std::max(1, static_cast<int>((int64_t{edge} * s + longer / 2) / longer));
+  };
+  c.snapshotWidth = scaled(c.desktopWidth);
+  c.snapshotHeight = scaled(c.desktopHeight);
 }
 
 void SetPictureGeometry(RunConstants& c) {
   const float origin = 0.0002f;
   if (c.texture == kTextureDesktop) {
     const float s = static_cast<float>(c.pictureTextureSize);
-    c.texStepU = (10.0f / s) * c.desktopWidth / c.screenWidth;
-    c.texStepV = (10.0f / s) * c.desktopHeight / c.screenHeight;
-    c.texOriginV = 1.0f - c.desktopHeight / s - origin;
+    c.texStepU = (10.0f / s) * c.snapshotWidth / c.screenWidth;
+    c.texStepV = (10.0f / s) * c.snapshotHeight / c.screenHeight;
+    c.texOriginV = 1.0f - c.snapshotHeight / s - origin;
   } else {
     c.texStepU = 10.0f / c.screenWidth;
     c.texStepV = 10.0f / c.screenHeight;
     c.texOriginV = -origin;
   }
   const float s = static_cast<float>(c.pictureTextureSize);
-  c.screenToTextureV = c.desktopHeight / s;
-  c.backdropScaleX = s / c.desktopWidth;
-  c.backdropScaleY = s / c.desktopHeight;
+  c.screenToTextureV = c.snapshotHeight / s;
+  c.backdropScaleX = s / c.snapshotWidth;
+  c.backdropScaleY = s / c.snapshotHeight;
 }
 
 // tau, G and T. G is the time the crest needs to cross half the screen diagonal, a quarter wave length
@@ -84,7 +105,7 @@ SetupResult CheckFieldSettings(const ParameterSet& r) {
 }
 
 SetupResult PrepareWaveField(WaveField& field, ParameterSet& record, const DesktopSize& desktop,
-                             const FileExistsCheck& fileExists) {
+                             const FileExistsCheck& fileExists, int maxTextureEdge) {
   field.tables.Free();
   ClearSources(field.sourceSet);
   const SetupResult settings = CheckFieldSettings(record);
@@ -115,7 +136,8 @@ SetupResult PrepareWaveField(WaveField& field, ParameterSet& record, const Deskt
   c.texture = record.texture;
   c.screenWidth = static_cast<int>(record.screenWidth);
   c.screenHeight = static_cast<int>(record.screenHeight);
-  c.pictureTextureSize = PictureTextureSize(c.texture, desktop);
+  c.pictureTextureSize = PictureTextureSize(c.texture, desktop, maxTextureEdge);
+  FitSnapshot(c);
   SetPictureGeometry(c);
   c.gridCellsX = c.screenWidth / 10 + 1;
   c.gridCellsY = c.screenHeight / 10 + 1;

@@ -33,9 +33,10 @@ using FileExistsCheck = std::function<bool(const char* path)>;
 SetupResult CheckFieldSettings(const ParameterSet& record);
 
 // Fills `field` for a run. A user picture file that no longer exists switches `record.texture` to the
-// desktop for this run (in memory only). On any result but Ok the run must stop; the field is then left
-// without tables and without sources.
+// desktop for this run (in memory only). `maxTextureEdge` is the device's largest square texture edge
+// (0: unknown, no cap); the desktop picture's square never exceeds it. On any result but Ok the run must
+// stop; the field is then left without tables and without sources.
 SetupResult PrepareWaveField(WaveField& field, ParameterSet& record, const DesktopSize& desktop,
-                             const FileExistsCheck& fileExists);
+                             const FileExistsCheck& fileExists, int maxTextureEdge = 0);
 
 }  // namespace lumar

@@ -232,6 +232,21 @@ TEST_F(ConfigDialogTest, MovingASliderBackRestoresThePresetName) {
   EXPECT_EQ(record_.presetId, 5);
 }
 
+TEST_F(ConfigDialogTest, CheckBoxesLeaveThePresetAsItIs) {
+  Open();
+  ChoosePresetFromList(7);      // "Metal"
+  Choose(IDC_TEXTURE_LIST, 2);  // Sky: the values now match "Mercury", but the list keeps "Metal"
+  for (int box : {IDC_SHOW_FPS, IDC_RANDOM_START, IDC_SHOW_ORANGE_BAR, IDC_CURRENT_MODE}) {
+    Click(box);
+    EXPECT_EQ(Selected(IDC_PRESET_LIST), "Metal") << box;
+    EXPECT_EQ(record_.presetId, 7) << box;
+  }
+  Click(IDOK);
+  EXPECT_EQ(record_.presetId, 7);
+  EXPECT_EQ(record_.showFps, 1);
+  EXPECT_EQ(record_.randomStart, 1);
+}
+
 TEST_F(ConfigDialogTest, OpeningAndClosingThePresetListKeepsCustom) {
   Open();
   Slide(IDC_TIME_SLIDER, 11);
@@ -242,6 +257,18 @@ TEST_F(ConfigDialogTest, OpeningAndClosingThePresetListKeepsCustom) {
   EXPECT_EQ(PositionOfPreset(0), -1);  // "Custom" cannot be chosen while open
   Notify(IDC_PRESET_LIST, CBN_CLOSEUP);
   EXPECT_EQ(Count(IDC_PRESET_LIST), 35);
+  EXPECT_EQ(Selected(IDC_PRESET_LIST), "Custom");
+}
+
+TEST_F(ConfigDialogTest, ChoosingOnTheClosedListThenOpeningAndClosingKeepsCustom) {
+  Open();
+  // Arrow keys or the wheel on the closed list: a choice without the list opening or closing.
+  Choose(IDC_PRESET_LIST, PositionOfPreset(9));
+  ASSERT_EQ(record_.presetId, 9);
+  Slide(IDC_TIME_SLIDER, record_.timeFading + 1);
+  ASSERT_EQ(Selected(IDC_PRESET_LIST), "Custom");
+  Notify(IDC_PRESET_LIST, CBN_DROPDOWN);
+  Notify(IDC_PRESET_LIST, CBN_CLOSEUP);
   EXPECT_EQ(Selected(IDC_PRESET_LIST), "Custom");
 }
 
@@ -300,6 +327,31 @@ TEST_F(ConfigDialogTest, AquariumSelectsRainAndNarrowsTheRanges) {
   EXPECT_EQ(Selected(IDC_PRESET_LIST), "Rain");
   EXPECT_TRUE(Enabled(IDC_TEXTURE_LIST));
   EXPECT_TRUE(Checked(IDC_VIEW_TOP));
+}
+
+TEST_F(ConfigDialogTest, SwitchingTheEffectShowsTheValuesInTheNewRanges) {
+  Open();
+  Choose(IDC_EFFECT_LIST, 1);
+  Slide(IDC_WAVE_LENGTH_SLIDER, 700);
+  for (int slider : {IDC_LIGHT_SLIDER, IDC_OPTICAL_SLIDER, IDC_GEOMETRY_SLIDER})
+    Slide(slider, RangeMax(slider));
+  ASSERT_EQ(Text(IDC_LIGHT_LABEL), "116");
+  Slide(IDC_WAVE_LENGTH_SLIDER, 40);
+  Choose(IDC_EFFECT_LIST, 0);
+  struct Shown {
+    int slider, label, max;
+  };
+  for (const Shown& s :
+       {Shown{IDC_LIGHT_SLIDER, IDC_LIGHT_LABEL, 6}, Shown{IDC_OPTICAL_SLIDER, IDC_OPTICAL_LABEL, 60},
+        Shown{IDC_GEOMETRY_SLIDER, IDC_GEOMETRY_LABEL, 20}}) {
+    EXPECT_EQ(RangeMax(s.slider), s.max) << s.slider;
+    EXPECT_EQ(Position(s.slider), s.max) << s.slider;
+    EXPECT_EQ(Text(s.label), std::to_string(s.max)) << s.slider;  // the label shows what OK stores
+  }
+  Click(IDOK);
+  EXPECT_EQ(record_.reliefLight, 6);
+  EXPECT_EQ(record_.reliefOptical, 60);
+  EXPECT_EQ(record_.reliefGeometry, 20);
 }
 
 TEST_F(ConfigDialogTest, AquariumRecordOpensWithFourPresets) {
@@ -415,6 +467,26 @@ TEST_F(ConfigDialogTest, LinkButtonOpensTheProductPage) {
   ASSERT_EQ(openedPages_.size(), 1u);
   EXPECT_EQ(openedPages_[0], kProductPageUrl);
   EXPECT_TRUE(IsWindow(dialog_));
+}
+
+TEST_F(ConfigDialogTest, DoubleClickOnTheLinkButtonOpensThePageOncePerClick) {
+  Open();
+  // The mouse as the button class sees it; an owner-drawn button reports the second press of a
+  // double-click as BN_DOUBLECLICKED.
+  const HWND button = Item(IDC_LINK_BUTTON);
+  const LPARAM at = MAKELPARAM(5, 5);
+  SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(button, WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(openedPages_.size(), 1u);
+  SendMessageA(button, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  SendMessageA(button, WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(openedPages_.size(), 1u);
+  SendMessageA(dialog_, WM_COMMAND, MAKEWPARAM(IDC_LINK_BUTTON, BN_DOUBLECLICKED),
+               reinterpret_cast<LPARAM>(button));
+  EXPECT_EQ(openedPages_.size(), 1u);
+  SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);  // a later click opens it again
+  SendMessageA(button, WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(openedPages_.size(), 2u);
 }
 
 TEST_F(ConfigDialogTest, CancelWritesNothing) {

@@ -39,6 +39,14 @@ TEST(PresetList, ChoosingWhileOpenKeepsTheChoice) {
   EXPECT_FALSE(PresetListClosed(state));
 }
 
+TEST(PresetList, AChoiceOnTheClosedListDoesNotCountForTheNextOpening) {
+  DialogState state;
+  ParameterSet r = Defaults();
+  ChoosePreset(state, r, 9);  // arrow keys on the closed list: no opening, no closing
+  PresetListOpened(state, kCustomPresetId);
+  EXPECT_TRUE(PresetListClosed(state));
+}
+
 TEST(ChoosePreset, TsunamiLocksAndAnotherUnlocks) {
   DialogState state;
   ParameterSet r = Defaults();

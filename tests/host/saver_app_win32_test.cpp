@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/stored_record_win32.h"
 #include "platform/message_box_win32.h"
 #include "render/render_rig_win32.h"
 #include "settings/settings_registry_win32.h"
@@ -28,6 +29,7 @@ class SaverAppTest : public ::testing::Test {
   void TearDown() override {
     SetMessageSink(previousSink_);
     DrainMessages();
+    DeleteSettingsKey();
   }
 
   // Removes what a run left in this thread's queue (the quit message of CloseDown among them); returns
@@ -119,6 +121,29 @@ std::vector<std::pair<int, int>> FirstRipples(ManualClock& clock, int count) {
   return nodes;
 }
 
+UINT askedDirect3DVersion = 0;
+IDirect3D9* WINAPI RecordingDirect3DCreate(UINT version) {
+  askedDirect3DVersion = version;
+  return Direct3DCreate9(version);
+}
+IDirect3D9* WINAPI MissingDirect3D(UINT) { return nullptr; }
+
+TEST_F(SaverAppTest, AsksForDirect3DVersion31AndEndsWithAMessageWithoutIt) {
+  {
+    SaverApp app(GetModuleHandleA(nullptr), clock_);
+    app.SetDirect3DCreator(RecordingDirect3DCreate);
+    EXPECT_TRUE(app.StartUp("/s"));
+    EXPECT_EQ(askedDirect3DVersion, 31u);
+    app.Shutdown();
+  }
+  DrainMessages();
+  SaverApp app(GetModuleHandleA(nullptr), clock_);
+  app.SetDirect3DCreator(MissingDirect3D);
+  EXPECT_FALSE(app.StartUp("/s"));
+  EXPECT_EQ(shownMessages, std::vector<std::string>{"Application requred DirectX 9.0b or higher"});
+  app.Shutdown();
+}
+
 TEST_F(SaverAppTest, WithoutRandomStartTwoRunsSpawnAtTheSamePlaces) {
   ManualClock first(1000);
   ManualClock second(777777);  // a different start time changes nothing
@@ -204,8 +229,12 @@ TEST_F(SaverAppTest, PreviewDrawsIntoAChildOfItsParentAndEndsWithIt) {
       *created = device;
       return hr;
     });
-    app.settings().parameters.showFps = 1;
+    // "Show FPS" stored as a user's settings would be: start-up reads the record from the registry.
+    ParameterSet stored = test::AcceptedRecord();
+    stored.showFps = 1;
+    ASSERT_TRUE(WriteSettings(stored));
     ASSERT_TRUE(app.StartUp("/p " + std::to_string(handle)));
+    ASSERT_EQ(app.settings().settingsWereReset, 0) << "the stored record was not accepted";
     EXPECT_EQ(app.mode(), ScreenSaverMode::Preview);
     HWND child = app.mainWindow();
     EXPECT_EQ(GetParent(child), panel);
@@ -215,6 +244,9 @@ TEST_F(SaverAppTest, PreviewDrawsIntoAChildOfItsParentAndEndsWithIt) {
     EXPECT_EQ(childRect.right, panelRect.right - panelRect.left);
     EXPECT_EQ(childRect.bottom, panelRect.bottom - panelRect.top);
     EXPECT_EQ(app.settings().parameters.showFps, 0);  // never in the preview
+    ParameterSet after{};
+    ASSERT_TRUE(ReadSettings(after));
+    EXPECT_EQ(after.showFps, 1);  // and the stored value is left as it was
     clock_.Advance(30);
     app.FrameStep();
     EXPECT_EQ(app.renderer()->framesDrawn(), 1u);

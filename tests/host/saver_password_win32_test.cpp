@@ -9,6 +9,7 @@
 
 #include "host/desktop_values_win32.h"
 #include "host/saver_app_win32.h"
+#include "host/stored_record_win32.h"
 #include "platform/millisecond_clock.h"
 #include "platform/random_generator.h"
 #include "settings/settings_registry_win32.h"
@@ -63,10 +64,13 @@ class RunningSaver : public ::testing::Test {
   void TearDown() override {
     if (app_) app_->Shutdown();
     QuitPosted();
+    DeleteSettingsKey();
   }
 
-  void Start(bool win9x = true) {
-    DeleteSettingsKey();  // the defaults: the Desktop picture
+  // The settings stored beforehand are kept when `storedSettings`; otherwise none (the defaults: the
+  // Desktop picture).
+  void Start(bool win9x = true, bool storedSettings = false) {
+    if (!storedSettings) DeleteSettingsKey();
     app_ = std::make_unique<SaverApp>(GetModuleHandleA(nullptr), clock_);
     PlatformProbe probe;
     probe.isWin9x = win9x ? [] { return true; } : [] { return false; };
@@ -302,6 +306,18 @@ TEST_P(SecureSaver, SkyReplacesTheDesktopOnlyWhenSecure) {
   EXPECT_EQ(app_->snapshot().taken(), !c.secure);
   RunFrames(2, 100);
   EXPECT_GT(app_->renderer()->framesDrawn(), 0u);
+}
+
+TEST_F(RunningSaver, ASecureSaverShowsSkyAlsoWhenTheDefaultsReplaceARefusedRecord) {
+  desktop_.SetString("ScreenSaverIsSecure", "1");
+  ParameterSet record = test::AcceptedRecord();
+  record.texture = kTextureMetal;
+  record.waveLength = 0;  // accepted by the loader, refused by the wave field: the defaults run instead
+  ASSERT_TRUE(WriteSettings(record));
+  Start(false, true);
+  EXPECT_NE(app_->field().constants.waveLength, 0);
+  EXPECT_EQ(app_->field().constants.texture, kTextureSky);
+  EXPECT_FALSE(app_->snapshot().taken());
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, SecureSaver,

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "host/preview_parent_win32.h"
 #include "host/saver_app_win32.h"
+#include "host/stored_record_win32.h"
 #include "platform/message_box_win32.h"
 #include "platform/millisecond_clock.h"
 #include "platform/picture_files_win32.h"
@@ -19,22 +21,6 @@ namespace {
 
 std::vector<std::string> shownMessages;
 void RecordMessage(const char* text, UINT) { shownMessages.emplace_back(text); }
-
-// The control panel's preview area: the parent window the preview draws into.
-class PreviewParent {
- public:
-  PreviewParent() {
-    window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-  }
-  ~PreviewParent() { DestroyWindow(window_); }
-  std::string Arguments() const {
-    return "/p " + std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window_)));
-  }
-
- private:
-  HWND window_ = nullptr;
-};
 
 class SaverStartUpTest : public ::testing::Test {
  protected:
@@ -49,22 +35,7 @@ class SaverStartUpTest : public ::testing::Test {
 
   // Stores a record that this adapter and desktop accept, with the user picture `path`.
   static void StoreRecordWithPicture(const std::string& path) {
-    SettingsState settings;
-    ResetToDefaults(settings);
-    ParameterSet& record = settings.parameters;
-    IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(direct3d, nullptr);
-    DisplayMode desktop;
-    FetchAdapterIdentity(direct3d, record.adapterIdentifier, desktop);
-    direct3d->Release();
-    record.savedDesktopWidth = desktop.width;
-    record.savedDesktopHeight = desktop.height;
-    record.savedDesktopRefresh = desktop.refreshRate;
-    record.savedDesktopFormat = desktop.format;
-    record.screenWidth = desktop.width;
-    record.screenHeight = desktop.height;
-    record.screenRefresh = desktop.refreshRate;
-    record.screenFormat = desktop.format;
+    ParameterSet record = test::AcceptedRecord();
     record.texture = kTextureFile;
     std::snprintf(record.textureFile, sizeof record.textureFile, "%s", path.c_str());
     ASSERT_TRUE(WriteSettings(record));
@@ -72,7 +43,7 @@ class SaverStartUpTest : public ::testing::Test {
 
   // Starts the preview, runs a few frame steps and shuts down; returns the picture the run used.
   int RunPreview() {
-    auto parent = std::make_unique<PreviewParent>();
+    auto parent = std::make_unique<test::PreviewParent>();
     ManualClock clock(5000);
     SaverApp app(GetModuleHandleA(nullptr), clock);
     const bool started = app.StartUp(parent->Arguments());

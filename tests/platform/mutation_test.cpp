@@ -7,6 +7,7 @@
 
 #include "bmp_builder.h"
 #include "decode_check.h"
+#include "mutation_random.h"
 #include "platform/jpeg_encoder.h"
 #include "test_pictures.h"
 
@@ -16,11 +17,9 @@ namespace {
 using test::BuildBmp;
 using test::Layout;
 
-class Mutator {
+class Mutator : public test::MutationRandom {
  public:
-  explicit Mutator(uint64_t seed) : state_(seed) {}
-
-  uint32_t Below(uint32_t n) { return static_cast<uint32_t>(Next() % n); }
+  using MutationRandom::MutationRandom;
 
   std::vector<uint8_t> Mutate(std::vector<uint8_t> data) {
     const int rounds = 1 + static_cast<int>(Below(4));
@@ -59,15 +58,6 @@ class Mutator {
     }
     return data;
   }
-
- private:
-  uint64_t Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return state_;
-  }
-  uint64_t state_;
 };
 
 std::vector<std::vector<uint8_t>> Seeds() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/message_box_win32.h"
+#include "render/forwarding_direct3d_win32.h"
 
 namespace lumar {
 namespace {
@@ -59,77 +60,44 @@ TEST_F(AdapterModesTest, WineListsTheDisplayModeOfTheTestScreen) {
 enum class Refusal { kNoAdapter, kDisplayMode, kCaps, kWindowed, kDepthFormat, kDepthMatch, kMultiSample };
 
 // Forwards to the real object, except for the one call that `refusal` names.
-class RefusingDirect3D : public IDirect3D9 {
+class RefusingDirect3D : public test::ForwardingDirect3D {
  public:
-  RefusingDirect3D(IDirect3D9* real, Refusal refusal) : real_(real), refusal_(refusal) {}
-  virtual ~RefusingDirect3D() = default;
+  RefusingDirect3D(IDirect3D9* real, Refusal refusal) : ForwardingDirect3D(real), refusal_(refusal) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    return real_->QueryInterface(riid, object);
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }  // owned by the test
-  HRESULT STDMETHODCALLTYPE RegisterSoftwareDevice(void* function) override {
-    return real_->RegisterSoftwareDevice(function);
-  }
   UINT STDMETHODCALLTYPE GetAdapterCount() override {
-    return refusal_ == Refusal::kNoAdapter ? 0 : real_->GetAdapterCount();
-  }
-  HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags,
-                                                 D3DADAPTER_IDENTIFIER9* id) override {
-    return real_->GetAdapterIdentifier(adapter, flags, id);
-  }
-  UINT STDMETHODCALLTYPE GetAdapterModeCount(UINT adapter, D3DFORMAT format) override {
-    return real_->GetAdapterModeCount(adapter, format);
-  }
-  HRESULT STDMETHODCALLTYPE EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode,
-                                             D3DDISPLAYMODE* out) override {
-    return real_->EnumAdapterModes(adapter, format, mode, out);
+    return refusal_ == Refusal::kNoAdapter ? 0 : real()->GetAdapterCount();
   }
   HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override {
     return refusal_ == Refusal::kDisplayMode ? D3DERR_INVALIDCALL
-                                             : real_->GetAdapterDisplayMode(adapter, mode);
+                                             : real()->GetAdapterDisplayMode(adapter, mode);
   }
   HRESULT STDMETHODCALLTYPE CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT display, D3DFORMAT back,
                                             WINBOOL windowed) override {
     if (refusal_ == Refusal::kWindowed && windowed) return D3DERR_NOTAVAILABLE;
-    return real_->CheckDeviceType(adapter, type, display, back, windowed);
+    return real()->CheckDeviceType(adapter, type, display, back, windowed);
   }
   HRESULT STDMETHODCALLTYPE CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
                                               DWORD usage, D3DRESOURCETYPE resource,
                                               D3DFORMAT format) override {
     if (refusal_ == Refusal::kDepthFormat) return D3DERR_NOTAVAILABLE;
-    return real_->CheckDeviceFormat(adapter, type, adapterFormat, usage, resource, format);
+    return real()->CheckDeviceFormat(adapter, type, adapterFormat, usage, resource, format);
   }
   HRESULT STDMETHODCALLTYPE CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT format,
                                                        WINBOOL windowed, D3DMULTISAMPLE_TYPE samples,
                                                        DWORD* quality) override {
     if (refusal_ == Refusal::kMultiSample) return D3DERR_NOTAVAILABLE;
-    return real_->CheckDeviceMultiSampleType(adapter, type, format, windowed, samples, quality);
+    return real()->CheckDeviceMultiSampleType(adapter, type, format, windowed, samples, quality);
   }
   HRESULT STDMETHODCALLTYPE CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
                                                    D3DFORMAT target, D3DFORMAT depth) override {
     if (refusal_ == Refusal::kDepthMatch) return D3DERR_NOTAVAILABLE;
-    return real_->CheckDepthStencilMatch(adapter, type, adapterFormat, target, depth);
-  }
-  HRESULT STDMETHODCALLTYPE CheckDeviceFormatConversion(UINT adapter, D3DDEVTYPE type, D3DFORMAT source,
-                                                        D3DFORMAT target) override {
-    return real_->CheckDeviceFormatConversion(adapter, type, source, target);
+    return real()->CheckDepthStencilMatch(adapter, type, adapterFormat, target, depth);
   }
   HRESULT STDMETHODCALLTYPE GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override {
-    return refusal_ == Refusal::kCaps ? D3DERR_INVALIDCALL : real_->GetDeviceCaps(adapter, type, caps);
-  }
-  HMONITOR STDMETHODCALLTYPE GetAdapterMonitor(UINT adapter) override {
-    return real_->GetAdapterMonitor(adapter);
-  }
-  HRESULT STDMETHODCALLTYPE CreateDevice(UINT adapter, D3DDEVTYPE type, HWND window, DWORD flags,
-                                         D3DPRESENT_PARAMETERS* parameters,
-                                         IDirect3DDevice9** device) override {
-    return real_->CreateDevice(adapter, type, window, flags, parameters, device);
+    return refusal_ == Refusal::kCaps ? D3DERR_INVALIDCALL : real()->GetDeviceCaps(adapter, type, caps);
   }
 
  private:
-  IDirect3D9* real_;
   Refusal refusal_;
 };
 

@@ -68,6 +68,23 @@ TEST(TopCamera, DepthRangeFollowsTheRelief) {
   const DepthRange wide = TopCameraDepthRange(8, 100);
   EXPECT_EQ(wide.zNear, 0.1f);
   EXPECT_EQ(wide.zFar, 100.0f);
+  // Deep only while geometryMax x 0.07, in single precision, is below the relief.
+  struct Case {
+    int32_t reliefGeometry, geometryMax;
+    float zFar;
+  };
+  const Case cases[] = {
+      {49, 700, 10.0f},
+      {50, 700, 100.0f},
+      {48, 700, 10.0f},
+      // 0.07 x 2^30 is 75161927.68; in single precision the product rounds to 75161928, the relief itself.
+      {75161928, 1 << 30, 10.0f},
+      {75161936, 1 << 30, 100.0f},  // the next value a float holds
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TopCameraDepthRange(c.reliefGeometry, c.geometryMax).zFar, c.zFar)
+        << c.reliefGeometry << " of " << c.geometryMax;
+  }
   // Exactly 7 % for other maxima, where 0.07 in floating point would not be exact either.
   for (int32_t max = 1; max <= 2000; ++max) {
     if (max * 7 % 100 != 0) continue;
@@ -174,6 +191,8 @@ TEST(BackdropWorld, DesktopPixelsFillTheView) {
   RunConstants c;
   c.desktopWidth = 1280;
   c.desktopHeight = 1024;
+  c.snapshotWidth = 1280;  // the desktop fits the square as it is
+  c.snapshotHeight = 1024;
   c.pictureTextureSize = 2048;
   c.backdropScaleX = 2048.0f / 1280.0f;
   c.backdropScaleY = 2048.0f / 1024.0f;

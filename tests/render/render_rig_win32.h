@@ -12,7 +12,9 @@
 
 #include "platform/millisecond_clock.h"
 #include "render/desktop_snapshot_win32.h"
+#include "render/device_limits_win32.h"
 #include "render/forwarding_device_win32.h"
+#include "render/forwarding_direct3d_win32.h"
 #include "render/renderer_win32.h"
 #include "settings/parameter_set.h"
 #include "wavefield/run_setup.h"
@@ -168,8 +170,16 @@ class RenderRig {
   ParameterSet& record() { return settings_.parameters; }
   WaveField& field() { return *field_; }
   DesktopSnapshot& snapshot() { return snapshot_; }
+  // The user's picture as start-up would hand it over, decoded (empty: none).
+  Image& userPicture() { return userPicture_; }
   ManualClock& clock() { return clock_; }
-  IDirect3D9* direct3d() const { return direct3d_; }
+  // The Direct3D object start-up would use: the real one, or the limiting double once Limit() was called.
+  IDirect3D9* direct3d() const { return limited_ ? static_cast<IDirect3D9*>(limited_.get()) : direct3d_; }
+  // Makes the adapter report smaller limits (set its fields before Start).
+  LimitedDirect3D& Limit() {
+    if (!limited_) limited_ = std::make_unique<LimitedDirect3D>(direct3d_);
+    return *limited_;
+  }
   Renderer& renderer() { return *renderer_; }
   TestDevice* device() const { return device_; }
   // The real device; the rig holds a reference of its own so that the last release can be counted.
@@ -180,19 +190,20 @@ class RenderRig {
   // CreateRenderDevice result (E_ABORT when the set-up itself failed).
   HRESULT Start(HINSTANCE pictures = GetModuleHandleA(nullptr), bool plainDevice = false) {
     const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (PrepareWaveField(*field_, record(), desktop, [](const char* path) {
-          return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-        }) != SetupResult::Ok)
+    const int maxTextureEdge = QueryDeviceLimits(direct3d()).LargestSquareTexture();
+    if (PrepareWaveField(
+            *field_, record(), desktop,
+            [](const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; },
+            maxTextureEdge) != SetupResult::Ok)
       return E_ABORT;
-    const RunConstants& run = field_->constants;
-    if (record().texture == kTextureDesktop && !snapshot_.taken())
-      snapshot_.Take(run.pictureTextureSize, run.desktopWidth, run.desktopHeight, run.snapshotBitsPerPixel);
+    if (record().texture == kTextureDesktop && !snapshot_.taken()) snapshot_.Take(field_->constants);
     window_ = std::make_unique<DeviceWindow>(static_cast<int>(record().screenWidth),
                                              static_cast<int>(record().screenHeight));
     RenderContext context;
     context.record = &settings_.parameters;
     context.field = field_.get();
     context.snapshot = &snapshot_;
+    context.userPicture = &userPicture_;
     context.clock = &clock_;
     context.instance = pictures;
     context.preview = true;
@@ -214,7 +225,7 @@ class RenderRig {
       }
       return hr;
     });
-    return renderer_->CreateRenderDevice(direct3d_, window_->get());
+    return renderer_->CreateRenderDevice(direct3d(), window_->get());
   }
 
   // The renderer, its device and the window go; the snapshot stays. Returns the real device's reference
@@ -248,8 +259,10 @@ class RenderRig {
   SettingsState settings_;
   std::unique_ptr<WaveField> field_;
   DesktopSnapshot snapshot_;
+  Image userPicture_;
   ManualClock clock_{100000};
   IDirect3D9* direct3d_ = nullptr;
+  std::unique_ptr<LimitedDirect3D> limited_;
   std::unique_ptr<DeviceWindow> window_;
   std::unique_ptr<Renderer> renderer_;
   TestDevice* device_ = nullptr;

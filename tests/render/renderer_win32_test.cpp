@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -155,6 +156,29 @@ TEST_F(RendererTest, UserBmpAndJpegShowUprightAfterTheFlip) {
   EXPECT_TRUE(shownMessages.empty());
 }
 
+// Start-up decodes the user's picture once and hands it over: the first texture is made from that
+// picture, not from the file read again; after a reset the file is read.
+TEST_F(RendererTest, TheFirstTextureTakesThePictureStartUpDecoded) {
+  const Image inFile = test::Quadrants(320, 224);
+  Image decoded = test::Quadrants(320, 224);
+  std::reverse(decoded.pixels.begin(), decoded.pixels.end());  // turned half a turn: another picture
+  const std::string path = test::TempFile("lumar_decoded_once.bmp");
+  ASSERT_TRUE(test::WriteBytes(path, test::BmpOf(inFile)));
+  UseFile(rig.record(), path);
+  rig.userPicture() = decoded;
+  ASSERT_EQ(rig.Start(), S_OK);
+  EXPECT_TRUE(rig.userPicture().pixels.empty());  // taken, not kept for the whole run
+  auto awayFromBorders = [&](int x, int y) { return std::abs(x - w / 2) > 10 && std::abs(y - h / 2) > 10; };
+  EXPECT_EQ(
+      test::CountChanged(rig.DrawFrame(), test::StretchedPicture(decoded, w, h, false), awayFromBorders, 12),
+      0);
+  rig.device()->cooperativeLevel = D3DERR_DEVICENOTRESET;
+  EXPECT_EQ(
+      test::CountChanged(rig.DrawFrame(), test::StretchedPicture(inFile, w, h, false), awayFromBorders, 12),
+      0);
+  DeleteFileA(path.c_str());
+}
+
 // On the larger screens CTest gives this in sessions of their own: a 2048 square for 1280 x 1024, and
 // for 3840 x 2160 a 4096 square and a grid of 84 148 vertices, beyond 16-bit indices.
 TEST_F(RendererTest, LargeScreenDesktopPictureShowsTheScreenUndistorted) {
@@ -167,6 +191,36 @@ TEST_F(RendererTest, LargeScreenDesktopPictureShowsTheScreenUndistorted) {
   ASSERT_EQ(frame.width, w);
   EXPECT_LT(test::WorstBlockDifference(frame, Painted(PaintCells, w, h), kBlock), kPictureTolerance);
   EXPECT_TRUE(shownMessages.empty());
+}
+
+// A device whose largest texture is smaller than the desktop's square: the square is capped at the
+// device's limit and the screen scaled into it, and the picture still shows the whole screen.
+TEST_F(RendererTest, DesktopPictureIsScaledIntoTheDevicesLargestTexture) {
+  test::PatternWindow pattern(PaintCells);
+  rig.record().texture = kTextureDesktop;
+  rig.Limit().maxTextureWidth = 512;
+  rig.Limit().maxTextureHeight = 1024;
+  ASSERT_EQ(rig.Start(), S_OK);
+  EXPECT_EQ(rig.field().constants.pictureTextureSize, 512);
+  EXPECT_EQ(rig.snapshot().squareSize(), 512);
+  const Frame frame = rig.DrawFrame();
+  ASSERT_EQ(frame.width, w);
+  EXPECT_LT(test::WorstBlockDifference(frame, Painted(PaintCells, w, h), kBlock), kPictureTolerance);
+  EXPECT_TRUE(shownMessages.empty());
+}
+
+// A screen mode whose grid needs more vertices than the device can index is refused before a device is
+// made, so the message is not hidden behind a full-screen device.
+TEST_F(RendererTest, AGridBeyondTheDevicesVertexIndexIsRefusedBeforeTheDeviceExists) {
+  rig.record().texture = kTextureMetal;
+  rig.record().screenWidth = 3840;  // 84 148 vertices: 32-bit indices
+  rig.record().screenHeight = 2160;
+  rig.Limit().maxVertexIndex = 0xFFFF;
+  EXPECT_EQ(rig.Start(), E_FAIL);
+  EXPECT_EQ(rig.Limit().devicesCreated, 0);
+  EXPECT_EQ(shownMessages,
+            std::vector<std::string>{
+                "This screen mode is too large for the display adapter: choose a smaller mode."});
 }
 
 // ---- One ripple ----

@@ -52,6 +52,32 @@ TEST(SnapshotLayout, ScreensLargerThanTheSquareAreCutToIt) {
   EXPECT_TRUE(copies[1].empty());
   EXPECT_TRUE(copies[2].empty());
   EXPECT_TRUE(copies[3].empty());
+  for (const CopyRect& r : SnapshotCopies(64, 100, 30)) EXPECT_FALSE(r.scaled());  // cut, read 1:1
+}
+
+// A 5120 x 2880 screen scaled into a 4096 square as 4096 x 2304: the picture reads the whole screen, the
+// strip below repeats the screen's top part at the same scale.
+TEST(SnapshotLayout, AScaledScreenIsReadWholeAndItsStripsAtTheSameScale) {
+  const auto copies = SnapshotCopies(4096, 5120, 2880, 4096, 2304);
+  EXPECT_EQ(copies[0].width, 4096);
+  EXPECT_EQ(copies[0].height, 2304);
+  EXPECT_EQ(copies[0].sourceWidth, 5120);
+  EXPECT_EQ(copies[0].sourceHeight, 2880);
+  EXPECT_TRUE(copies[0].scaled());
+  EXPECT_TRUE(copies[1].empty());
+  EXPECT_EQ(copies[2].y, 2304);
+  EXPECT_EQ(copies[2].height, 1792);
+  EXPECT_EQ(copies[2].sourceHeight, 2240);  // 1792 x 5 / 4
+  EXPECT_EQ(copies[2].sourceWidth, 5120);
+  // Tiling is the same as for a screen of the picture's size.
+  const auto plain = SnapshotCopies(4096, 4096, 2304);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(copies[i].x, plain[i].x);
+    EXPECT_EQ(copies[i].y, plain[i].y);
+    EXPECT_EQ(copies[i].width, plain[i].width);
+    EXPECT_EQ(copies[i].height, plain[i].height);
+    EXPECT_FALSE(plain[i].scaled());
+  }
 }
 
 TEST(SnapshotLayout, DegenerateSizesGiveNoNegativeCopies) {
@@ -94,6 +120,22 @@ TEST(SnapshotLayout, TilesCoverTheSquareWithinTheScreensSize) {
   EXPECT_EQ(tiles[2].y, copies[2].y);
   EXPECT_EQ(tiles[3].height, copies[3].height);
   EXPECT_TRUE(SnapshotTiles(1024, 0, 768).empty());
+  for (const CopyRect& r : tiles) EXPECT_FALSE(r.scaled());
+}
+
+// A monitor scaled into the square: the tiles are the picture's size, each reading its part of the
+// monitor at screen size.
+TEST(SnapshotLayout, ScaledTilesReadTheirPartOfTheScreenAtScreenSize) {
+  const auto tiles = SnapshotTiles(1024, 2048, 1536, 1024, 768);
+  ASSERT_EQ(tiles.size(), 2u);
+  EXPECT_EQ(tiles[0].width, 1024);
+  EXPECT_EQ(tiles[0].height, 768);
+  EXPECT_EQ(tiles[0].sourceWidth, 2048);
+  EXPECT_EQ(tiles[0].sourceHeight, 1536);
+  EXPECT_EQ(tiles[1].y, 768);
+  EXPECT_EQ(tiles[1].height, 256);
+  EXPECT_EQ(tiles[1].sourceHeight, 512);
+  EXPECT_TRUE(tiles[1].scaled());
 }
 
 }  // namespace

@@ -104,6 +104,27 @@ TEST(ParameterSet, SetEffectFieldsTouchesOnlyTheFifteen) {
   EXPECT_EQ(std::memcmp(&r, &before, sizeof r), 0);
 }
 
+TEST(ParameterSet, RunFallbackKeepsTheScreenModeAndDeviceFlags) {
+  SettingsState s = SavedOn(Machine());
+  ParameterSet& r = s.parameters;
+  r.waveLength = -1;
+  r.screenWidth = 1280;
+  r.screenHeight = 1024;
+  r.screenRefresh = 75;
+  r.screenFormat = kFormatR5G6B5;
+  r.deviceBehaviorFlags = 0x40;
+  ResetToDefaultsKeepingScreenMode(s);
+  EXPECT_EQ(s.settingsWereReset, 1);
+  EXPECT_EQ(r.waveLength, 700);
+  EXPECT_EQ(r.presetId, 5);
+  EXPECT_EQ(r.savedDesktopWidth, 0u);
+  EXPECT_EQ(r.screenWidth, 1280u);
+  EXPECT_EQ(r.screenHeight, 1024u);
+  EXPECT_EQ(r.screenRefresh, 75u);
+  EXPECT_EQ(r.screenFormat, kFormatR5G6B5);
+  EXPECT_EQ(r.deviceBehaviorFlags, 0x40u);
+}
+
 TEST(LoadValidation, AcceptsARecordSavedOnThisMachine) {
   Machine m;
   SettingsState s = SavedOn(m);

@@ -38,11 +38,11 @@ inline ParameterSet WorkedRecord() {
 inline bool NoFiles(const char*) { return false; }
 
 // A field prepared on a desktop of the mode's own size (aspectSquare 1) unless told otherwise.
-inline void Prepare(WaveField& field, ParameterSet record, DesktopSize desktop = {}) {
+inline void Prepare(WaveField& field, ParameterSet record, DesktopSize desktop = {}, int maxTextureEdge = 0) {
   if (desktop.desktopWidth == 0) {
     desktop = {static_cast<int>(record.screenWidth), static_cast<int>(record.screenHeight)};
   }
-  ASSERT_EQ(PrepareWaveField(field, record, desktop, NoFiles), SetupResult::Ok);
+  ASSERT_EQ(PrepareWaveField(field, record, desktop, NoFiles, maxTextureEdge), SetupResult::Ok);
 }
 
 // A record change named for the failure message.

@@ -68,20 +68,26 @@ TEST(OrangeBarSize, ModesUpTo800PixelsWideGetTheSmallBar) {
 TEST(OrangeBarRelief, DepthAndRippleScalesFollowTheReliefSettings) {
   struct Case {
     const char* what;
-    int32_t reliefGeometry, zSides, fall, drops;
+    int32_t reliefGeometry, geometryMax, zSides, fall, drops;
     float rippleScale, depthBase, depthStep;
   };
+  // Weak only while 0.07 x geometryMax, in single precision, exceeds the relief: exactly 7 % is deep.
   const Case cases[] = {
-      {"weak relief", 5, 0, 1, 10, 0.5f, 0.5f, 1.0f / 18},
-      {"exactly 7 % is still weak", 7, 0, 1, 10, 0.5f, 0.5f, 1.0f / 18},
-      {"both sides", 40, 0, 1, 10, 0.2f, 1.5f, 2.3f / 18},
-      {"one side, fall in", 40, 1, 0, 10, 0.2f, 0.3f, 0.8f / 18},
-      {"one side, fall out", 40, 1, 1, 10, 0.2f, 2.0f, 3.0f / 18},
+      {"weak relief", 5, 100, 0, 1, 10, 0.5f, 0.5f, 1.0f / 18},
+      {"just below 7 %", 48, 700, 0, 1, 10, 0.5f, 0.5f, 1.0f / 18},
+      {"exactly 7 % of 100", 7, 100, 0, 1, 10, 0.2f, 0.675f, 1.475f / 18},
+      {"exactly 7 % of 700", 49, 700, 0, 1, 10, 0.2f, 1.725f, 2.525f / 18},
+      {"both sides", 40, 100, 0, 1, 10, 0.2f, 1.5f, 2.3f / 18},
+      {"one side, fall in", 40, 100, 1, 0, 10, 0.2f, 0.3f, 0.8f / 18},
+      {"one side, fall out", 40, 100, 1, 1, 10, 0.2f, 2.0f, 3.0f / 18},
+      // A damaged record: drops x reliefGeometry is far beyond int range.
+      {"huge drops, fall out", 768, 100, 1, 1, 4587580, 0.2f, 17616307.2f, 17616308.2f / 18},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ParameterSet record = BarRecord();
     record.reliefGeometry = c.reliefGeometry;
+    record.geometryMax = c.geometryMax;
     record.zSides = c.zSides;
     record.fall = c.fall;
     record.drops = c.drops;

@@ -75,6 +75,47 @@ TEST(RunSetup, DesktopPictureGeometry) {
   EXPECT_GT(field.constants.texOriginV, 0.0f);
 }
 
+// The device's largest texture caps the square; a desktop larger than the square is scaled down evenly
+// into its top-left corner, and the picture geometry follows the scaled size.
+TEST(RunSetup, DesktopSquareStaysWithinTheDevicesLargestTexture) {
+  struct Case {
+    int desktopWidth, desktopHeight, maxTextureEdge;
+    int square, snapshotWidth, snapshotHeight;
+  };
+  const Case cases[] = {
+      {5120, 2880, 4096, 4096, 4096, 2304},  // 8192 uncapped
+      {5120, 2880, 0, 8192, 5120, 2880},     // no known limit
+      {5120, 2880, 16384, 8192, 5120, 2880},
+      {3840, 2160, 3000, 2048, 2048, 1152},  // a limit that is no power of two
+      {1024, 768, 512, 512, 512, 384},
+      {1280, 1024, 2048, 2048, 1280, 1024},  // fits: unchanged
+      {1000, 3000, 2048, 2048, 683, 2048},   // a portrait desktop: its height sets the scale
+  };
+  for (const Case& c : cases) {
+    WaveField field;
+    Prepare(field, DefaultRecord(1024, 768), {c.desktopWidth, c.desktopHeight}, c.maxTextureEdge);
+    const RunConstants& run = field.constants;
+    const std::string where = std::to_string(c.desktopWidth) + "x" + std::to_string(c.desktopHeight) +
+                              " max " + std::to_string(c.maxTextureEdge);
+    EXPECT_EQ(run.pictureTextureSize, c.square) << where;
+    EXPECT_EQ(run.snapshotWidth, c.snapshotWidth) << where;
+    EXPECT_EQ(run.snapshotHeight, c.snapshotHeight) << where;
+    EXPECT_EQ(run.desktopWidth, c.desktopWidth) << where;
+    const float s = static_cast<float>(c.square);
+    EXPECT_FLOAT_EQ(run.texStepU, 10.0f / s * c.snapshotWidth / 1024) << where;
+    EXPECT_FLOAT_EQ(run.backdropScaleY, s / c.snapshotHeight) << where;
+    EXPECT_NEAR(run.texOriginV, 1.0f - c.snapshotHeight / s - 0.0002f, 1e-6f) << where;
+  }
+  // The other pictures keep their own square and geometry.
+  ParameterSet metal = DefaultRecord(1024, 768);
+  metal.texture = kTextureMetal;
+  WaveField field;
+  Prepare(field, metal, {5120, 2880}, 4096);
+  EXPECT_EQ(field.constants.pictureTextureSize, 512);
+  EXPECT_EQ(field.constants.snapshotWidth, 5120);
+  EXPECT_FLOAT_EQ(field.constants.backdropScaleX, 512.0f / 5120);
+}
+
 TEST(RunSetup, OtherPicturesStretchOverTheTexture) {
   ParameterSet record = DefaultRecord(1024, 768);
   record.texture = kTextureSky;

@@ -1,0 +1,34 @@
+// A settings record that start-up accepts on this machine (the adapter's identity and the desktop's mode
+// as saved values), to be written to the registry (WriteSettings) as a user's settings would be.
+#pragma once
+
+#include <d3d9.h>
+#include <windows.h>
+
+#include "settings/parameter_set.h"
+#include "settings/settings_registry_win32.h"
+
+namespace lumar::test {
+
+// The defaults, with this adapter and desktop as the saved and the chosen mode.
+inline ParameterSet AcceptedRecord() {
+  SettingsState settings;
+  ResetToDefaults(settings);
+  ParameterSet& record = settings.parameters;
+  IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+  if (!direct3d) return record;
+  DisplayMode desktop;
+  FetchAdapterIdentity(direct3d, record.adapterIdentifier, desktop);
+  direct3d->Release();
+  record.savedDesktopWidth = desktop.width;
+  record.savedDesktopHeight = desktop.height;
+  record.savedDesktopRefresh = desktop.refreshRate;
+  record.savedDesktopFormat = desktop.format;
+  record.screenWidth = desktop.width;
+  record.screenHeight = desktop.height;
+  record.screenRefresh = desktop.refreshRate;
+  record.screenFormat = desktop.format;
+  return record;
+}
+
+}  // namespace lumar::test
