@@ -126,17 +126,13 @@ HRESULT Renderer::Impl::MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focu
 
 void Renderer::Impl::SetFullScreenParameters(UINT width, UINT height, D3DFORMAT format, UINT refresh,
                                              HWND window) {
+  SetWindowedParameters(window);
   D3DPRESENT_PARAMETERS& pp = presentParameters;
-  pp = D3DPRESENT_PARAMETERS{};
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.EnableAutoDepthStencil = TRUE;
-  pp.AutoDepthStencilFormat = D3DFMT_D16;
   pp.BackBufferWidth = width;
   pp.BackBufferHeight = height;
   pp.BackBufferFormat = format;
   pp.BackBufferCount = 1;
   pp.MultiSampleType = D3DMULTISAMPLE_NONE;
-  pp.hDeviceWindow = window;
   pp.Windowed = FALSE;
   pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
   pp.FullScreen_RefreshRateInHz = refresh;

@@ -47,18 +47,6 @@ least_tile_difference() {
 
 saver_running() { wine "$E2E_TOOLS/saver_running_tool.exe" 2>/dev/null | tr -d '\r'; }
 
-# Starts the saver full screen and waits until it draws.
-start_saver() {
-  e2e_start /s
-  if ! e2e_wait_window 30 >/dev/null; then
-    e2e_fail "no saver window ($(tail -n 3 "$E2E_WORK/saver.out"))"
-    kill "$E2E_PID" 2>/dev/null
-    return 1
-  fi
-  e2e_wait_drawn 30 || e2e_fail "nothing drawn"
-  return 0
-}
-
 # The run ended cleanly and the system no longer thinks a saver runs.
 ended() {
   e2e_ended_cleanly "$1"
@@ -97,7 +85,7 @@ check_every_monitor_covered() {
 check_own_part_of_desktop() {
   local w h likeness control
   e2e_store_preset 14 0 flat || return
-  start_saver || return
+  e2e_start_saver /s || return
   e2e_screenshot "$E2E_WORK/flat.png"
   crop_head "$E2E_WORK/flat.png" 1 "$E2E_WORK/m.png"
   crop_head "$desktop" 1 "$E2E_WORK/own.png"
@@ -117,7 +105,7 @@ check_own_part_of_desktop() {
 check_six_moves_on_monitor_2() {
   local x="$1" y="$2" code
   xdotool mousemove "$x" "$y"
-  start_saver || return
+  e2e_start_saver /s || return
   xdotool mousemove "$x" "$y"; sleep 0.3  # the same place: not a move
   xdotool mousemove $((x + 20)) $((y + 10)); sleep 0.3
   xdotool mousemove $((x + 40)) $((y + 20)); sleep 0.3
@@ -131,7 +119,7 @@ check_six_moves_on_monitor_2() {
 
 check_key_on_monitor_2() {
   xdotool mousemove "$1" "$2"
-  start_saver || return
+  e2e_start_saver /s || return
   sleep 0.5
   xdotool key Return
   ended "a key with the pointer over monitor 2"
