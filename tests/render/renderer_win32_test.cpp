@@ -453,6 +453,9 @@ TEST_F(RendererTest, AFailedCreationAfterAResetIsRetriedAndNothingIsReleasedTwic
 }
 
 TEST_F(RendererTest, ADeviceThatCannotBeMadeIsReportedOnce) {
+  // A small grid any device draws, so that only the device's creation fails.
+  rig.field().constants.gridCellsX = 8;
+  rig.field().constants.gridCellsY = 8;
   Renderer renderer(RenderContext{&rig.record(), &rig.field(), &rig.snapshot(), &rig.clock(), nullptr, true});
   renderer.SetDeviceFactory([](IDirect3D9*, HWND, DWORD, D3DPRESENT_PARAMETERS&, IDirect3DDevice9** device) {
     *device = nullptr;
