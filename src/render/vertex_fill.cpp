@@ -5,6 +5,12 @@
 #include "wavefield/field_evaluation.h"
 
 namespace lumar {
+
+size_t SurfaceVertexCount(const RunConstants& constants) {
+  if (constants.gridCellsX < 1 || constants.gridCellsY < 1) return 0;
+  return static_cast<size_t>(constants.gridCellsX + 1) * static_cast<size_t>(constants.gridCellsY + 1);
+}
+
 namespace {
 
 // Texture coordinates start a hair inside the picture's left edge.
@@ -17,14 +23,9 @@ float RefractionWeight(const RunConstants& c, int j) {
   return static_cast<float>(std::abs(j - c.gridCellsY)) / (0.5f * c.gridCellsY);
 }
 
-}  // namespace
-
-size_t SurfaceVertexCount(const RunConstants& constants) {
-  if (constants.gridCellsX < 1 || constants.gridCellsY < 1) return 0;
-  return static_cast<size_t>(constants.gridCellsX + 1) * static_cast<size_t>(constants.gridCellsY + 1);
-}
-
-bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
+// The vertices of the grid from each node's field, column by column.
+template <class NodeAt>
+bool FillFrom(const WaveField& field, SurfaceVertex* vertices, size_t count, NodeAt nodeAt) {
   const RunConstants& c = field.constants;
   if (vertices == nullptr || count == 0 || count != SurfaceVertexCount(c)) return false;
   // The Aquarium lowers the picture with the water: by a whole screen height when the tank is empty.
@@ -34,7 +35,7 @@ bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t
     const float x = i * c.gridStepX - 1.0f;
     const double u0 = i * c.texStepU + kTextureOriginU;
     for (int j = 0; j <= c.gridCellsY; ++j) {
-      const NodeField node = EvaluateNode(field, i, j);
+      const NodeField node = nodeAt(i, j);
       const float weight = RefractionWeight(c, j);
       SurfaceVertex& vertex = *out++;
       vertex.x = x;
@@ -52,6 +53,19 @@ bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
+  if (vertices == nullptr || count == 0 || count != SurfaceVertexCount(field.constants)) return false;
+  FrameEngine& engine = field.engine;
+  engine.SumField(field);
+  return FillFrom(field, vertices, count, [&](int i, int j) { return engine.NodeAt(i, j); });
+}
+
+bool FillSurfaceVerticesReference(const WaveField& field, SurfaceVertex* vertices, size_t count) {
+  return FillFrom(field, vertices, count, [&](int i, int j) { return EvaluateNode(field, i, j); });
 }
 
 }  // namespace lumar

@@ -15,7 +15,11 @@ namespace lumar {
 size_t SurfaceVertexCount(const RunConstants& constants);
 
 // Writes every vertex of the grid into `vertices` (the locked vertex buffer, column by column). Returns
-// false and writes nothing when `count` is not SurfaceVertexCount.
+// false and writes nothing when `count` is not SurfaceVertexCount. Sums the field with the frame engine.
 bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count);
+
+// The same vertices, bit for bit, from EvaluateNode node by node: the reference the engine is tested and
+// measured against.
+bool FillSurfaceVerticesReference(const WaveField& field, SurfaceVertex* vertices, size_t count);
 
 }  // namespace lumar

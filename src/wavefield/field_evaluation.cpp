@@ -8,36 +8,31 @@
 namespace lumar {
 namespace {
 
-// Beyond these the contributions are exactly zero: too far from the centre while rising, more than 4/alpha
-// behind or 10/kappa ahead of the crest while travelling.
-constexpr float kRiseReach = 10.0f;
-constexpr float kTrailReach = -4.0f;
-constexpr float kLeadReach = 10.0f;
-
 // One source's contribution at table offset (i, j), or false when a cut-off drops it.
-bool Contribute(const WaveField& field, const RippleSource& s, const TableEntry& entry, Contribution& out) {
+bool Contribute(const WaveField& field, const RippleSource& s, int i, int j, Contribution& out) {
   const RunConstants& c = field.constants;
-  const float r = entry.distance;
+  const WaveTables& tables = field.tables;
+  const float r = tables.Distance(i, j);
+  const float ir = tables.InverseDistance(i, j);
   const float kappa = s.effectiveWaveNumber;
-  // Normal calculation, and sources rebased out of the tables' range, compute the factors here.
-  const bool fromTables = c.fastCalculation && !s.exponentsRebased;
+  // Normal calculation, and a side whose exponent was rebased out of the tables' range, compute the
+  // factors here.
   const FactorShape shape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
   if (s.age < s.quarterWaveTime) {
-    if (kappa * r > kRiseReach) return false;
-    out = RisingContribution(
-        s, c.fastCalculation ? entry.rise : ComputeRiseFactors(shape, r, entry.inverseDistance));
+    if (!WithinRiseReach(kappa, r)) return false;
+    out = RisingContribution(s, c.fastCalculation ? tables.Rise(i, j) : ComputeRiseFactors(shape, r, ir));
     return true;
   }
   const float delta = r - s.frontDistance;
-  if (c.spaceFadeRate * delta < kTrailReach || delta * kappa > kLeadReach) return false;
-  if (delta <= 0.0f) {
-    out = BehindCrestContribution(
-        s, fromTables ? entry.trail
-                      : ComputeTrailFactors(shape, r, entry.inverseDistance, s.trailExponentShift));
+  if (!WithinTrailReach(c.spaceFadeRate, delta) || !WithinLeadReach(kappa, delta)) return false;
+  if (BehindCrest(delta)) {
+    out = BehindCrestContribution(s, c.fastCalculation && !s.trailRebased
+                                         ? tables.Trail(i, j)
+                                         : ComputeTrailFactors(shape, r, ir, s.trailExponentShift));
   } else {
-    out = AheadOfCrestContribution(
-        s,
-        fromTables ? entry.lead : ComputeLeadFactors(shape, r, entry.inverseDistance, s.leadExponentShift));
+    out = AheadOfCrestContribution(s, c.fastCalculation && !s.leadRebased
+                                          ? tables.Lead(i, j)
+                                          : ComputeLeadFactors(shape, r, ir, s.leadExponentShift));
   }
   return true;
 }
@@ -71,9 +66,9 @@ FieldSums SumSources(const WaveField& field, int a, int b) {
     const int dy = b - s.nodeY;
     const int i = std::abs(dx);
     const int j = std::abs(dy) * c.rowOffsetScale;
-    if (i > field.tables.columnCount || j > field.tables.rowCount) continue;
+    if (!field.tables.Holds(i, j)) continue;
     Contribution contribution;
-    if (!Contribute(field, s, field.tables.At(i, j), contribution)) continue;
+    if (!Contribute(field, s, i, j, contribution)) continue;
     sums.height += contribution.height;
     sums.slopeX += contribution.slope * dx;
     sums.slopeY += contribution.slope * dy;
@@ -81,9 +76,7 @@ FieldSums SumSources(const WaveField& field, int a, int b) {
   return sums;
 }
 
-NodeField EvaluateNode(const WaveField& field, int a, int b) {
-  const RunConstants& c = field.constants;
-  const FieldSums sums = SumSources(field, a, b);
+NodeField NodeFieldFromSums(const RunConstants& c, const FieldSums& sums) {
   const double h = sums.height;
   const double gx = sums.slopeX;
   const double gy = sums.slopeY;
@@ -99,6 +92,10 @@ NodeField EvaluateNode(const WaveField& field, int a, int b) {
   out.refraction[1] = -unit * oy;
   out.refraction[2] = -unit;
   return out;
+}
+
+NodeField EvaluateNode(const WaveField& field, int a, int b) {
+  return NodeFieldFromSums(field.constants, SumSources(field, a, b));
 }
 
 }  // namespace lumar

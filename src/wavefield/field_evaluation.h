@@ -25,6 +25,18 @@ struct FieldSums {
 };
 FieldSums SumSources(const WaveField& field, int a, int b);
 
+// EvaluateNode's outputs from the sums: the scales of the run and the unit refraction vector.
+NodeField NodeFieldFromSums(const RunConstants& constants, const FieldSums& sums);
+
+// The cut-offs: beyond them a source contributes exactly nothing. While rising, kappa * r > 10; while
+// travelling, more than 4/alpha behind the crest (alpha * delta < -4) or more than 10/kappa ahead of it
+// (delta * kappa > 10), with delta = r - frontDistance. A node on the crest (delta = 0) counts as behind.
+// Each test is monotonic in r, so along a table row the pairs that pass form one run.
+inline bool WithinRiseReach(float kappa, float r) { return !(kappa * r > 10.0f); }
+inline bool WithinTrailReach(float alpha, float delta) { return !(alpha * delta < -4.0f); }
+inline bool WithinLeadReach(float kappa, float delta) { return !(delta * kappa > 10.0f); }
+inline bool BehindCrest(float delta) { return delta <= 0.0f; }
+
 // One source's part at a node: its height, and its radial slope divided by the distance (so that
 // slope * dx and slope * dy are the slope's components). One function per branch of the wave, given the
 // distance factors at the node's distance.

@@ -29,12 +29,13 @@ struct RippleSource {
   float effectiveWaveNumber = 0.0f;  // wave number after broadening
 
   // Large ripples on large grids: once e^(alpha*D) or e^(b*psi) would leave double range, the trail
-  // coefficients leave out their e^(-alpha*D) and the lead coefficients their e^(b*psi); the exponents
-  // are carried here and added to the distance factors at the node instead, so every product stays
-  // finite. Both are 0 otherwise, and the tables serve the source.
-  bool exponentsRebased = false;
-  double trailExponentShift = 0.0;  // -alpha * D
-  double leadExponentShift = 0.0;   // b * psi
+  // coefficients leave out their e^(-alpha*D), or the lead coefficients their e^(b*psi); that exponent is
+  // carried here and added to the distance factors at the node instead, so every product stays finite.
+  // Each side is rebased on its own: the other keeps its plain coefficients and the tables serve it.
+  bool trailRebased = false;
+  bool leadRebased = false;
+  double trailExponentShift = 0.0;  // -alpha * D when trailRebased, else 0
+  double leadExponentShift = 0.0;   // b * psi when leadRebased, else 0
 };
 
 // The active sources are the first sourceCount records, oldest first; the others are stale.

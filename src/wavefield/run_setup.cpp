@@ -76,20 +76,21 @@ void SetLifetime(RunConstants& c, const ParameterSet& record) {
   c.sourceLifetime = c.fadeStartTime < c.crossingTime ? c.fadeStartTime : c.crossingTime;
 }
 
+// Every table is filled for both calculations: normal calculation reads them for the sources whose own
+// wave number is the base one (no broadening), where they hold exactly what it would compute.
 void FillTables(WaveTables& tables, const RunConstants& c) {
   const FactorShape shape{c.baseWaveNumber, c.oneSide, c.spaceFadeRate};
-  for (int i = 0; i <= tables.columnCount; ++i) {
-    for (int j = 0; j <= tables.rowCount; ++j) {
-      TableEntry& e = tables.At(i, j);
-      e.distance = static_cast<float>(10.0 * std::sqrt(double(i) * i + double(c.aspectSquare) * j * j));
-      e.inverseDistance = e.distance == 0.0f ? 0.0f : 1.0f / e.distance;
-      const double r = e.distance;
-      const double ir = e.inverseDistance;
-      e.rise = ComputeRiseFactors(shape, r, ir);
-      if (c.fastCalculation) {
-        e.trail = ComputeTrailFactors(shape, r, ir);
-        e.lead = ComputeLeadFactors(shape, r, ir);
-      }
+  for (int j = 0; j <= tables.rowCount; j += tables.rowStep) {
+    for (int i = 0; i <= tables.columnCount; ++i) {
+      const float distance =
+          static_cast<float>(10.0 * std::sqrt(double(i) * i + double(c.aspectSquare) * j * j));
+      const float inverseDistance = distance == 0.0f ? 0.0f : 1.0f / distance;
+      tables.SetDistance(i, j, distance, inverseDistance);
+      const double r = distance;
+      const double ir = inverseDistance;
+      tables.SetFactors(i, j, ComputeRiseFactors(shape, r, ir));
+      tables.SetFactors(i, j, ComputeTrailFactors(shape, r, ir));
+      tables.SetFactors(i, j, ComputeLeadFactors(shape, r, ir));
     }
   }
 }
@@ -162,7 +163,9 @@ SetupResult PrepareWaveField(WaveField& field, ParameterSet& record, const Deskt
   c.rowOffsetScale = (c.aquarium || record.view == kViewBottom) ? 2 : 1;
   field.constants = c;
 
-  if (!field.tables.Allocate(c.gridCellsX, c.rowOffsetScale * c.gridCellsY)) return SetupResult::OutOfMemory;
+  if (!field.tables.Allocate(c.gridCellsX, c.rowOffsetScale * c.gridCellsY, c.rowOffsetScale)) {
+    return SetupResult::OutOfMemory;
+  }
   FillTables(field.tables, c);
   ClearSources(field.sourceSet);
   return SetupResult::Ok;

@@ -141,11 +141,12 @@ void UpdateSource(RippleSource& s, const WaveField& field, const MillisecondCloc
 
   const double trailExponent = -static_cast<double>(c.spaceFadeRate) * s.frontDistance;
   const double leadExponent = b * psi;
-  s.exponentsRebased = -trailExponent > kRebaseExponent || leadExponent > kRebaseExponent;
-  s.trailExponentShift = s.exponentsRebased ? trailExponent : 0.0;
-  s.leadExponentShift = s.exponentsRebased ? leadExponent : 0.0;
-  const double trailScale = s.exponentsRebased ? 1.0 : std::exp(trailExponent);
-  const double leadScale = s.exponentsRebased ? 1.0 : std::exp(leadExponent);
+  s.trailRebased = -trailExponent > kRebaseExponent;
+  s.leadRebased = leadExponent > kRebaseExponent;
+  s.trailExponentShift = s.trailRebased ? trailExponent : 0.0;
+  s.leadExponentShift = s.leadRebased ? leadExponent : 0.0;
+  const double trailScale = s.trailRebased ? 1.0 : std::exp(trailExponent);
+  const double leadScale = s.leadRebased ? 1.0 : std::exp(leadExponent);
 
   s.trailLevel = e * trailScale;
   s.trailSin = e * sinPhi * trailScale;

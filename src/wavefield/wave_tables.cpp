@@ -4,33 +4,98 @@
 
 namespace lumar {
 
-// 2^24 entries (2 GB): far above any display mode the set-up accepts.
+// 2^24 entries per plane (2 GB in all): far above any display mode the set-up accepts.
 constexpr std::size_t kMaxTableEntries = std::size_t{1} << 24;
+// Rows are padded to a multiple of four entries, and every plane has room for a four-wide read that
+// starts at a row's last entry.
+constexpr std::size_t kRowAlignment = 4;
+constexpr std::size_t kReadPast = 4;
 
-bool WaveTables::Allocate(int32_t columns, int32_t rows) {
+bool WaveTables::Allocate(int32_t columns, int32_t rows, int32_t step) {
   Free();
-  if (columns < 0 || rows < 0) return false;
-  const std::size_t stride = static_cast<std::size_t>(rows) + 1;
-  const std::size_t columnsPlusOne = static_cast<std::size_t>(columns) + 1;
-  if (columnsPlusOne > kMaxTableEntries / stride) return false;
-  const std::size_t count = columnsPlusOne * stride;
-  entries_.reset(new (std::nothrow) TableEntry[count]());
-  if (!entries_) return false;
+  if (columns < 0 || rows < 0 || step < 1 || rows % step != 0) return false;
+  const std::size_t storedRows = static_cast<std::size_t>(rows / step) + 1;
+  const std::size_t stride =
+      (static_cast<std::size_t>(columns) + kRowAlignment) / kRowAlignment * kRowAlignment;
+  if (stride > kMaxTableEntries / storedRows) return false;
+  const std::size_t plane = stride * storedRows;
+  factors_.reset(new (std::nothrow) double[plane * kTablePlaneCount + kReadPast]());
+  distances_.reset(new (std::nothrow) float[plane * 2 + kReadPast]());
+  if (!factors_ || !distances_) {
+    Free();
+    return false;
+  }
   columnCount = columns;
   rowCount = rows;
-  stride_ = stride;
+  rowStep = step;
+  rowStride_ = stride;
+  planeSize_ = plane;
   return true;
 }
 
 void WaveTables::Free() {
-  entries_.reset();
+  factors_.reset();
+  distances_.reset();
   columnCount = 0;
   rowCount = 0;
-  stride_ = 0;
+  rowStep = 1;
+  rowStride_ = 0;
+  planeSize_ = 0;
 }
 
 std::size_t WaveTables::EntryCount() const {
-  return empty() ? 0 : (static_cast<std::size_t>(columnCount) + 1) * stride_;
+  return empty() ? 0 : (static_cast<std::size_t>(columnCount) + 1) * (rowCount / rowStep + 1);
+}
+
+std::size_t WaveTables::ByteSize() const {
+  return empty() ? 0
+                 : (planeSize_ * kTablePlaneCount + kReadPast) * sizeof(double) +
+                       (planeSize_ * 2 + kReadPast) * sizeof(float);
+}
+
+RiseFactors WaveTables::Rise(int i, int j) const {
+  return {Factor(kRiseLevel, i, j), Factor(kRisePhase, i, j), Factor(kRiseSlopePhase, i, j),
+          Factor(kRiseSlope, i, j)};
+}
+
+TrailFactors WaveTables::Trail(int i, int j) const {
+  return {Factor(kTrailLift, i, j), Factor(kTrailCosFactor, i, j), Factor(kTrailSinFactor, i, j),
+          Factor(kTrailCosSlopeFactor, i, j), Factor(kTrailSinSlopeFactor, i, j)};
+}
+
+LeadFactors WaveTables::Lead(int i, int j) const {
+  return {Factor(kLeadLevelFactor, i, j),      Factor(kLeadPhaseFactor, i, j),
+          Factor(kFrontFactor, i, j),          Factor(kLeadSlopeFactor, i, j),
+          Factor(kLeadPhaseSlopeFactor, i, j), Factor(kFrontSlopeFactor, i, j)};
+}
+
+void WaveTables::SetDistance(int i, int j, float distance, float inverseDistance) {
+  distances_[RowStart(j) + i] = distance;
+  distances_[planeSize_ + RowStart(j) + i] = inverseDistance;
+}
+
+void WaveTables::SetFactors(int i, int j, const RiseFactors& f) {
+  Factor(kRiseLevel, i, j) = f.riseLevel;
+  Factor(kRisePhase, i, j) = f.risePhase;
+  Factor(kRiseSlopePhase, i, j) = f.riseSlopePhase;
+  Factor(kRiseSlope, i, j) = f.riseSlope;
+}
+
+void WaveTables::SetFactors(int i, int j, const TrailFactors& f) {
+  Factor(kTrailLift, i, j) = f.trailLift;
+  Factor(kTrailCosFactor, i, j) = f.trailCosFactor;
+  Factor(kTrailSinFactor, i, j) = f.trailSinFactor;
+  Factor(kTrailCosSlopeFactor, i, j) = f.trailCosSlopeFactor;
+  Factor(kTrailSinSlopeFactor, i, j) = f.trailSinSlopeFactor;
+}
+
+void WaveTables::SetFactors(int i, int j, const LeadFactors& f) {
+  Factor(kLeadLevelFactor, i, j) = f.leadLevelFactor;
+  Factor(kLeadPhaseFactor, i, j) = f.leadPhaseFactor;
+  Factor(kFrontFactor, i, j) = f.frontFactor;
+  Factor(kLeadSlopeFactor, i, j) = f.leadSlopeFactor;
+  Factor(kLeadPhaseSlopeFactor, i, j) = f.leadPhaseSlopeFactor;
+  Factor(kFrontSlopeFactor, i, j) = f.frontSlopeFactor;
 }
 
 }  // namespace lumar

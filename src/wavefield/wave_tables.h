@@ -1,6 +1,11 @@
 // The lookup tables of the run: every factor of a source's contribution that depends only on the
 // offset between a node and the source, for column offsets I = 0..columnCount and scaled row offsets
 // J = 0..rowCount. Offsets are absolute values, so one quadrant serves all four directions.
+//
+// Laid out for the frame engine's walk along a grid row: one plane per factor, and in each plane one
+// table row (fixed J, I = 0..columnCount) after the other, contiguous and padded to a multiple of four
+// entries. Only the rows a node can reach are held: J is the row offset times the row offset scale, so
+// with a scale of 2 the odd rows are never read and take no memory.
 #pragma once
 
 #include <cstddef>
@@ -11,35 +16,79 @@
 
 namespace lumar {
 
-// The seventeen tables at one offset, side by side so that a node's lookups share cache lines.
-struct TableEntry {
-  float distance;         // pixels: 10 * sqrt(I^2 + aspectSquare * J^2)
-  float inverseDistance;  // 1 / distance, 0 where distance is 0
-  RiseFactors rise;
-  TrailFactors trail;  // filled for fast calculation only
-  LeadFactors lead;    // filled for fast calculation only
+// The fifteen factor planes, in the order of the factors of one source's contribution.
+enum TablePlane : int {
+  kRiseLevel,
+  kRisePhase,
+  kRiseSlopePhase,
+  kRiseSlope,
+  kTrailLift,
+  kTrailCosFactor,
+  kTrailSinFactor,
+  kTrailCosSlopeFactor,
+  kTrailSinSlopeFactor,
+  kLeadLevelFactor,
+  kLeadPhaseFactor,
+  kFrontFactor,
+  kLeadSlopeFactor,
+  kLeadPhaseSlopeFactor,
+  kFrontSlopeFactor,
+  kTablePlaneCount
 };
 
 class WaveTables {
  public:
-  // Replaces the tables with zeroed ones of the given size. False (and empty tables) when the memory
-  // cannot be had or the size is beyond all reason.
-  bool Allocate(int32_t columns, int32_t rows);
+  // Replaces the tables with zeroed ones for I = 0..columns and J = 0, rowStep, ..., rows (rows a
+  // multiple of rowStep). False (and empty tables) when the memory cannot be had or the size is beyond
+  // all reason.
+  bool Allocate(int32_t columns, int32_t rows, int32_t rowStep = 1);
   void Free();
 
-  bool empty() const { return entries_ == nullptr; }
+  bool empty() const { return factors_ == nullptr; }
+  // Offsets held, and bytes taken by all planes.
   std::size_t EntryCount() const;
+  std::size_t ByteSize() const;
 
-  // I in 0..columnCount, J in 0..rowCount.
-  const TableEntry& At(int i, int j) const { return entries_[static_cast<std::size_t>(i) * stride_ + j]; }
-  TableEntry& At(int i, int j) { return entries_[static_cast<std::size_t>(i) * stride_ + j]; }
+  // Whether (I, J) is an offset the tables hold.
+  bool Holds(int64_t i, int64_t j) const {
+    return i >= 0 && j >= 0 && i <= columnCount && j <= rowCount && j % rowStep == 0;
+  }
+
+  // Row J (a multiple of rowStep), entries I = 0..columnCount, then padding up to RowStride().
+  const float* DistanceRow(int j) const { return distances_.get() + RowStart(j); }
+  const float* InverseDistanceRow(int j) const { return distances_.get() + planeSize_ + RowStart(j); }
+  const double* FactorRow(TablePlane plane, int j) const {
+    return factors_.get() + static_cast<std::size_t>(plane) * planeSize_ + RowStart(j);
+  }
+  std::size_t RowStride() const { return rowStride_; }
+
+  // One offset, (I, J) held.
+  float Distance(int i, int j) const { return DistanceRow(j)[i]; }
+  float InverseDistance(int i, int j) const { return InverseDistanceRow(j)[i]; }
+  RiseFactors Rise(int i, int j) const;
+  TrailFactors Trail(int i, int j) const;
+  LeadFactors Lead(int i, int j) const;
+
+  void SetDistance(int i, int j, float distance, float inverseDistance);
+  void SetFactors(int i, int j, const RiseFactors& rise);
+  void SetFactors(int i, int j, const TrailFactors& trail);
+  void SetFactors(int i, int j, const LeadFactors& lead);
 
   int32_t columnCount = 0;  // gridCellsX
   int32_t rowCount = 0;     // rowOffsetScale * gridCellsY
+  int32_t rowStep = 1;      // rowOffsetScale
 
  private:
-  std::unique_ptr<TableEntry[]> entries_;
-  std::size_t stride_ = 0;
+  std::size_t RowStart(int j) const { return static_cast<std::size_t>(j / rowStep) * rowStride_; }
+  double& Factor(TablePlane plane, int i, int j) {
+    return factors_[static_cast<std::size_t>(plane) * planeSize_ + RowStart(j) + i];
+  }
+  double Factor(TablePlane plane, int i, int j) const { return FactorRow(plane, j)[i]; }
+
+  std::unique_ptr<double[]> factors_;   // kTablePlaneCount planes
+  std::unique_ptr<float[]> distances_;  // distance plane, then inverse distance plane
+  std::size_t rowStride_ = 0;
+  std::size_t planeSize_ = 0;
 };
 
 }  // namespace lumar

@@ -123,9 +123,9 @@ TEST(FieldEvaluation, DoubledRowOffsetsIndexTheTablesOnly) {
   record.view = kViewBottom;
   OneSource one(record, 1500, 20, 20);
   const FieldSums sums = SumSources(one.field, 20, 23);
-  const TableEntry& entry = one.field.tables.At(0, 6);
-  ASSERT_LE(entry.distance, one.source->frontDistance);  // 60 px from the centre, behind the crest
-  const Contribution expected = BehindCrestContribution(*one.source, entry.trail);
+  const WaveTables& tables = one.field.tables;
+  ASSERT_LE(tables.Distance(0, 6), one.source->frontDistance);  // 60 px from the centre, behind the crest
+  const Contribution expected = BehindCrestContribution(*one.source, tables.Trail(0, 6));
   EXPECT_DOUBLE_EQ(sums.height, expected.height);
   EXPECT_DOUBLE_EQ(sums.slopeY, expected.slope * 3);
   EXPECT_EQ(sums.slopeX, 0.0);
@@ -237,24 +237,18 @@ TEST(FieldEvaluation, NodesOutsideTheGridReadNoTable) {
 TEST(FieldEvaluationLargeGrid, CrestFarOutStaysFiniteAndTrue) {
   for (int calculation = 0; calculation <= 1; ++calculation) {
     for (int zSides = 0; zSides <= 1; ++zSides) {
-      ParameterSet record = DefaultRecord(3840, 2160);
-      record.view = kViewBottom;
-      record.waveLength = 40;
-      record.speed = 1000;
-      record.spaceFading = 50;
-      record.timeFading = 1;
-      record.calculation = calculation;
-      record.zSides = zSides;
-      OneSource one(record, 4950);  // D = 4940 px: e^(b psi) would be e^776
+      OneSource one(testing_support::FarCrestRecord(calculation, zSides),
+                    4950);  // D = 4940 px: e^(b psi) would be e^776
       const RippleSource& s = *one.source;
-      ASSERT_EQ(s.exponentsRebased, zSides == 0);  // one side: beta * psi = 549 still fits
+      ASSERT_EQ(s.leadRebased, zSides == 0);  // one side: beta * psi = 549 still fits
+      ASSERT_FALSE(s.trailRebased);           // alpha * D = 124: the trail tables still serve
       const double kappa = s.effectiveWaveNumber;
       const double b = zSides ? kOneSideDecay : 1.0;
       const double phi = static_cast<float>(kappa * static_cast<float>(1000 * 4.95f));
       const double alpha = one.field.constants.spaceFadeRate;
       // Nodes 160 rows up (table row 320 in the bottom view) and across the crest.
       for (int dx = 360; dx <= one.field.constants.gridCellsX; ++dx) {
-        const double r = one.field.tables.At(dx, 320).distance;
+        const double r = one.field.tables.Distance(dx, 320);
         const double delta = r - s.frontDistance;
         double expected;
         if (delta * kappa > 10 || alpha * delta < -4) {

@@ -35,6 +35,21 @@ inline ParameterSet WorkedRecord() {
   return r;
 }
 
+// 3840 x 2160 in the bottom view with short fast waves (wave length 40, speed 1000): crests far out on
+// the grid, where e^(b psi) leaves double range and the lead exponents are rebased.
+inline ParameterSet FarCrestRecord(int calculation, int zSides) {
+  ParameterSet r = DefaultRecord(3840, 2160);
+  r.view = kViewBottom;
+  r.waveLength = 40;
+  r.speed = 1000;
+  r.spaceFading = 50;
+  r.timeFading = 1;
+  r.calculation = calculation;
+  r.broadening = 0;
+  r.zSides = zSides;
+  return r;
+}
+
 inline bool NoFiles(const char*) { return false; }
 
 // A field prepared on a desktop of the mode's own size (aspectSquare 1) unless told otherwise.

@@ -40,9 +40,12 @@ TEST(RunSetup, AquariumAndBottomViewDoubleTheRowOffsets) {
     const int scale = variant == 0 ? 1 : 2;
     EXPECT_EQ(field.constants.rowOffsetScale, scale);
     EXPECT_EQ(field.tables.rowCount, scale * 77);
-    // A table row step is one grid row over the aspect correction; a node one row away reads row `scale`.
-    EXPECT_FLOAT_EQ(field.tables.At(0, 1).distance, 10.0f);
-    EXPECT_FLOAT_EQ(field.tables.At(3, 4).distance, 50.0f);
+    // A table row step is one row offset over the aspect correction; a node one row away reads row
+    // `scale`. Only the rows a node can reach are held.
+    EXPECT_FLOAT_EQ(field.tables.Distance(0, scale), 10.0f * scale);
+    EXPECT_FLOAT_EQ(field.tables.Distance(3, 4), 50.0f);
+    EXPECT_EQ(field.tables.Holds(0, 1), scale == 1);
+    EXPECT_EQ(field.tables.EntryCount(), 104u * 78u);
   }
 }
 
@@ -206,24 +209,20 @@ TEST(RunSetup, TableValuesAtTheCentre) {
     record.calculation = calculation;
     WaveField field;
     Prepare(field, record);
-    const TableEntry& e = field.tables.At(0, 0);
-    EXPECT_EQ(e.distance, 0.0f);
-    EXPECT_EQ(e.inverseDistance, 0.0f);
-    EXPECT_NEAR(e.rise.riseLevel, 0.53442, 5e-6);
-    EXPECT_NEAR(e.rise.risePhase, 0.20788, 5e-6);
-    EXPECT_EQ(e.rise.riseSlopePhase, 0.0);
-    EXPECT_EQ(e.rise.riseSlope, 0.0);
-    if (calculation == 1) {
-      EXPECT_DOUBLE_EQ(e.trail.trailCosFactor, 1.0);
-      EXPECT_DOUBLE_EQ(e.trail.trailSinFactor, 0.0);
-      EXPECT_DOUBLE_EQ(e.lead.leadLevelFactor, 1.0);
-      EXPECT_DOUBLE_EQ(e.lead.leadPhaseFactor, 1.0);
-      EXPECT_DOUBLE_EQ(e.lead.frontFactor, 0.0);
-    } else {
-      // Normal calculation never reads the travelling tables, so they are not filled.
-      EXPECT_EQ(e.trail.trailCosFactor, 0.0);
-      EXPECT_EQ(e.lead.leadLevelFactor, 0.0);
-    }
+    const WaveTables& t = field.tables;
+    EXPECT_EQ(t.Distance(0, 0), 0.0f);
+    EXPECT_EQ(t.InverseDistance(0, 0), 0.0f);
+    EXPECT_NEAR(t.Rise(0, 0).riseLevel, 0.53442, 5e-6);
+    EXPECT_NEAR(t.Rise(0, 0).risePhase, 0.20788, 5e-6);
+    EXPECT_EQ(t.Rise(0, 0).riseSlopePhase, 0.0);
+    EXPECT_EQ(t.Rise(0, 0).riseSlope, 0.0);
+    // Both calculations fill the travelling tables: normal calculation reads them for sources without
+    // broadening.
+    EXPECT_DOUBLE_EQ(t.Trail(0, 0).trailCosFactor, 1.0);
+    EXPECT_DOUBLE_EQ(t.Trail(0, 0).trailSinFactor, 0.0);
+    EXPECT_DOUBLE_EQ(t.Lead(0, 0).leadLevelFactor, 1.0);
+    EXPECT_DOUBLE_EQ(t.Lead(0, 0).leadPhaseFactor, 1.0);
+    EXPECT_DOUBLE_EQ(t.Lead(0, 0).frontFactor, 0.0);
   }
 }
 
@@ -232,8 +231,8 @@ TEST(RunSetup, DistanceTableFollowsTheAspectCorrection) {
   Prepare(field, DefaultRecord(1024, 768), {1280, 1024});  // aspect (1024*1024)/(768*1280) = 16/15
   const float aspectSquare = field.constants.aspectSquare;
   EXPECT_NEAR(aspectSquare, (16.0 / 15) * (16.0 / 15), 1e-6);
-  EXPECT_NEAR(field.tables.At(3, 4).distance, 10 * std::sqrt(9 + aspectSquare * 16), 1e-4);
-  EXPECT_FLOAT_EQ(field.tables.At(3, 4).inverseDistance, 1.0f / field.tables.At(3, 4).distance);
+  EXPECT_NEAR(field.tables.Distance(3, 4), 10 * std::sqrt(9 + aspectSquare * 16), 1e-4);
+  EXPECT_FLOAT_EQ(field.tables.InverseDistance(3, 4), 1.0f / field.tables.Distance(3, 4));
 }
 
 TEST(RunSetup, IdenticalSettingsGiveIdenticalTables) {
@@ -242,8 +241,25 @@ TEST(RunSetup, IdenticalSettingsGiveIdenticalTables) {
   Prepare(a, DefaultRecord(800, 600));
   Prepare(b, DefaultRecord(800, 600));
   ASSERT_EQ(a.tables.EntryCount(), b.tables.EntryCount());
-  EXPECT_EQ(std::memcmp(&a.tables.At(0, 0), &b.tables.At(0, 0), a.tables.EntryCount() * sizeof(TableEntry)),
-            0);
+  for (int j = 0; j <= a.tables.rowCount; j += a.tables.rowStep) {
+    const size_t row = a.tables.RowStride();
+    ASSERT_EQ(std::memcmp(a.tables.DistanceRow(j), b.tables.DistanceRow(j), row * sizeof(float)), 0);
+    for (int plane = 0; plane < kTablePlaneCount; ++plane) {
+      const auto p = static_cast<TablePlane>(plane);
+      ASSERT_EQ(std::memcmp(a.tables.FactorRow(p, j), b.tables.FactorRow(p, j), row * sizeof(double)), 0);
+    }
+  }
+}
+
+// 3840 x 2160 in the bottom view: one entry of 128 bytes for each of the 386 x 435 offsets took 21.5 MB;
+// holding only the rows a node reaches takes half of that.
+TEST(RunSetup, TablesOfA4kBottomViewTakeHalfTheFormerMemory) {
+  ParameterSet record = DefaultRecord(3840, 2160);
+  record.view = kViewBottom;
+  WaveField field;
+  Prepare(field, record);
+  EXPECT_EQ(field.tables.EntryCount(), 386u * 218u);
+  EXPECT_LE(field.tables.ByteSize(), 386u * 435u * 128u / 2 + 386u * 218u * 128u / 50);
 }
 
 TEST(RunSetup, ClearsTheSourcesAndTheWaterLevel) {
@@ -320,8 +336,11 @@ TEST(RunSetupBadInput, TablesOfUnreasonableSizeAreRefusedNotAllocated) {
   EXPECT_FALSE(tables.Allocate(INT32_MAX, INT32_MAX));
   EXPECT_TRUE(tables.empty());
   EXPECT_FALSE(tables.Allocate(-1, 5));
+  EXPECT_FALSE(tables.Allocate(2, 3, 2));  // rows not a multiple of the row step
   EXPECT_TRUE(tables.Allocate(2, 3));
   EXPECT_EQ(tables.EntryCount(), 12u);
+  EXPECT_TRUE(tables.Allocate(2, 4, 2));
+  EXPECT_EQ(tables.EntryCount(), 9u);
 }
 
 }  // namespace

@@ -1,0 +1,271 @@
+#include "wavefield/frame_engine.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "wavefield/field_evaluation.h"
+#include "wavefield/wave_field.h"
+
+namespace lumar {
+namespace {
+
+// The first offset along a table row where `passes` stops holding (it holds for a leading run only).
+template <class Predicate>
+int FirstFailing(const float* distances, int count, Predicate passes) {
+  return static_cast<int>(std::partition_point(distances, distances + count, passes) - distances);
+}
+
+TableRow Planes(const WaveTables& tables, TablePlane first, int count, int j) {
+  TableRow row{};
+  for (int k = 0; k < count; ++k) row.plane[k] = tables.FactorRow(static_cast<TablePlane>(first + k), j);
+  return row;
+}
+
+}  // namespace
+
+// An inclusive run of column offsets; empty when first > last.
+struct FrameEngine::Run {
+  int64_t first;
+  int64_t last;
+  bool empty() const { return first > last; }
+  Run Within(int64_t from, int64_t to) const { return {std::max(first, from), std::min(last, to)}; }
+};
+
+enum class FrameEngine::Branch { kRising, kBehindCrest, kAheadOfCrest };
+
+bool SimdVariantSupported(SimdVariant variant) { return variant == SimdVariant::kSse2 || CpuHasAvx2(); }
+
+FrameEngine::FrameEngine() {
+  if (!SelectVariant(SimdVariant::kAvx2)) SelectVariant(SimdVariant::kSse2);
+}
+
+bool FrameEngine::SelectVariant(SimdVariant variant) {
+  if (!SimdVariantSupported(variant)) return false;
+  variant_ = variant;
+  kernels_ = variant == SimdVariant::kAvx2 ? &Avx2Kernels() : &Sse2Kernels();
+  return true;
+}
+
+// One source's walk over the table rows: its decisions, taken once, and the columns of the grid it reaches.
+struct FrameEngine::Walk {
+  const WaveTables* tables;
+  const RippleSource* source;
+  bool rising;
+  // Whether each branch reads its factors from the tables. Normal calculation reads them too for a
+  // source whose wave number is the base one: the tables hold exactly the factors it would compute.
+  bool riseFromTables;
+  bool trailFromTables;
+  bool leadFromTables;
+  FactorShape shape;
+  SourceTerms rise;
+  SourceTerms trail;
+  SourceTerms lead;
+  int64_t nodeX;
+  Run right;  // offsets I of the nodes a = nodeX + I on the grid
+  Run left;   // offsets I >= 1 of the nodes a = nodeX - I on the grid
+};
+
+void FrameEngine::SumField(const WaveField& field) {
+  const RunConstants& c = field.constants;
+  width_ = c.gridCellsX + 1;
+  height_ = c.gridCellsY + 1;
+  const std::size_t nodes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+  heightSums_.assign(nodes, 0.0);
+  slopeXSums_.assign(nodes, 0.0);
+  slopeYSums_.assign(nodes, 0.0);
+  if (field.tables.empty()) {
+    ResolveOutputs(field);
+    return;
+  }
+  const std::size_t rowLength = field.tables.RowStride() + 4;
+  rowHeight_.resize(rowLength);
+  rowSlopeX_.resize(rowLength);
+  rowSlopeY_.resize(rowLength);
+  for (int n = 0; n < field.sourceSet.sourceCount; ++n) SumSource(field, n);
+  ResolveOutputs(field);
+}
+
+void FrameEngine::ResolveOutputs(const WaveField& field) {
+  const RunConstants& c = field.constants;
+  const std::size_t nodes = heightSums_.size();
+  heights_.resize(nodes);
+  normalsX_.resize(nodes);
+  normalsY_.resize(nodes);
+  refractionsX_.resize(nodes);
+  refractionsY_.resize(nodes);
+  units_.resize(nodes);
+  const OutputScales scales{c.heightScale, -c.lightSlopeScale, c.opticSlopeScale};
+  for (int b = 0; b < height_; ++b) {
+    const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_);
+    const NodeOutputRow row{&heights_[k],      &normalsX_[k],     &normalsY_[k],
+                            &refractionsX_[k], &refractionsY_[k], &units_[k]};
+    int a = kernels_->outputRow(scales, &heightSums_[k], &slopeXSums_[k], &slopeYSums_[k], width_, row);
+    for (; a < width_; ++a) {
+      const NodeField node = NodeFieldFromSums(c, SumsAt(a, b));
+      row.height[a] = node.height;
+      row.normalX[a] = static_cast<float>(node.normal[0]);
+      row.normalY[a] = static_cast<float>(node.normal[1]);
+      row.refractionX[a] = node.refraction[0];
+      row.refractionY[a] = node.refraction[1];
+      row.unit[a] = static_cast<float>(-node.refraction[2]);
+    }
+  }
+}
+
+NodeField FrameEngine::NodeAt(int a, int b) const {
+  const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_) + a;
+  NodeField node;
+  node.height = heights_[k];
+  node.normal[0] = normalsX_[k];
+  node.normal[1] = normalsY_[k];
+  node.refraction[0] = refractionsX_[k];
+  node.refraction[1] = refractionsY_[k];
+  node.refraction[2] = -static_cast<double>(units_[k]);
+  return node;
+}
+
+FieldSums FrameEngine::SumsAt(int a, int b) const {
+  const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_) + a;
+  return {heightSums_[k], slopeXSums_[k], slopeYSums_[k]};
+}
+
+void FrameEngine::SumSource(const WaveField& field, int index) {
+  const RunConstants& c = field.constants;
+  const WaveTables& tables = field.tables;
+  const RippleSource& s = field.sourceSet.sources[index];
+  if (!(s.age > 0.0f)) return;
+
+  const float kappa = s.effectiveWaveNumber;
+  const float front = s.frontDistance;
+  const float alpha = c.spaceFadeRate;
+  const bool tablesFit = c.fastCalculation || kappa == c.baseWaveNumber;
+  Walk w{};
+  w.tables = &tables;
+  w.source = &s;
+  w.rising = s.age < s.quarterWaveTime;
+  w.riseFromTables = tablesFit;
+  w.trailFromTables = tablesFit && !s.trailRebased;
+  w.leadFromTables = tablesFit && !s.leadRebased;
+  w.shape = FactorShape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
+  w.rise = SourceTerms{{s.riseSin, s.riseSinPhase}};
+  w.trail = SourceTerms{{s.trailLevel, s.trailSin, s.trailCos, s.trailCosSlope, s.trailSinSlope}};
+  w.lead = SourceTerms{
+      {s.leadLevel, s.leadLevelPhase, s.frontCos, s.leadLevelSlope, s.leadLevelPhaseSlope, s.frontCosSlope}};
+  w.nodeX = s.nodeX;
+  const int64_t lastColumn = width_ - 1;
+  const int64_t lastRow = height_ - 1;
+  w.right = Run{-w.nodeX, lastColumn - w.nodeX}.Within(0, tables.columnCount);
+  w.left = Run{w.nodeX - lastColumn, w.nodeX}.Within(1, tables.columnCount);
+  if (w.right.empty() && w.left.empty()) return;
+
+  const int64_t nodeY = s.nodeY;
+  const int64_t scale = tables.rowStep;
+  const int64_t farthestRow = std::min<int64_t>(tables.rowCount / scale, std::max(nodeY, lastRow - nodeY));
+  const int count = tables.columnCount + 1;
+  for (int64_t d = std::max<int64_t>(0, std::max(-nodeY, nodeY - lastRow)); d <= farthestRow; ++d) {
+    const bool up = nodeY + d >= 0 && nodeY + d <= lastRow;
+    const bool down = d > 0 && nodeY - d >= 0 && nodeY - d <= lastRow;
+    if (!up && !down) continue;
+    const int j = static_cast<int>(d * scale);
+    const float* distances = tables.DistanceRow(j);
+    // The run of offsets the cut-offs pass, and the first one ahead of the crest.
+    int64_t first = 0;
+    int64_t end;
+    int64_t crest;
+    if (w.rising) {
+      end = FirstFailing(distances, count, [&](float r) { return WithinRiseReach(kappa, r); });
+      crest = end;
+    } else {
+      end = FirstFailing(distances, count, [&](float r) { return WithinLeadReach(kappa, r - front); });
+      first = FirstFailing(distances, count, [&](float r) { return !WithinTrailReach(alpha, r - front); });
+      crest = FirstFailing(distances, count, [&](float r) { return BehindCrest(r - front); });
+    }
+    // Distances grow with the row offset too: once a row's nearest offset is out of reach, every
+    // further row is.
+    if (end == 0) break;
+    const Run right = w.right.Within(first, end - 1);
+    const Run left = w.left.Within(first, end - 1);
+    if (right.empty() && left.empty()) continue;
+    const Run both = right.empty()  ? left
+                     : left.empty() ? right
+                                    : Run{std::min(left.first, right.first), std::max(left.last, right.last)};
+    ComputeRow(w, j, both, crest, static_cast<double>(d));
+    if (up) ApplyRow(w, static_cast<int>(nodeY + d), right, left, false);
+    if (down) ApplyRow(w, static_cast<int>(nodeY - d), right, left, true);
+  }
+}
+
+void FrameEngine::ComputeRow(const Walk& w, int j, const Run& run, int64_t crest, double rowOffset) {
+  const RowTerms out{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data()};
+  if (w.rising) {
+    ComputeSegment(w, j, run, Branch::kRising, rowOffset, out);
+    return;
+  }
+  // Behind first: the registers it writes past the crest are overwritten by the segment ahead.
+  ComputeSegment(w, j, run.Within(run.first, crest - 1), Branch::kBehindCrest, rowOffset, out);
+  ComputeSegment(w, j, run.Within(crest, run.last), Branch::kAheadOfCrest, rowOffset, out);
+}
+
+void FrameEngine::ComputeSegment(const Walk& w, int j, const Run& run, Branch branch, double rowOffset,
+                                 const RowTerms& out) const {
+  if (run.empty()) return;
+  const WaveTables& tables = *w.tables;
+  const int from = static_cast<int>(run.first);
+  const int to = static_cast<int>(run.last);
+  switch (branch) {
+    case Branch::kRising:
+      if (w.riseFromTables) {
+        return kernels_->risingRow(Planes(tables, kRiseLevel, 4, j), w.rise, rowOffset, from, to, out);
+      }
+      break;
+    case Branch::kBehindCrest:
+      if (w.trailFromTables) {
+        return kernels_->behindCrestRow(Planes(tables, kTrailLift, 5, j), w.trail, rowOffset, from, to, out);
+      }
+      break;
+    case Branch::kAheadOfCrest:
+      if (w.leadFromTables) {
+        return kernels_->aheadOfCrestRow(Planes(tables, kLeadLevelFactor, 6, j), w.lead, rowOffset, from, to,
+                                         out);
+      }
+      break;
+  }
+  // The factors computed per offset, with the very calls of the node-by-node evaluation.
+  const RippleSource& s = *w.source;
+  const float* distances = tables.DistanceRow(j);
+  const float* inverseDistances = tables.InverseDistanceRow(j);
+  for (int i = from; i <= to; ++i) {
+    const double r = distances[i];
+    const double ir = inverseDistances[i];
+    Contribution part;
+    if (branch == Branch::kRising) {
+      part = RisingContribution(s, ComputeRiseFactors(w.shape, r, ir));
+    } else if (branch == Branch::kBehindCrest) {
+      part = BehindCrestContribution(s, ComputeTrailFactors(w.shape, r, ir, s.trailExponentShift));
+    } else {
+      part = AheadOfCrestContribution(s, ComputeLeadFactors(w.shape, r, ir, s.leadExponentShift));
+    }
+    out.height[i] = part.height;
+    out.slopeX[i] = part.slope * i;
+    out.slopeY[i] = part.slope * rowOffset;
+  }
+}
+
+void FrameEngine::ApplyRow(const Walk& w, int b, const Run& right, const Run& left, bool negateY) {
+  const RowTerms terms{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data()};
+  const std::size_t rowStart = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_);
+  if (!right.empty()) {
+    const std::size_t a = rowStart + static_cast<std::size_t>(w.nodeX + right.first);
+    const NodeSums nodes{&heightSums_[a], &slopeXSums_[a], &slopeYSums_[a]};
+    kernels_->applyRun(terms, static_cast<int>(right.first), static_cast<int>(right.last - right.first + 1),
+                       nodes, false, negateY);
+  }
+  if (!left.empty()) {
+    const std::size_t a = rowStart + static_cast<std::size_t>(w.nodeX - left.last);
+    const NodeSums nodes{&heightSums_[a], &slopeXSums_[a], &slopeYSums_[a]};
+    kernels_->applyRun(terms, static_cast<int>(left.last), static_cast<int>(left.last - left.first + 1),
+                       nodes, true, negateY);
+  }
+}
+
+}  // namespace lumar

@@ -1,0 +1,80 @@
+// The frame engine: the field's sums at every node of the grid in one pass over the sources, with the
+// same bits as SumSources node by node (field_evaluation.h), which stays as the reference.
+//
+// How it keeps the bits: every node still adds its sources' contributions in source index order, each
+// with the same double operations. What it saves: a source's contribution depends on |dx| and |dy| only,
+// so each table offset is evaluated once and added to the up to four mirrored nodes (the slopes negated
+// exactly); along a table row the cut-offs pass one run of offsets, found from the row's distances, so
+// the rest of the row is never read; the per-source decisions are taken once per source; and the table
+// rows are walked several offsets at a time (SSE2, or AVX2 where the processor has it).
+//
+// The engine is a part of its wave field and owns only scratch memory; it keeps no state between
+// frames that the results depend on.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "wavefield/frame_engine_kernels.h"
+
+namespace lumar {
+
+struct WaveField;
+struct FieldSums;
+struct NodeField;
+
+enum class SimdVariant { kSse2, kAvx2 };
+
+bool SimdVariantSupported(SimdVariant variant);
+
+class FrameEngine {
+ public:
+  // Runs the widest variant the processor supports.
+  FrameEngine();
+
+  // False, and the variant unchanged, when the processor lacks it.
+  bool SelectVariant(SimdVariant variant);
+  SimdVariant variant() const { return variant_; }
+
+  // The sums of every node (a in 0..gridCellsX, b in 0..gridCellsY) for the field's sources as they
+  // stand; read them with SumsAt until the next call.
+  void SumField(const WaveField& field);
+  FieldSums SumsAt(int a, int b) const;
+  // EvaluateNode's result at node (a, b), bit for bit, after SumField.
+  NodeField NodeAt(int a, int b) const;
+
+ private:
+  struct Walk;
+  struct Run;
+  enum class Branch;
+  void SumSource(const WaveField& field, int index);
+  void ResolveOutputs(const WaveField& field);
+  // One source's terms along table row j for the offsets in `run`, the crest at offset `crest`.
+  void ComputeRow(const Walk& walk, int j, const Run& run, int64_t crest, double rowOffset);
+  void ComputeSegment(const Walk& walk, int j, const Run& run, Branch branch, double rowOffset,
+                      const RowTerms& out) const;
+  // Adds the row's terms to grid row b: `right` forward from the source's column, `left` mirrored.
+  void ApplyRow(const Walk& walk, int b, const Run& right, const Run& left, bool negateY);
+
+  SimdVariant variant_ = SimdVariant::kSse2;
+  const FrameKernels* kernels_ = nullptr;
+  int width_ = 0;   // nodes per grid row: gridCellsX + 1
+  int height_ = 0;  // grid rows: gridCellsY + 1
+  // Per node, row by row: the height sum H and the slope sums Gx, Gy.
+  std::vector<double> heightSums_;
+  std::vector<double> slopeXSums_;
+  std::vector<double> slopeYSums_;
+  // Per node, row by row: the outputs (NodeAt).
+  std::vector<float> heights_;
+  std::vector<float> normalsX_;
+  std::vector<float> normalsY_;
+  std::vector<double> refractionsX_;
+  std::vector<double> refractionsY_;
+  std::vector<float> units_;
+  // One source's terms along the current table row, indexed by the column offset.
+  std::vector<double> rowHeight_;
+  std::vector<double> rowSlopeX_;
+  std::vector<double> rowSlopeY_;
+};
+
+}  // namespace lumar

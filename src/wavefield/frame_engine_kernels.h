@@ -1,0 +1,74 @@
+// What the frame engine hands its inner loops, and the loops of each instruction set (frame_kernels.h).
+#pragma once
+
+namespace lumar {
+
+// One table row (fixed J): the factor planes a branch reads, in the order of its formula.
+struct TableRow {
+  const double* plane[6];
+};
+
+// One source's coefficients for a branch, in the order of its formula (see frame_kernels.h).
+struct SourceTerms {
+  double c[6];
+};
+
+// One source's terms along a table row, indexed by the column offset I: height, and the radial slope times
+// I and times the row offset (the slope's components on the side where both offsets are positive).
+struct RowTerms {
+  double* height;
+  double* slopeX;
+  double* slopeY;
+};
+
+// Consecutive nodes of one grid row in the accumulators.
+struct NodeSums {
+  double* height;
+  double* slopeX;
+  double* slopeY;
+};
+
+// The run's output scales (RunConstants), widened to double as the evaluation uses them.
+struct OutputScales {
+  double height;         // heightScale
+  double negativeLight;  // -lightSlopeScale
+  double optic;          // opticSlopeScale
+};
+
+// One grid row of node outputs: height and normal x, y as floats; the refraction's x, y and -z.
+struct NodeOutputRow {
+  float* height;
+  float* normalX;
+  float* normalY;
+  double* refractionX;
+  double* refractionY;
+  float* unit;
+};
+
+// Rows of terms for I in [from, to] (computed in whole registers around that run), and the addition of
+// count terms to count nodes: forward from I = first, or backward (the mirrored side, dx = -I), with the
+// y slope negated on the mirrored row (dy = -row offset).
+using RowKernel = void (*)(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
+                           const RowTerms& out);
+using ApplyKernel = void (*)(const RowTerms& terms, int first, int count, const NodeSums& nodes,
+                             bool backward, bool negateY);
+
+// The outputs of the first nodes of a row from their sums, in whole registers; returns how many it did
+// (the rest, fewer than a register, are left to the caller).
+using OutputKernel = int (*)(const OutputScales& scales, const double* height, const double* slopeX,
+                             const double* slopeY, int count, const NodeOutputRow& out);
+
+struct FrameKernels {
+  RowKernel risingRow;
+  RowKernel behindCrestRow;
+  RowKernel aheadOfCrestRow;
+  ApplyKernel applyRun;
+  OutputKernel outputRow;
+};
+
+// SSE2: every x86-64 processor. AVX2: only call where CpuHasAvx2().
+const FrameKernels& Sse2Kernels();
+const FrameKernels& Avx2Kernels();
+bool CpuHasAvx2();
+
+}  // namespace lumar

@@ -1,0 +1,186 @@
+// The inner loops of the frame engine, written once over a vector type V and built once per instruction
+// set (frame_kernels_sse2.cpp, frame_kernels_avx2.cpp). V supplies kWidth doubles per register and Load,
+// Store, Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt, Negate, Reverse, RoundToFloat (to
+// single precision and back) and StoreFloats (kWidth floats, rounded). Every kernel does, lane by lane,
+// exactly the double operations of the node-by-node evaluation in the same order, so each lane's result
+// has the same bits as the scalar one.
+//
+// Everything here is a template on V, and each V lives in an unnamed namespace of its own file: no
+// instruction set leaks into code that another file links.
+#pragma once
+
+#include "wavefield/frame_engine_kernels.h"
+
+namespace lumar {
+namespace frame_kernels {
+
+// Table offsets I in [from, to] of one row, in whole registers from `from` on: the last register may
+// reach up to kWidth - 1 offsets past `to` (the tables and the term rows are padded for it), and the
+// terms written there are either overwritten by the next segment of the row or never read.
+template <class V>
+struct RowWalk {
+  int start;
+  int end;  // exclusive
+  RowWalk(int from, int to) : start(from), end(to + 1) {}
+};
+
+template <class V>
+void StoreTerms(const RowTerms& out, int i, typename V::T height, typename V::T slope,
+                typename V::T columnOffset, typename V::T rowOffset) {
+  V::Store(out.height + i, height);
+  V::Store(out.slopeX + i, V::Mul(slope, columnOffset));
+  V::Store(out.slopeY + i, V::Mul(slope, rowOffset));
+}
+
+// H = p1 riseSin - p2 riseSinPhase; f = p3 riseSinPhase + p4 riseSin.
+template <class V>
+void RisingRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
+               const RowTerms& out) {
+  const auto riseSin = V::Set1(s.c[0]);
+  const auto riseSinPhase = V::Set1(s.c[1]);
+  const auto dy = V::Set1(rowOffset);
+  const auto step = V::Set1(V::kWidth);
+  const RowWalk<V> walk(from, to);
+  auto column = V::Ramp(walk.start);
+  for (int i = walk.start; i < walk.end; i += V::kWidth) {
+    const auto h =
+        V::Sub(V::Mul(V::Load(row.plane[0] + i), riseSin), V::Mul(V::Load(row.plane[1] + i), riseSinPhase));
+    const auto f =
+        V::Add(V::Mul(V::Load(row.plane[2] + i), riseSinPhase), V::Mul(V::Load(row.plane[3] + i), riseSin));
+    StoreTerms<V>(out, i, h, f, column, dy);
+    column = V::Add(column, step);
+  }
+}
+
+// H = q2 trailSin + q1 trailLevel - q3 trailCos; f = q4 trailCosSlope - q5 trailSinSlope.
+template <class V>
+void BehindCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
+                    const RowTerms& out) {
+  const auto trailLevel = V::Set1(s.c[0]);
+  const auto trailSin = V::Set1(s.c[1]);
+  const auto trailCos = V::Set1(s.c[2]);
+  const auto trailCosSlope = V::Set1(s.c[3]);
+  const auto trailSinSlope = V::Set1(s.c[4]);
+  const auto dy = V::Set1(rowOffset);
+  const auto step = V::Set1(V::kWidth);
+  const RowWalk<V> walk(from, to);
+  auto column = V::Ramp(walk.start);
+  for (int i = walk.start; i < walk.end; i += V::kWidth) {
+    const auto lifted =
+        V::Add(V::Mul(V::Load(row.plane[1] + i), trailSin), V::Mul(V::Load(row.plane[0] + i), trailLevel));
+    const auto h = V::Sub(lifted, V::Mul(V::Load(row.plane[2] + i), trailCos));
+    const auto f = V::Sub(V::Mul(V::Load(row.plane[3] + i), trailCosSlope),
+                          V::Mul(V::Load(row.plane[4] + i), trailSinSlope));
+    StoreTerms<V>(out, i, h, f, column, dy);
+    column = V::Add(column, step);
+  }
+}
+
+// H = q6 leadLevel - q7 leadLevelPhase + q8 frontCos;
+// f = q11 frontCosSlope - q9 leadLevelSlope + q10 leadLevelPhaseSlope.
+template <class V>
+void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
+                     const RowTerms& out) {
+  const auto leadLevel = V::Set1(s.c[0]);
+  const auto leadLevelPhase = V::Set1(s.c[1]);
+  const auto frontCos = V::Set1(s.c[2]);
+  const auto leadLevelSlope = V::Set1(s.c[3]);
+  const auto leadLevelPhaseSlope = V::Set1(s.c[4]);
+  const auto frontCosSlope = V::Set1(s.c[5]);
+  const auto dy = V::Set1(rowOffset);
+  const auto step = V::Set1(V::kWidth);
+  const RowWalk<V> walk(from, to);
+  auto column = V::Ramp(walk.start);
+  for (int i = walk.start; i < walk.end; i += V::kWidth) {
+    const auto level = V::Sub(V::Mul(V::Load(row.plane[0] + i), leadLevel),
+                              V::Mul(V::Load(row.plane[1] + i), leadLevelPhase));
+    const auto h = V::Add(level, V::Mul(V::Load(row.plane[2] + i), frontCos));
+    const auto flank = V::Sub(V::Mul(V::Load(row.plane[5] + i), frontCosSlope),
+                              V::Mul(V::Load(row.plane[3] + i), leadLevelSlope));
+    const auto f = V::Add(flank, V::Mul(V::Load(row.plane[4] + i), leadLevelPhaseSlope));
+    StoreTerms<V>(out, i, h, f, column, dy);
+    column = V::Add(column, step);
+  }
+}
+
+// One step of the accumulation: the node's sums plus one source's terms, the slope terms negated (as
+// subtractions) on the mirrored side.
+template <class V, bool kNegateX, bool kNegateY>
+void AddTerms(double* h, double* gx, double* gy, typename V::T th, typename V::T tx, typename V::T ty) {
+  V::Store(h, V::Add(V::Load(h), th));
+  V::Store(gx, kNegateX ? V::Sub(V::Load(gx), tx) : V::Add(V::Load(gx), tx));
+  V::Store(gy, kNegateY ? V::Sub(V::Load(gy), ty) : V::Add(V::Load(gy), ty));
+}
+
+// Adds terms I = first .. first + count - 1 to count consecutive nodes: forward (node k takes I = first + k,
+// the side where dx = +I) or backward (node k takes I = first - k, the side where dx = -I).
+template <class V, bool kBackward, bool kNegateY>
+void ApplyRunAs(const RowTerms& terms, int first, int count, const NodeSums& nodes) {
+  int k = 0;
+  for (; k + V::kWidth <= count; k += V::kWidth) {
+    const int i = kBackward ? first - k - (V::kWidth - 1) : first + k;
+    auto th = V::Load(terms.height + i);
+    auto tx = V::Load(terms.slopeX + i);
+    auto ty = V::Load(terms.slopeY + i);
+    if (kBackward) {
+      th = V::Reverse(th);
+      tx = V::Reverse(tx);
+      ty = V::Reverse(ty);
+    }
+    AddTerms<V, kBackward, kNegateY>(nodes.height + k, nodes.slopeX + k, nodes.slopeY + k, th, tx, ty);
+  }
+  for (; k < count; ++k) {
+    const int i = kBackward ? first - k : first + k;
+    nodes.height[k] += terms.height[i];
+    nodes.slopeX[k] = kBackward ? nodes.slopeX[k] - terms.slopeX[i] : nodes.slopeX[k] + terms.slopeX[i];
+    nodes.slopeY[k] = kNegateY ? nodes.slopeY[k] - terms.slopeY[i] : nodes.slopeY[k] + terms.slopeY[i];
+  }
+}
+
+template <class V>
+void ApplyRun(const RowTerms& terms, int first, int count, const NodeSums& nodes, bool backward,
+              bool negateY) {
+  if (backward) {
+    negateY ? ApplyRunAs<V, true, true>(terms, first, count, nodes)
+            : ApplyRunAs<V, true, false>(terms, first, count, nodes);
+  } else {
+    negateY ? ApplyRunAs<V, false, true>(terms, first, count, nodes)
+            : ApplyRunAs<V, false, false>(terms, first, count, nodes);
+  }
+}
+
+// As NodeFieldFromSums: height = float(heightScale H); normal = float(-L G); O = optic G,
+// unit = float(1 / sqrt(Ox^2 + Oy^2 + 1)), refraction = (-unit Ox, -unit Oy, -unit).
+template <class V>
+int OutputRow(const OutputScales& scales, const double* height, const double* slopeX, const double* slopeY,
+              int count, const NodeOutputRow& out) {
+  const auto heightScale = V::Set1(scales.height);
+  const auto negativeLight = V::Set1(scales.negativeLight);
+  const auto optic = V::Set1(scales.optic);
+  const auto one = V::Set1(1.0);
+  int i = 0;
+  for (; i + V::kWidth <= count; i += V::kWidth) {
+    const auto gx = V::Load(slopeX + i);
+    const auto gy = V::Load(slopeY + i);
+    V::StoreFloats(out.height + i, V::Mul(heightScale, V::Load(height + i)));
+    V::StoreFloats(out.normalX + i, V::Mul(negativeLight, gx));
+    V::StoreFloats(out.normalY + i, V::Mul(negativeLight, gy));
+    const auto ox = V::Mul(optic, gx);
+    const auto oy = V::Mul(optic, gy);
+    const auto unit =
+        V::RoundToFloat(V::Div(one, V::Sqrt(V::Add(V::Add(V::Mul(ox, ox), V::Mul(oy, oy)), one))));
+    V::StoreFloats(out.unit + i, unit);
+    const auto negativeUnit = V::Negate(unit);
+    V::Store(out.refractionX + i, V::Mul(negativeUnit, ox));
+    V::Store(out.refractionY + i, V::Mul(negativeUnit, oy));
+  }
+  return i;
+}
+
+template <class V>
+constexpr FrameKernels MakeKernels() {
+  return FrameKernels{&RisingRow<V>, &BehindCrestRow<V>, &AheadOfCrestRow<V>, &ApplyRun<V>, &OutputRow<V>};
+}
+
+}  // namespace frame_kernels
+}  // namespace lumar

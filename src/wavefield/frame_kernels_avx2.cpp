@@ -1,0 +1,34 @@
+// The frame engine's loops with AVX2, four doubles per register. This file alone is built for AVX2 (and
+// never for FMA); the engine calls it only where the processor reports AVX2 (CpuHasAvx2).
+#include <immintrin.h>
+
+#include "wavefield/frame_kernels.h"
+
+namespace lumar {
+namespace {
+
+struct Avx2 {
+  using T = __m256d;
+  static constexpr int kWidth = 4;
+  static T Load(const double* p) { return _mm256_loadu_pd(p); }
+  static void Store(double* p, T v) { _mm256_storeu_pd(p, v); }
+  static T Set1(double x) { return _mm256_set1_pd(x); }
+  static T Ramp(int start) { return _mm256_setr_pd(start, start + 1.0, start + 2.0, start + 3.0); }
+  static T Add(T a, T b) { return _mm256_add_pd(a, b); }
+  static T Sub(T a, T b) { return _mm256_sub_pd(a, b); }
+  static T Mul(T a, T b) { return _mm256_mul_pd(a, b); }
+  static T Div(T a, T b) { return _mm256_div_pd(a, b); }
+  static T Sqrt(T v) { return _mm256_sqrt_pd(v); }
+  static T Negate(T v) { return _mm256_xor_pd(v, _mm256_set1_pd(-0.0)); }
+  static T Reverse(T v) { return _mm256_permute4x64_pd(v, 0x1B); }
+  static T RoundToFloat(T v) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(v)); }
+  static void StoreFloats(float* p, T v) { _mm_storeu_ps(p, _mm256_cvtpd_ps(v)); }
+};
+
+constexpr FrameKernels kAvx2Kernels = frame_kernels::MakeKernels<Avx2>();
+
+}  // namespace
+
+const FrameKernels& Avx2Kernels() { return kAvx2Kernels; }
+
+}  // namespace lumar

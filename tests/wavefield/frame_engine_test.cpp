@@ -1,0 +1,104 @@
+#include "wavefield/frame_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "render/vertex_fill.h"
+#include "wavefield/engine_equivalence.h"
+#include "wavefield/field_evaluation.h"
+
+namespace lumar {
+namespace {
+
+using testing_support::CompareRandomFrames;
+using testing_support::CompareWithReference;
+using testing_support::FarCrestField;
+
+TEST(FrameEngine, MatchesTheReferenceBitForBitOnRandomFrames) {
+  if (!SimdVariantSupported(SimdVariant::kAvx2)) std::printf("AVX2 missing here: SSE2 only\n");
+  EXPECT_GE(CompareRandomFrames(20261209, 520, 20), 10000);
+}
+
+TEST(FrameEngine, MatchesTheReferenceWithRebasedCrestsOnA4kBottomView) {
+  for (int calculation = 0; calculation <= 1; ++calculation) {
+    for (int zSides = 0; zSides <= 1; ++zSides) {
+      WaveField field;
+      FarCrestField(field, calculation, zSides, 8);
+      int rebased = 0;
+      for (int n = 0; n < field.sourceSet.sourceCount; ++n) rebased += field.sourceSet.sources[n].leadRebased;
+      ASSERT_GT(rebased, 0);
+      ASSERT_LT(rebased, field.sourceSet.sourceCount);
+      EXPECT_EQ(CompareWithReference(field), "") << "calculation " << calculation << " zSides " << zSides;
+    }
+  }
+}
+
+TEST(FrameEngine, EachVariantCanBeChosenWhereTheProcessorRunsIt) {
+  FrameEngine engine;
+  EXPECT_EQ(engine.variant(),
+            SimdVariantSupported(SimdVariant::kAvx2) ? SimdVariant::kAvx2 : SimdVariant::kSse2);
+  EXPECT_TRUE(engine.SelectVariant(SimdVariant::kSse2));
+  EXPECT_EQ(engine.variant(), SimdVariant::kSse2);
+  if (!SimdVariantSupported(SimdVariant::kAvx2)) {
+    EXPECT_FALSE(engine.SelectVariant(SimdVariant::kAvx2));
+    GTEST_SKIP() << "this processor has no AVX2; only the SSE2 variant was tested";
+  }
+  EXPECT_TRUE(engine.SelectVariant(SimdVariant::kAvx2));
+  EXPECT_EQ(engine.variant(), SimdVariant::kAvx2);
+}
+
+// Fields are independent: one field's frame leaves no trace in another's.
+TEST(FrameEngine, TwoFieldsInOneProcessDoNotInterfere) {
+  testing_support::Dice dice(4);
+  WaveField a;
+  WaveField b;
+  testing_support::Prepare(a, testing_support::DefaultRecord(400, 300));
+  ParameterSet other = testing_support::DefaultRecord(200, 500);
+  other.view = kViewBottom;
+  testing_support::Prepare(b, other);
+  testing_support::RandomSources(a, dice, 30, 100000, 20000);
+  testing_support::RandomSources(b, dice, 50, 100000, 20000);
+  std::vector<SurfaceVertex> first(SurfaceVertexCount(a.constants));
+  std::vector<SurfaceVertex> again(first.size());
+  std::vector<SurfaceVertex> between(SurfaceVertexCount(b.constants));
+  ASSERT_TRUE(FillSurfaceVertices(a, first.data(), first.size()));
+  ASSERT_TRUE(FillSurfaceVertices(b, between.data(), between.size()));
+  ASSERT_TRUE(FillSurfaceVertices(a, again.data(), again.size()));
+  EXPECT_EQ(std::memcmp(first.data(), again.data(), first.size() * sizeof(SurfaceVertex)), 0);
+  EXPECT_EQ(CompareWithReference(b), "");
+}
+
+// The largest screen the set-up accepts, in the bottom view, with every source active: the frame finishes,
+// every vertex is finite, and sampled nodes agree with the reference bit for bit.
+TEST(FrameEngineBadInput, LargestScreenWithSeventySources) {
+  ParameterSet record = testing_support::DefaultRecord(8192, 8192);
+  record.view = kViewBottom;
+  record.waveLength = 40;
+  record.speed = 2000;
+  record.spaceFading = 0;
+  WaveField field;
+  testing_support::Prepare(field, record);
+  testing_support::Dice dice(70);
+  testing_support::RandomSources(field, dice, kMaxSources, 1000000, 8000);
+  ASSERT_EQ(field.sourceSet.sourceCount, kMaxSources);
+  std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
+  ASSERT_TRUE(FillSurfaceVertices(field, vertices.data(), vertices.size()));
+  for (const SurfaceVertex& v : vertices) {
+    ASSERT_TRUE(std::isfinite(v.z) && std::isfinite(v.nx) && std::isfinite(v.ny) && std::isfinite(v.u) &&
+                std::isfinite(v.v));
+  }
+  const RunConstants& c = field.constants;
+  for (int a = 0; a <= c.gridCellsX; a += 37) {
+    for (int b = 0; b <= c.gridCellsY; b += 41) {
+      const FieldSums reference = SumSources(field, a, b);
+      const FieldSums engine = field.engine.SumsAt(a, b);
+      ASSERT_EQ(std::memcmp(&reference, &engine, sizeof reference), 0) << a << ", " << b;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lumar
