@@ -205,7 +205,8 @@ bool SaverApp::StartUp(const std::string& arguments) {
 void SaverApp::PrepareOtherMonitors(uint32_t seed, int maxTextureEdge) {
   int index = 0;
   for (const MonitorArea& monitor : monitorSource_ ? monitorSource_() : std::vector<MonitorArea>{}) {
-    if (monitor.primary) continue;
+    // The primary's own monitor, however the system marks it, is already covered.
+    if (monitor.primary || EqualRect(&monitor.area, &primary().monitor.area)) continue;
     ++index;
     const int width = monitor.area.right - monitor.area.left;
     const int height = monitor.area.bottom - monitor.area.top;
