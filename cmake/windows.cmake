@@ -88,6 +88,17 @@ foreach(source IN LISTS LUMAR_E2E_TOOLS)
   target_compile_options(${name} PRIVATE ${LUMAR_WARNINGS})
   target_link_libraries(${name} PRIVATE lumar_win)
 endforeach()
+# The stand-in Xinerama library for the several-monitor runs: a Linux library for Wine's X11 driver, so it
+# is built with the machine's own C compiler, not the cross compiler.
+find_program(LUMAR_HOST_CC NAMES cc gcc REQUIRED)
+set(LUMAR_XINERAMA_STANDIN ${CMAKE_BINARY_DIR}/xinerama/libXinerama.so.1)
+add_custom_command(OUTPUT ${LUMAR_XINERAMA_STANDIN}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/xinerama
+                   COMMAND ${LUMAR_HOST_CC} -shared -fPIC -O2 -Wall -Wextra -Werror -o ${LUMAR_XINERAMA_STANDIN}
+                           ${CMAKE_SOURCE_DIR}/tests/e2e/xinerama/xinerama_standin.c
+                   DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/xinerama/xinerama_standin.c VERBATIM)
+add_custom_target(xinerama_standin ALL DEPENDS ${LUMAR_XINERAMA_STANDIN})
+
 if(TARGET lumar_scr)
   foreach(script IN LISTS LUMAR_E2E_SCRIPTS)
     get_filename_component(name ${script} NAME_WE)
@@ -95,6 +106,15 @@ if(TARGET lumar_scr)
     set_tests_properties(${name} PROPERTIES LABELS e2e RESOURCE_LOCK wine_session TIMEOUT 600
                          ENVIRONMENT "E2E_SCR=$<TARGET_FILE:lumar_scr>;E2E_TOOLS=${CMAKE_BINARY_DIR}")
   endforeach()
+endif()
+
+# The configuration dialog on a desktop scaled to 150 %, in a session of its own.
+if(TARGET config_win32_tests)
+  add_test(NAME config_dialog_at_144_dpi
+           COMMAND env LUMAR_LOG_PIXELS=144 LUMAR_EXPECT_DPI=144
+                   LUMAR_WINE_SESSION=${CMAKE_BINARY_DIR}/no-shared-session ${CMAKE_SOURCE_DIR}/scripts/wine-run
+                   $<TARGET_FILE:config_win32_tests> --gtest_filter=*AtTheScreensDpi*)
+  set_tests_properties(config_dialog_at_144_dpi PROPERTIES LABELS wine RESOURCE_LOCK wine_session TIMEOUT 300)
 endif()
 
 # Tests that need a larger screen than the shared session's: each runs in a private session of its own

@@ -40,6 +40,23 @@ wine_session_start() {
   rm -rf "$dir"
   mkdir -p "$dir/prefix"
   (cd "$wine_template" && cp -al drive_c dosdevices "$dir/prefix/" && cp ./*.reg .update-timestamp "$dir/prefix/")
+  # Several monitors on the one screen: Wine reads them from Xinerama instead of XRandR, and our stand-in
+  # Xinerama library reports the heads listed in LUMAR_XINERAMA_HEADS. Set before the wineserver starts,
+  # since the desktop process reads the monitors once.
+  if [ -n "${LUMAR_XINERAMA_HEADS:-}" ]; then
+    [ -f "${LUMAR_XINERAMA_LIB:-}/libXinerama.so.1" ] || { echo "wine-run: no stand-in Xinerama library" >&2; return 1; }
+    sed -i '/^\[Software\\\\Wine\\\\X11 Driver\]/,/^$/{/^"Managed"/a "UseXRandR"="N"
+}' "$dir/prefix/user.reg"
+    export LD_LIBRARY_PATH="$LUMAR_XINERAMA_LIB${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+  fi
+  # A scaled desktop: LUMAR_LOG_PIXELS dots per inch (96 is 100 %, 144 is 150 %) wherever Wine keeps it.
+  if [ -n "${LUMAR_LOG_PIXELS:-}" ]; then
+    local dpi
+    dpi=$(printf '%08x' "$LUMAR_LOG_PIXELS")
+    sed -i "s/^\"LogPixels\"=dword:.*/\"LogPixels\"=dword:$dpi/" "$dir/prefix/user.reg" "$dir/prefix/system.reg"
+    sed -i "/^\\[Control Panel\\\\\\\\Desktop\\]/{n;a \"LogPixels\"=dword:$dpi
+}" "$dir/prefix/user.reg"
+  fi
   # -displayfd picks a free display number, so concurrent sessions never collide.
   Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$dir/display.raw" >/dev/null 2>&1 &
   echo $! >"$dir/xvfb.pid"

@@ -47,8 +47,9 @@ bool RunConfigurationDialog(HINSTANCE instance, SettingsState& settings, Adapter
 }  // namespace
 
 SaverApp::SaverApp(HINSTANCE instance, const MillisecondClock& clock)
-    : instance_(instance), clock_(clock), field_(std::make_unique<WaveField>()) {
+    : instance_(instance), clock_(clock), monitorSource_(ListMonitors) {
   configureDialog_ = RunConfigurationDialog;
+  screens_.push_back(std::make_unique<SaverScreen>());
 }
 
 SaverApp::~SaverApp() {
@@ -59,8 +60,9 @@ void SaverApp::SetDeviceFactory(DeviceFactory factory) { deviceFactory_ = std::m
 
 int SaverApp::Run(const std::string& arguments) {
   if (StartUp(arguments)) {
-    ShowWindow(mainWindow_, SW_SHOWDEFAULT);
-    UpdateWindow(mainWindow_);
+    ShowWindow(mainWindow(), SW_SHOWDEFAULT);
+    UpdateWindow(mainWindow());
+    ShowOtherMonitors();
     MessageLoop();
   }
   Shutdown();
@@ -149,59 +151,129 @@ bool SaverApp::StartUp(const std::string& arguments) {
   }
 
   // 9. The ripples' random sequence: the same every run unless "Random Start" is set.
-  random_.Srand(record.randomStart ? GetTickCount() : 1u);
+  const uint32_t seed = record.randomStart ? GetTickCount() : 1u;
+  primary().random.Srand(seed);
 
   // 10-11. The window, hidden until start-up succeeds.
   if (!CreateMainWindow(parent)) return false;
   ApplyRunOverrides();
 
   // 11. Run set-up and, for the Desktop picture, the snapshot.
+  SaverScreen& screen = primary();
   const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   const int maxTextureEdge = QueryDeviceLimits(direct3d_).LargestSquareTexture();
   // The user's picture is used only when it still exists, decodes and fits in memory; otherwise the run
   // shows the desktop, so a damaged or huge file never leaves the user without a saver. The picture is
   // decoded here, once, and handed to the first texture creation.
-  const FileExistsCheck pictureUsable = [this, maxTextureEdge](const char* path) {
-    userPicture_ = Image{};
+  const FileExistsCheck pictureUsable = [&screen, maxTextureEdge](const char* path) {
+    screen.picture = Image{};
     const uint32_t maxEdge = maxTextureEdge > 0 ? static_cast<uint32_t>(maxTextureEdge) : kMaxImageEdge;
-    return PictureFileExists(path) && LoadTexturePicture(path, maxEdge, userPicture_) == ImageStatus::kOk;
+    return PictureFileExists(path) && LoadTexturePicture(path, maxEdge, screen.picture) == ImageStatus::kOk;
   };
-  SetupResult setup = PrepareWaveField(*field_, record, desktop, pictureUsable, maxTextureEdge);
+  SetupResult setup = PrepareWaveField(*screen.field, record, desktop, pictureUsable, maxTextureEdge);
   if (setup == SetupResult::InvalidSettings) {
     // A stored record the field cannot run (damaged on this machine): run the defaults instead of
     // failing, keeping the chosen screen mode.
     ResetToDefaultsKeepingScreenMode(settings_);
     ApplyRunOverrides();
-    setup = PrepareWaveField(*field_, record, desktop, pictureUsable, maxTextureEdge);
+    setup = PrepareWaveField(*screen.field, record, desktop, pictureUsable, maxTextureEdge);
   }
   if (setup != SetupResult::Ok) {
     Inform(setup == SetupResult::OutOfMemory ? "Not enough memory for the wave field"
                                              : "Screen size not supported");
     return false;
   }
-  fieldPrepared_ = true;
+  screen.fieldPrepared = true;
   if (record.texture == kTextureDesktop) {
-    snapshot_.Take(field_->constants);
+    screen.snapshot.Take(screen.field->constants);
   }
+  // The other monitors photograph their parts of the desktop before any device exists.
+  if (mode_ == ScreenSaverMode::Saver) PrepareOtherMonitors(seed, maxTextureEdge);
 
   // 12. Device and resources.
-  RenderContext context;
-  context.record = &record;
-  context.field = field_.get();
-  context.snapshot = &snapshot_;
-  context.userPicture = &userPicture_;
-  context.clock = &clock_;
-  context.instance = instance_;
-  context.preview = mode_ == ScreenSaverMode::Preview;
-  renderer_ = std::make_unique<Renderer>(context);
-  if (deviceFactory_) renderer_->SetDeviceFactory(deviceFactory_);
-  if (FAILED(renderer_->CreateRenderDevice(direct3d_, mainWindow_))) return false;
+  screen.MakeRenderer(&record, clock_, instance_, mode_ == ScreenSaverMode::Preview, deviceFactory_);
+  if (FAILED(screen.renderer->CreateRenderDevice(direct3d_, screen.window))) return false;
+  CreateOtherDevices();
 
   // 13. The clock runs and the first ripple starts at once.
   frameTimer_.Clear();
   frameTimer_.Start(clock_);
-  SpawnSource(*field_, clock_, random_);
+  for (auto& each : screens_) each->StartRipples(clock_);
   return true;
+}
+
+void SaverApp::PrepareOtherMonitors(uint32_t seed, int maxTextureEdge) {
+  int index = 0;
+  for (const MonitorArea& monitor : monitorSource_ ? monitorSource_() : std::vector<MonitorArea>{}) {
+    // The primary's own monitor, however the system marks it, is already covered.
+    if (monitor.primary || EqualRect(&monitor.area, &primary().monitor.area)) continue;
+    ++index;
+    const int width = monitor.area.right - monitor.area.left;
+    const int height = monitor.area.bottom - monitor.area.top;
+    if (width <= 0 || height <= 0) continue;
+    auto screen = std::make_unique<SaverScreen>();
+    screen->monitor = monitor;
+    screen->random.Srand(MonitorSeed(seed, index));
+    // Same window class, procedure and rules as the primary's; topmost over whatever that monitor shows.
+    screen->window = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, "Lumar", WS_POPUP, monitor.area.left,
+                                     monitor.area.top, width, height, nullptr, nullptr, instance_, nullptr);
+    if (!screen->window) continue;
+    // The run's record (after every fallback of the primary's set-up), at this monitor's size.
+    ParameterSet& record = screen->ownRecord;
+    record = settings_.parameters;
+    record.screenWidth = static_cast<uint32_t>(width);
+    record.screenHeight = static_cast<uint32_t>(height);
+    // The primary's set-up has checked the user's picture and fallen back to the desktop where it was
+    // unusable; each monitor takes a copy of the picture it decoded, which is never read again.
+    const DesktopSize desktop{width, height};
+    const FileExistsCheck checkedByPrimary = [](const char*) { return true; };
+    screen->fieldPrepared = PrepareWaveField(*screen->field, record, desktop, checkedByPrimary,
+                                             maxTextureEdge) == SetupResult::Ok;
+    if (screen->fieldPrepared && record.texture == kTextureDesktop)
+      screen->snapshot.Take(screen->field->constants, monitor.area.left, monitor.area.top);
+    else if (screen->fieldPrepared && record.texture > kTextureSky)
+      screen->picture = primary().picture;
+    screens_.push_back(std::move(screen));
+  }
+}
+
+void SaverApp::CreateOtherDevices() {
+  for (size_t i = 1; i < screens_.size(); ++i) {
+    SaverScreen& screen = *screens_[i];
+    if (!screen.fieldPrepared) continue;  // stays black
+    screen.MakeRenderer(&screen.ownRecord, clock_, instance_, false, deviceFactory_);
+    const UINT adapter = AdapterOfMonitor(direct3d_, screen.monitor.monitor);
+    if (FAILED(screen.renderer->CreateMonitorDevice(direct3d_, screen.window, adapter, mainWindow())))
+      screen.ReleaseDevice(false);  // no device: the window is painted black
+  }
+}
+
+void SaverApp::ShowOtherMonitors() {
+  // Shown without taking the activation from the primary, whose window is the devices' focus window.
+  for (size_t i = 1; i < screens_.size(); ++i) {
+    ShowWindow(screens_[i]->window, SW_SHOWNOACTIVATE);
+    UpdateWindow(screens_[i]->window);
+  }
+}
+
+void SaverApp::ReleaseDevices(bool discardSnapshots) {
+  // In the reverse order of creation: the primary's device, whose window is the focus window, goes last.
+  for (size_t i = screens_.size(); i-- > 0;) screens_[i]->ReleaseDevice(discardSnapshots);
+}
+
+void SaverApp::DestroyOtherWindows() {
+  for (size_t i = screens_.size(); i-- > 1;) {
+    screens_[i]->Release();
+    if (screens_[i]->window) DestroyWindow(screens_[i]->window);
+  }
+  screens_.resize(1);
+}
+
+SaverScreen* SaverApp::ScreenOf(HWND window) const {
+  for (const auto& screen : screens_) {
+    if (screen->window == window) return screen.get();
+  }
+  return nullptr;
 }
 
 void SaverApp::ApplyRunOverrides() {
@@ -222,9 +294,10 @@ bool SaverApp::CreateMainWindow(HWND parent) {
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassA(&wc)) return false;
     classRegistered_ = true;
-    mainWindow_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, area.right - area.left,
-                                  area.bottom - area.top, parent, nullptr, instance_, nullptr);
-    return mainWindow_ != nullptr;
+    primary().window =
+        CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, area.right - area.left,
+                        area.bottom - area.top, parent, nullptr, instance_, nullptr);
+    return mainWindow() != nullptr;
   }
 
   SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
@@ -240,10 +313,12 @@ bool SaverApp::CreateMainWindow(HWND parent) {
   wc.lpszClassName = kWindowClass;
   if (!RegisterClassExA(&wc)) return false;
   classRegistered_ = true;
-  mainWindow_ =
+  primary().window =
       CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, "Lumar", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                       GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance_, nullptr);
-  return mainWindow_ != nullptr;
+  primary().monitor.area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  primary().monitor.primary = true;
+  return mainWindow() != nullptr;
 }
 
 void SaverApp::MessageLoop() {
@@ -272,11 +347,9 @@ void SaverApp::IdlePass() {
 }
 
 void SaverApp::FrameStep() {
-  WaveField& field = *field_;
-  DecideSpawn(field, clock_, random_);
+  for (auto& screen : screens_) screen->DecideSpawn(clock_);
   frameTime_ = frameTimer_.Elapsed(clock_);
-  RetireAndUpdateSources(field, clock_);
-  if (renderer_ && renderer_->PrepareFrame()) renderer_->RenderFrame(frameTime_);
+  for (auto& screen : screens_) screen->UpdateAndDraw(clock_, frameTime_);
 }
 
 void SaverApp::RequestDismiss() {
@@ -291,12 +364,13 @@ void SaverApp::RequestDismiss() {
 }
 
 void SaverApp::CheckPassword() {
-  ClearSources(field_->sourceSet);
-  renderer_->ReleaseDevice(false);
-  ShowWindow(mainWindow_, SW_RESTORE);
-  ShowWindow(mainWindow_, SW_SHOWMAXIMIZED);
+  // The other monitors keep their devices and their last frame while the dialog is up.
+  for (auto& screen : screens_) screen->ClearRipples();
+  primary().renderer->ReleaseDevice(false);
+  ShowWindow(mainWindow(), SW_RESTORE);
+  ShowWindow(mainWindow(), SW_SHOWMAXIMIZED);
   passwordDialogActive_ = true;
-  const BOOL accepted = password_.verifyPasswordProc(mainWindow_);
+  const BOOL accepted = password_.verifyPasswordProc(mainWindow());
   passwordDialogActive_ = false;
   if (accepted) {
     CloseDown();
@@ -304,7 +378,7 @@ void SaverApp::CheckPassword() {
   }
   input_.ResetMoveCount();
   SetCursor(nullptr);
-  if (FAILED(renderer_->CreateRenderDevice(direct3d_, mainWindow_))) {
+  if (FAILED(primary().renderer->CreateRenderDevice(direct3d_, mainWindow()))) {
     CloseDown();
     return;
   }
@@ -314,7 +388,7 @@ void SaverApp::CheckPassword() {
 void SaverApp::RestartAnimation() {
   frameTimer_.Clear();
   frameTimer_.Start(clock_);
-  SpawnSource(*field_, clock_, random_);
+  for (auto& screen : screens_) screen->StartRipples(clock_);
 }
 
 void SaverApp::CloseDown() {
@@ -322,8 +396,7 @@ void SaverApp::CloseDown() {
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, nullptr, 0);
     saverRunningSet_ = false;
   }
-  if (renderer_) renderer_->ReleaseDevice(true);
-  snapshot_.Release();
+  ReleaseDevices(true);
   if (direct3d_) {
     direct3d_->Release();
     direct3d_ = nullptr;
@@ -338,29 +411,26 @@ void SaverApp::Shutdown() {
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, nullptr, 0);
     saverRunningSet_ = false;
   }
-  if (renderer_) renderer_->ReleaseDevice(true);
-  renderer_.reset();
-  snapshot_.Release();
+  ReleaseDevices(true);
+  primary().renderer.reset();
   if (direct3d_) {
     direct3d_->Release();
     direct3d_ = nullptr;
   }
-  if (field_) ClearSources(field_->sourceSet);
-  if (mainWindow_ && mode_ == ScreenSaverMode::Saver) {
-    // The window would end with the process; it goes first so that the class can be unregistered.
-    // Its WM_DESTROY must not run CloseDown again, so the procedure no longer reaches this app.
-    if (activeApp == this) activeApp = nullptr;
-    DestroyWindow(mainWindow_);
-    mainWindow_ = nullptr;
+  primary().ClearRipples();
+  // The windows would end with the process; they go first so that the class can be unregistered.
+  // Their WM_DESTROY must not run CloseDown again, so the procedure no longer reaches this app.
+  if (activeApp == this) activeApp = nullptr;
+  DestroyOtherWindows();
+  if (mainWindow() && mode_ == ScreenSaverMode::Saver) {
+    DestroyWindow(mainWindow());
+    primary().window = nullptr;
   }
   if (classRegistered_) {
     UnregisterClassA(kWindowClass, instance_);
     classRegistered_ = false;
   }
-  if (fieldPrepared_) {
-    field_ = std::make_unique<WaveField>();  // frees the tables of the run
-    fieldPrepared_ = false;
-  }
+  primary().Release();  // frees the tables of the run
   if (saverEvent_) {
     SetEvent(saverEvent_);
     CloseHandle(saverEvent_);
@@ -399,10 +469,29 @@ LRESULT SaverApp::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
       break;
     case WM_MOUSEMOVE:
-      if (saver &&
-          input_.MouseMovedTo(static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))))
-        RequestDismiss();
+      if (saver) {
+        // Counted over all the saver's windows together, at the pointer's place on the desktop (the
+        // primary's window lies at the origin, so its own coordinates are that place).
+        const SaverScreen* screen = ScreenOf(window);
+        const int left = screen ? screen->monitor.area.left : 0;
+        const int top = screen ? screen->monitor.area.top : 0;
+        if (input_.MouseMovedTo(static_cast<int16_t>(static_cast<int16_t>(LOWORD(lParam)) + left),
+                                static_cast<int16_t>(static_cast<int16_t>(HIWORD(lParam)) + top)))
+          RequestDismiss();
+      }
       break;
+    case WM_PAINT: {
+      // A monitor without a device is black, never the desktop it covers.
+      const SaverScreen* screen = ScreenOf(window);
+      if (saver && screen && screen != &primary() && !screen->drawing()) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        EndPaint(window, &paint);
+        return 0;
+      }
+      break;
+    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:

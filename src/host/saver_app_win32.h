@@ -5,21 +5,19 @@
 #include <d3d9.h>
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/command_line.h"
 #include "host/frame_timer.h"
 #include "host/saver_input.h"
 #include "host/saver_password_win32.h"
-#include "platform/image.h"
+#include "host/saver_screen_win32.h"
 #include "platform/millisecond_clock.h"
-#include "platform/random_generator.h"
 #include "render/adapter_modes_win32.h"
-#include "render/desktop_snapshot_win32.h"
-#include "render/renderer_win32.h"
 #include "settings/parameter_set.h"
-#include "wavefield/wave_field.h"
 
 namespace lumar {
 
@@ -41,6 +39,9 @@ using Direct3DCreator = IDirect3D9*(WINAPI*)(UINT sdkVersion);
 // dialog could not be shown.
 using ConfigureDialogRunner = bool (*)(HINSTANCE instance, SettingsState& settings, AdapterModes& modes);
 
+// The monitors a full-screen run covers; tests pass monitors of their own.
+using MonitorSource = std::function<std::vector<MonitorArea>()>;
+
 class SaverApp {
  public:
   SaverApp(HINSTANCE instance, const MillisecondClock& clock);
@@ -60,7 +61,8 @@ class SaverApp {
   void IdlePass();
   void Shutdown();
 
-  // One frame: spawn decision, frame time, source retirement and update, device check, drawing.
+  // One frame: spawn decision, frame time, source retirement and update, device check, drawing; every
+  // screen in turn, the primary first, with one frame time.
   void FrameStep();
 
   void RequestDismiss();
@@ -71,18 +73,21 @@ class SaverApp {
   void SetPlatformProbe(PlatformProbe probe) { probe_ = probe; }
   void SetConfigureDialog(ConfigureDialogRunner runner) { configureDialog_ = runner; }
   void SetDeviceFactory(DeviceFactory factory);
+  void SetMonitorSource(MonitorSource source) { monitorSource_ = std::move(source); }
   void SetDirect3DCreator(Direct3DCreator creator) { direct3dCreator_ = creator; }
 
   // State read by tests and by the password check.
   ScreenSaverMode mode() const { return mode_; }
-  HWND mainWindow() const { return mainWindow_; }
+  HWND mainWindow() const { return primary().window; }
   SettingsState& settings() { return settings_; }
-  WaveField& field() { return *field_; }
-  Renderer* renderer() { return renderer_.get(); }
+  WaveField& field() { return *primary().field; }
+  Renderer* renderer() { return primary().renderer.get(); }
+  // The primary screen first, then one per other monitor of a full-screen run.
+  const std::vector<std::unique_ptr<SaverScreen>>& screens() const { return screens_; }
   const SaverInput& input() const { return input_; }
   bool passwordDialogActive() const { return passwordDialogActive_; }
   bool closedDown() const { return closedDown_; }
-  const DesktopSnapshot& snapshot() const { return snapshot_; }
+  const DesktopSnapshot& snapshot() const { return primary().snapshot; }
   float frameTime() const { return frameTime_; }
   PasswordSettings& password() { return password_; }
   bool isWin9x() const { return isWin9x_; }
@@ -91,6 +96,15 @@ class SaverApp {
   bool DetectWin9x() const;
   bool EnumerateModes(const char* outOfMemoryMessage);
   bool CreateMainWindow(HWND parent);
+  SaverScreen& primary() const { return *screens_.front(); }
+  SaverScreen* ScreenOf(HWND window) const;
+  // The other monitors' screens: window (hidden), run set-up and snapshot; then their devices. A monitor
+  // whose set-up or device fails keeps a black window.
+  void PrepareOtherMonitors(uint32_t seed, int maxTextureEdge);
+  void CreateOtherDevices();
+  void ShowOtherMonitors();
+  void ReleaseDevices(bool discardSnapshots);
+  void DestroyOtherWindows();
   // What this run changes in memory only, never in the registry: a secure saver shows Sky instead of the
   // desktop, and the preview never shows the frame rate. Applied again when the defaults replace a
   // refused record.
@@ -103,13 +117,13 @@ class SaverApp {
   PlatformProbe probe_;
   ConfigureDialogRunner configureDialog_ = nullptr;
   DeviceFactory deviceFactory_;
+  MonitorSource monitorSource_;
   Direct3DCreator direct3dCreator_ = Direct3DCreate9;
 
   ScreenSaverMode mode_ = ScreenSaverMode::Saver;
   bool isWin9x_ = false;
   IDirect3D9* direct3d_ = nullptr;
   uint32_t timerPeriod_ = 0;
-  HWND mainWindow_ = nullptr;
   HANDLE saverEvent_ = nullptr;
   BOOL previousSaverRunning_ = FALSE;
   bool classRegistered_ = false;
@@ -121,14 +135,9 @@ class SaverApp {
 
   SettingsState settings_;
   AdapterModes modes_;
-  std::unique_ptr<WaveField> field_;
-  bool fieldPrepared_ = false;
-  RandomGenerator random_;
+  std::vector<std::unique_ptr<SaverScreen>> screens_;
   FrameTimer frameTimer_;
   float frameTime_ = 0.0f;
-  DesktopSnapshot snapshot_;
-  Image userPicture_;  // decoded by the start-up check, until the first texture creation takes it
-  std::unique_ptr<Renderer> renderer_;
 };
 
 }  // namespace lumar

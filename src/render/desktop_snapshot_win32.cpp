@@ -1,8 +1,10 @@
 // Desktop capture with GDI.
 #include "render/desktop_snapshot_win32.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 namespace lumar {
 
@@ -17,17 +19,36 @@ BITMAPINFOHEADER DesktopSnapshot::Header() const {
   return header;
 }
 
-bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel) {
-  return Capture(squareSize, bitsPerPixel, SnapshotCopies(squareSize, screenWidth, screenHeight));
+namespace {
+
+// A screen at the desktop's origin takes the four copies; one elsewhere (a monitor other than the primary)
+// repeats its own part in tiles, since a copy larger than the monitor would read another monitor's pixels.
+std::vector<CopyRect> Layout(int s, int screenWidth, int screenHeight, int pictureWidth, int pictureHeight,
+                             bool atOrigin) {
+  if (!atOrigin) return SnapshotTiles(s, screenWidth, screenHeight, pictureWidth, pictureHeight);
+  const auto copies = SnapshotCopies(s, screenWidth, screenHeight, pictureWidth, pictureHeight);
+  return std::vector<CopyRect>(copies.begin(), copies.end());
 }
 
-bool DesktopSnapshot::Take(const RunConstants& run) {
+}  // namespace
+
+bool DesktopSnapshot::Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel, int originX,
+                           int originY) {
+  const int w = std::clamp(screenWidth, 0, std::max(squareSize, 0));
+  const int h = std::clamp(screenHeight, 0, std::max(squareSize, 0));
+  return Capture(squareSize, bitsPerPixel, Layout(squareSize, w, h, w, h, originX == 0 && originY == 0),
+                 originX, originY);
+}
+
+bool DesktopSnapshot::Take(const RunConstants& run, int originX, int originY) {
   return Capture(run.pictureTextureSize, run.snapshotBitsPerPixel,
-                 SnapshotCopies(run.pictureTextureSize, run.desktopWidth, run.desktopHeight,
-                                run.snapshotWidth, run.snapshotHeight));
+                 Layout(run.pictureTextureSize, run.desktopWidth, run.desktopHeight, run.snapshotWidth,
+                        run.snapshotHeight, originX == 0 && originY == 0),
+                 originX, originY);
 }
 
-bool DesktopSnapshot::Capture(int squareSize, int bitsPerPixel, const std::array<CopyRect, 4>& copies) {
+bool DesktopSnapshot::Capture(int squareSize, int bitsPerPixel, const std::vector<CopyRect>& copies,
+                              int originX, int originY) {
   Release();
   squareSize_ = squareSize;
   bitsPerPixel_ = bitsPerPixel;
@@ -42,17 +63,17 @@ bool DesktopSnapshot::Capture(int squareSize, int bitsPerPixel, const std::array
   bits_ = static_cast<const unsigned char*>(bits);
   if (snapshotDC_ && snapshotBitmap_) {
     previousBitmap_ = SelectObject(snapshotDC_, snapshotBitmap_);
-    // Every copy reads from the screen's origin; results are not examined (a failed copy leaves the
-    // bitmap as it was). A scaled copy averages the pixels it drops.
+    // Every copy reads from the screen's origin on the desktop; results are not examined (a failed copy
+    // leaves the bitmap as it was). A scaled copy averages the pixels it drops.
     SetStretchBltMode(snapshotDC_, HALFTONE);
     SetBrushOrgEx(snapshotDC_, 0, 0, nullptr);
     for (const CopyRect& r : copies) {
       if (r.empty()) continue;
       if (r.scaled()) {
-        StretchBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, 0, 0, r.sourceWidth, r.sourceHeight,
-                   SRCCOPY);
+        StretchBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, originX, originY, r.sourceWidth,
+                   r.sourceHeight, SRCCOPY);
       } else {
-        BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, 0, 0, SRCCOPY);
+        BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, originX, originY, SRCCOPY);
       }
     }
   }

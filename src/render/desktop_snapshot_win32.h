@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <array>
+#include <vector>
 
 #include "render/snapshot_layout.h"
 #include "wavefield/run_constants.h"
@@ -20,12 +20,14 @@ class DesktopSnapshot {
 
   // Captures the W x H screen into an S x S bitmap of `bitsPerPixel` (16 or 32). A screen larger than the
   // square is cut to it. A failed capture leaves whatever the bitmap holds; returns false only when no
-  // bitmap could be made.
-  bool Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel);
+  // bitmap could be made. `originX`, `originY`: where the screen lies on the desktop (a monitor other
+  // than the primary has its own part of it); every copy reads from there.
+  bool Take(int squareSize, int screenWidth, int screenHeight, int bitsPerPixel, int originX = 0,
+            int originY = 0);
 
   // The run's snapshot: the desktop into the run's square, scaled down to the run's snapshot size when
-  // the square cannot hold it.
-  bool Take(const RunConstants& run);
+  // the square cannot hold it; a monitor other than the primary gives its place on the desktop.
+  bool Take(const RunConstants& run, int originX = 0, int originY = 0);
 
   // Copies all S rows into `destination`, `pitch` bytes apart, in the bitmap's bottom-up order: the first
   // row written is the bottom row of the screen picture. Returns the number of rows copied.
@@ -42,7 +44,8 @@ class DesktopSnapshot {
 
  private:
   BITMAPINFOHEADER Header() const;
-  bool Capture(int squareSize, int bitsPerPixel, const std::array<CopyRect, 4>& copies);
+  bool Capture(int squareSize, int bitsPerPixel, const std::vector<CopyRect>& copies, int originX,
+               int originY);
 
   HDC snapshotDC_ = nullptr;
   HBITMAP snapshotBitmap_ = nullptr;

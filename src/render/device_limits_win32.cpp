@@ -13,10 +13,10 @@ int DeviceLimits::LargestSquareTexture() const {
   return static_cast<int>(edge);
 }
 
-DeviceLimits QueryDeviceLimits(IDirect3D9* direct3d) {
+DeviceLimits QueryDeviceLimits(IDirect3D9* direct3d, UINT adapter) {
   DeviceLimits limits;
   D3DCAPS9 caps{};
-  if (!direct3d || FAILED(direct3d->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps))) return limits;
+  if (!direct3d || FAILED(direct3d->GetDeviceCaps(adapter, D3DDEVTYPE_HAL, &caps))) return limits;
   limits.known = true;
   limits.maxTextureWidth = caps.MaxTextureWidth;
   limits.maxTextureHeight = caps.MaxTextureHeight;

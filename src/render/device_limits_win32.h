@@ -19,7 +19,7 @@ struct DeviceLimits {
   int LargestSquareTexture() const;
 };
 
-// The caps of adapter 0's hardware device.
-DeviceLimits QueryDeviceLimits(IDirect3D9* direct3d);
+// The caps of the adapter's hardware device (adapter 0 unless told).
+DeviceLimits QueryDeviceLimits(IDirect3D9* direct3d, UINT adapter = D3DADAPTER_DEFAULT);
 
 }  // namespace lumar

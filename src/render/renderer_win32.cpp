@@ -66,7 +66,9 @@ struct Renderer::Impl {
   uint32_t framesDrawn = 0;
   FrameRateCounter frameRate;
 
-  explicit Impl(const RenderContext& c) : context(c) {}
+  Renderer* owner;
+
+  Impl(Renderer* o, const RenderContext& c) : context(c), owner(o) {}
 
   const ParameterSet& record() const { return *context.record; }
   bool aquarium() const { return record().effect == kEffectAquarium; }
@@ -77,6 +79,13 @@ struct Renderer::Impl {
   bool largeMode() const { return IsLargeMode(record().screenWidth); }
   uint32_t Now() const { return context.clock->Now(); }
 
+  HRESULT MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focusWindow, DWORD behaviorFlags);
+  void SetFullScreenParameters(UINT width, UINT height, D3DFORMAT format, UINT refresh, HWND window);
+  void SetWindowedParameters(HWND window);
+  // Whether the device of `adapter` can draw the grid; told to the user only for the primary.
+  HRESULT CheckGrid(IDirect3D9* direct3d, UINT adapter, bool tellUser);
+  // Steps 3-5 of a creation: render states, water level, resources.
+  HRESULT FinishDeviceCreation();
   HRESULT CreatePictureTexture();
   HRESULT UploadSnapshot();
   HRESULT FlipLevelZero();
@@ -84,7 +93,7 @@ struct Renderer::Impl {
   void SetRenderStates();
 };
 
-Renderer::Renderer(const RenderContext& context) : impl_(new Impl(context)) {}
+Renderer::Renderer(const RenderContext& context) : impl_(new Impl(this, context)) {}
 
 Renderer::~Renderer() {
   ReleaseDevice(false);
@@ -97,79 +106,134 @@ IDirect3DDevice9* Renderer::device() const { return impl_->device; }
 
 uint32_t Renderer::framesDrawn() const { return impl_->framesDrawn; }
 
-HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
-  Impl& r = *impl_;
-  const ParameterSet& record = r.record();
-  const RunConstants& run = r.context.field->constants;
-  r.layout = DescribeSurfaceMesh(run.gridCellsX, run.gridCellsY);
+HRESULT Renderer::Impl::MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focusWindow,
+                                   DWORD behaviorFlags) {
+  HRESULT hr = E_FAIL;
+  if (direct3d) {
+    if (factory) {
+      hr = factory(direct3d, focusWindow, behaviorFlags, presentParameters, &device);
+    } else {
+      hr = direct3d->CreateDevice(adapter, D3DDEVTYPE_HAL, focusWindow, behaviorFlags, &presentParameters,
+                                  &device);
+    }
+  }
+  if (FAILED(hr) || !device) {
+    device = nullptr;
+    return FAILED(hr) ? hr : E_FAIL;
+  }
+  return S_OK;
+}
 
-  // 1. Presentation: the preview follows its window and the desktop; full screen takes the chosen mode.
-  D3DPRESENT_PARAMETERS& pp = r.presentParameters;
+void Renderer::Impl::SetFullScreenParameters(UINT width, UINT height, D3DFORMAT format, UINT refresh,
+                                             HWND window) {
+  SetWindowedParameters(window);
+  D3DPRESENT_PARAMETERS& pp = presentParameters;
+  pp.BackBufferWidth = width;
+  pp.BackBufferHeight = height;
+  pp.BackBufferFormat = format;
+  pp.BackBufferCount = 1;
+  pp.MultiSampleType = D3DMULTISAMPLE_NONE;
+  pp.Windowed = FALSE;
+  pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
+  pp.FullScreen_RefreshRateInHz = refresh;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+}
+
+void Renderer::Impl::SetWindowedParameters(HWND window) {
+  D3DPRESENT_PARAMETERS& pp = presentParameters;
   pp = D3DPRESENT_PARAMETERS{};
   pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
   pp.EnableAutoDepthStencil = TRUE;
   pp.AutoDepthStencilFormat = D3DFMT_D16;
+  pp.hDeviceWindow = window;
+  pp.Windowed = TRUE;
+}
+
+HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
+  Impl& r = *impl_;
+  const ParameterSet& record = r.record();
+  r.layout =
+      DescribeSurfaceMesh(r.context.field->constants.gridCellsX, r.context.field->constants.gridCellsY);
+
+  // 1. Presentation: the preview follows its window and the desktop; full screen takes the chosen mode.
   if (r.context.preview) {
-    pp.Windowed = TRUE;
+    r.SetWindowedParameters(nullptr);
   } else {
-    pp.BackBufferWidth = record.screenWidth;
-    pp.BackBufferHeight = record.screenHeight;
-    pp.BackBufferFormat = static_cast<D3DFORMAT>(record.screenFormat);
-    pp.BackBufferCount = 1;
-    pp.MultiSampleType = D3DMULTISAMPLE_NONE;
-    pp.hDeviceWindow = window;
-    pp.Windowed = FALSE;
-    pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
-    pp.FullScreen_RefreshRateInHz = record.screenRefresh;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    r.SetFullScreenParameters(record.screenWidth, record.screenHeight,
+                              static_cast<D3DFORMAT>(record.screenFormat), record.screenRefresh, window);
   }
 
   // A grid the device could not draw is refused before the device exists: a full-screen device would
-  // change the screen mode and hide the message behind it. Grids beyond 65536 vertices need 32-bit
-  // indices, which not every device can draw.
-  if (direct3d) {
-    if (r.layout.empty()) {
-      ShowMessage("This screen mode is too large for the saver.", MB_OK | MB_ICONINFORMATION);
-      return E_FAIL;
-    }
-    if (r.layout.indexWidth == IndexWidth::Bits32) {
-      const DeviceLimits limits = QueryDeviceLimits(direct3d);
-      if (!limits.known || limits.maxVertexIndex < r.layout.vertexCount - 1) {
-        ShowMessage("This screen mode is too large for the display adapter: choose a smaller mode.",
-                    MB_OK | MB_ICONINFORMATION);
-        return E_FAIL;
-      }
-    }
-  }
+  // change the screen mode and hide the message behind it.
+  if (direct3d && FAILED(r.CheckGrid(direct3d, D3DADAPTER_DEFAULT, true))) return E_FAIL;
 
   // 2. The device.
-  HRESULT hr = E_FAIL;
-  if (direct3d) {
-    if (r.factory) {
-      hr = r.factory(direct3d, window, record.deviceBehaviorFlags, pp, &r.device);
-    } else {
-      hr = direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, record.deviceBehaviorFlags, &pp,
-                                  &r.device);
-    }
-  }
-  if (FAILED(hr) || !r.device) {
-    r.device = nullptr;
+  if (FAILED(r.MakeDevice(direct3d, D3DADAPTER_DEFAULT, window, record.deviceBehaviorFlags))) {
     ShowMessage("Unable to create render device!", MB_OK);
     return E_FAIL;
   }
+  return r.FinishDeviceCreation();
+}
 
+HRESULT Renderer::CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT adapter, HWND focusWindow) {
+  Impl& r = *impl_;
+  const ParameterSet& record = r.record();
+  r.layout =
+      DescribeSurfaceMesh(r.context.field->constants.gridCellsX, r.context.field->constants.gridCellsY);
+  if (!direct3d) return E_FAIL;
+  const UINT checked = adapter < direct3d->GetAdapterCount() ? adapter : D3DADAPTER_DEFAULT;
+  if (FAILED(r.CheckGrid(direct3d, checked, false))) return E_FAIL;
+  const DWORD flags = record.deviceBehaviorFlags;
+
+  // Full screen only in the mode the monitor is in (an adapter that reports no usable mode is skipped).
+  D3DDISPLAYMODE mode{};
+  const bool fullScreen = adapter < direct3d->GetAdapterCount() &&
+                          SUCCEEDED(direct3d->GetAdapterDisplayMode(adapter, &mode)) &&
+                          mode.Width == record.screenWidth && mode.Height == record.screenHeight;
+  if (fullScreen) {
+    r.SetFullScreenParameters(mode.Width, mode.Height, mode.Format, mode.RefreshRate, window);
+    if (SUCCEEDED(r.MakeDevice(direct3d, adapter, focusWindow, flags))) return r.FinishDeviceCreation();
+  }
+  r.SetWindowedParameters(window);
+  if (adapter < direct3d->GetAdapterCount() && SUCCEEDED(r.MakeDevice(direct3d, adapter, focusWindow, flags)))
+    return r.FinishDeviceCreation();
+  if (adapter == D3DADAPTER_DEFAULT) return E_FAIL;
+  r.SetWindowedParameters(window);
+  if (FAILED(r.MakeDevice(direct3d, D3DADAPTER_DEFAULT, focusWindow, flags))) return E_FAIL;
+  return r.FinishDeviceCreation();
+}
+
+HRESULT Renderer::Impl::CheckGrid(IDirect3D9* direct3d, UINT adapter, bool tellUser) {
+  // Grids beyond 65536 vertices need 32-bit indices, which not every device can draw.
+  if (layout.empty()) {
+    if (tellUser) ShowMessage("This screen mode is too large for the saver.", MB_OK | MB_ICONINFORMATION);
+    return E_FAIL;
+  }
+  if (layout.indexWidth == IndexWidth::Bits32) {
+    const DeviceLimits limits = QueryDeviceLimits(direct3d, adapter);
+    if (!limits.known || limits.maxVertexIndex < layout.vertexCount - 1) {
+      if (tellUser)
+        ShowMessage("This screen mode is too large for the display adapter: choose a smaller mode.",
+                    MB_OK | MB_ICONINFORMATION);
+      return E_FAIL;
+    }
+  }
+  return S_OK;
+}
+
+HRESULT Renderer::Impl::FinishDeviceCreation() {
   // 3. The few render states the saver relies on.
-  r.SetRenderStates();
+  SetRenderStates();
 
   // 4. The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
-  if (r.aquarium()) {
-    StartWaterCycle(r.water, r.Now());
+  if (aquarium()) {
+    StartWaterCycle(water, Now());
   } else {
-    r.context.field->waterLevel = 1.0f;
+    context.field->waterLevel = 1.0f;
   }
 
   // 5. Resources.
-  return FAILED(CreateResources()) ? E_FAIL : S_OK;
+  return FAILED(owner->CreateResources()) ? E_FAIL : S_OK;
 }
 
 HRESULT Renderer::Impl::UploadSnapshot() {

@@ -16,7 +16,8 @@
 
 namespace lumar {
 
-// Creates the device; tests pass one that wraps the real device to report device loss on demand.
+// Creates the device; tests pass one that wraps the real device to report device loss on demand. It is
+// given the focus window, and creates on the default adapter.
 using DeviceFactory = std::function<HRESULT(IDirect3D9* direct3d, HWND window, DWORD behaviorFlags,
                                             D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** device)>;
 
@@ -45,6 +46,12 @@ class Renderer {
   // The device for `window` and all its resources; shows "Unable to create render device!" when the
   // device cannot be made. 0 on success, E_FAIL on any failure.
   HRESULT CreateRenderDevice(IDirect3D9* direct3d, HWND window);
+  // The device of a monitor other than the primary, quietly: full screen in the current mode of
+  // `adapter` (the one that drives the monitor) with the primary's window as focus window, as Direct3D
+  // wants of several devices beside a full-screen one; else windowed on that adapter, else windowed on
+  // the default one. The record's screen size is the monitor's. 0 on success, E_FAIL when no device
+  // could be had; nothing is shown either way.
+  HRESULT CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT adapter, HWND focusWindow);
   HRESULT CreateResources();
   void ReleaseResources();
   // Resources, then the snapshot when `discardSnapshot`, then the device.

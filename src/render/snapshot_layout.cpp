@@ -37,4 +37,27 @@ std::array<CopyRect, 4> SnapshotCopies(int s, int screenWidth, int screenHeight,
   return copies;
 }
 
+std::vector<CopyRect> SnapshotTiles(int s, int screenWidth, int screenHeight) {
+  const int w = std::clamp(screenWidth, 0, std::max(s, 0));
+  const int h = std::clamp(screenHeight, 0, std::max(s, 0));
+  return SnapshotTiles(s, w, h, w, h);
+}
+
+std::vector<CopyRect> SnapshotTiles(int s, int screenWidth, int screenHeight, int pictureWidth,
+                                    int pictureHeight) {
+  std::vector<CopyRect> tiles;
+  const int w = std::clamp(pictureWidth, 0, std::max(s, 0));
+  const int h = std::clamp(pictureHeight, 0, std::max(s, 0));
+  if (w == 0 || h == 0) return tiles;
+  for (int y = 0; y < s; y += h) {
+    for (int x = 0; x < s; x += w) {
+      CopyRect r{x, y, std::min(w, s - x), std::min(h, s - y)};
+      r.sourceWidth = ToScreen(r.width, screenWidth, w);
+      r.sourceHeight = ToScreen(r.height, screenHeight, h);
+      tiles.push_back(r);
+    }
+  }
+  return tiles;
+}
+
 }  // namespace lumar

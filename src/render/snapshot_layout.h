@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 namespace lumar {
 
@@ -26,5 +27,14 @@ std::array<CopyRect, 4> SnapshotCopies(int squareSize, int screenWidth, int scre
 // copy reads its destination's size scaled back to screen pixels.
 std::array<CopyRect, 4> SnapshotCopies(int squareSize, int screenWidth, int screenHeight, int pictureWidth,
                                        int pictureHeight);
+
+// The square filled with whole or cut repeats of a W x H screen, row by row, none larger than the screen:
+// what a monitor other than the primary uses, since a copy larger than its monitor would read another
+// monitor's pixels or none. For screens at least half the square on each edge these are the four copies
+// above.
+std::vector<CopyRect> SnapshotTiles(int squareSize, int screenWidth, int screenHeight);
+// The same tiles for a screen scaled into the square as a picture of pictureWidth x pictureHeight.
+std::vector<CopyRect> SnapshotTiles(int squareSize, int screenWidth, int screenHeight, int pictureWidth,
+                                    int pictureHeight);
 
 }  // namespace lumar

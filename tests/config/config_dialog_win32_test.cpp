@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -621,6 +622,66 @@ TEST_F(ConfigDialogTest, TwoDialogsKeepTheirOwnState) {
   EXPECT_EQ(other.speed, 75);
   EXPECT_EQ(SendDlgItemMessageA(second, IDC_SPEED_SLIDER, TBM_GETPOS, 0, 0), 75);
   DestroyWindow(second);
+}
+
+// The text of every caption, check box, radio button, group title and push button fits its control at
+// the display's DPI, and the dialog's font grows with the DPI (CTest runs this at 96 dpi and in a
+// session of its own at 144, which it names in LUMAR_EXPECT_DPI).
+TEST_F(ConfigDialogTest, EveryTextFitsItsControlAtTheScreensDpi) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  if (const char* expected = std::getenv("LUMAR_EXPECT_DPI")) {
+    ASSERT_EQ(dpi, std::atoi(expected));
+  }
+  Open();
+  struct Check {
+    int dpi = 96;
+    int checked = 0;
+    std::vector<std::string> clipped;
+    int fontHeight = 0;
+  } check;
+  check.dpi = dpi;
+  EnumChildWindows(
+      dialog_,
+      [](HWND control, LPARAM data) -> BOOL {
+        auto& c = *reinterpret_cast<Check*>(data);
+        char name[32] = {}, text[128] = {};
+        GetClassNameA(control, name, sizeof name);
+        GetWindowTextA(control, text, sizeof text);
+        const LONG style = GetWindowLongA(control, GWL_STYLE);
+        const LONG kind = style & BS_TYPEMASK;
+        const bool button = std::strcmp(name, "Button") == 0;
+        if (!text[0] || (std::strcmp(name, "Static") != 0 && !button) || (button && kind == BS_OWNERDRAW))
+          return TRUE;
+        RECT area;
+        GetClientRect(control, &area);
+        int room = area.right;
+        // A check box or radio button spends its box and a gap on the left.
+        if (button && kind != BS_PUSHBUTTON && kind != BS_DEFPUSHBUTTON && kind != BS_GROUPBOX)
+          room -= MulDiv(13 + 4, c.dpi, 96);
+        if (button && kind == BS_GROUPBOX) room -= MulDiv(8, c.dpi, 96);
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &extent);
+        TEXTMETRICA metrics{};
+        GetTextMetricsA(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        c.fontHeight = std::max(c.fontHeight, static_cast<int>(metrics.tmHeight));
+        ++c.checked;
+        if (extent.cx > room || (kind != BS_GROUPBOX && extent.cy > area.bottom))
+          c.clipped.push_back(std::string(text) + " (" + std::to_string(extent.cx) + "x" +
+                              std::to_string(extent.cy) + " in " + std::to_string(room) + "x" +
+                              std::to_string(area.bottom) + ")");
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&check));
+  EXPECT_GT(check.checked, 30);
+  for (const std::string& text : check.clipped) ADD_FAILURE() << "clipped at " << dpi << " dpi: " << text;
+  // An 8-point font is 8/72 inch high, at least about that many pixels.
+  EXPECT_GE(check.fontHeight, MulDiv(8, dpi, 72) - 1) << dpi << " dpi";
 }
 
 }  // namespace

@@ -122,6 +122,20 @@ e2e_wait_window() {
   return 1
 }
 
+# Starts the saver with "$@" and waits until its window shows and it draws; fails the check when it does
+# not.
+e2e_start_saver() {
+  e2e_start "$@"
+  if ! e2e_wait_window 30 >/dev/null; then
+    e2e_fail "no saver window for '$*' ($(tail -n 3 "$E2E_WORK/saver.out"))"
+    kill "$E2E_PID" 2>/dev/null
+    return 1
+  fi
+  # The window shows black until the device draws; the saver counts mouse messages from then on.
+  e2e_wait_drawn 30 || e2e_fail "nothing drawn for '$*'"
+  return 0
+}
+
 # Waits up to $1 seconds until the saver is drawing: two screenshots half a second apart that are both
 # not black and differ from each other (the ripples move). The desktop alone, or the saver's window before
 # its first frame, does neither. Fails when that does not happen.

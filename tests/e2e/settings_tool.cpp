@@ -1,7 +1,8 @@
 // Writes a settings record for this machine, as the configuration dialog's OK would: the defaults with
 // a preset applied, the current desktop mode as the full-screen mode, and adapter 0's identity.
-//   settings_tool <preset id> [texture [effect]]
+//   settings_tool <preset id> [texture [effect]] [flat]
 //   settings_tool --list      prints "id name" for every named preset
+// "flat" sets every relief to 0: the surface then shows the picture as it is, ripples or not.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,7 +15,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::printf("usage: settings_tool <preset id> [texture [effect]] | --list\n");
+    std::printf("usage: settings_tool <preset id> [texture [effect]] [flat] | --list\n");
     return 2;
   }
   if (std::strcmp(argv[1], "--list") == 0) {
@@ -32,8 +33,15 @@ int main(int argc, char** argv) {
   const int preset = std::atoi(argv[1]);
   record.presetId = preset;
   lumar::ApplyPreset(record, preset);
-  if (argc > 2) record.texture = std::atoi(argv[2]);
-  if (argc > 3) record.effect = std::atoi(argv[3]);
+  const bool flat = argc > 2 && std::strcmp(argv[argc - 1], "flat") == 0;
+  const int numbers = flat ? argc - 1 : argc;  // arguments before "flat"
+  if (numbers > 2) record.texture = std::atoi(argv[2]);
+  if (numbers > 3) record.effect = std::atoi(argv[3]);
+  if (flat) {
+    record.reliefOptical = 0;
+    record.reliefLight = 0;
+    record.reliefGeometry = 0;
+  }
   lumar::DisplayMode desktop;
   lumar::FetchAdapterIdentity(direct3d, record.adapterIdentifier, desktop);
   record.savedDesktopWidth = record.screenWidth = desktop.width;

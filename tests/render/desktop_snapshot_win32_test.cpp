@@ -94,6 +94,24 @@ TEST(DesktopSnapshot, LargerScreenThanSquareIsCutAndReleaseIsRepeatable) {
   EXPECT_EQ(snapshot.CopyRows(rows.data(), 512 * 4), 0);
 }
 
+// A monitor other than the primary photographs its own part of the desktop: here the screen's bottom-right
+// 320 x 240, whose top-left is background and whose bottom-right corner is the pattern's; the rest of the
+// square repeats that part in tiles, never the screen's marker or pixels beyond the part.
+TEST(DesktopSnapshot, AnOriginTakesThatPartOfTheScreen) {
+  PatternScreen pattern(true);
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  DesktopSnapshot snapshot;
+  ASSERT_TRUE(snapshot.Take(1024, 320, 240, 32, w - 320, h - 240));
+  std::vector<uint32_t> rows(1024 * 1024, 0);
+  ASSERT_EQ(snapshot.CopyRows(rows.data(), 1024 * 4), 1024);
+  EXPECT_EQ(PixelAt(rows, 1024, 10, 10), kBackground);
+  EXPECT_EQ(PixelAt(rows, 1024, 310, 230), PatternScreen::kBottomRight);
+  EXPECT_EQ(PixelAt(rows, 1024, 310, 240 + 230), PatternScreen::kBottomRight);
+  EXPECT_EQ(PixelAt(rows, 1024, 320 + 10, 10), kBackground);
+  EXPECT_EQ(PixelAt(rows, 1024, 640 + 310, 720 + 230), PatternScreen::kBottomRight);
+  EXPECT_EQ(PixelAt(rows, 1024, 1020, 1020), kBackground);
+}
+
 // The square the run set-up picks for the desktop of the test's display, with the Desktop picture.
 int SquareForThisDesktop() {
   SettingsState settings;

@@ -88,5 +88,55 @@ TEST(SnapshotLayout, DegenerateSizesGiveNoNegativeCopies) {
   }
 }
 
+// Tiles cover the square exactly once, each within the screen's size, and match the four copies where
+// the screen is at least half the square.
+TEST(SnapshotLayout, TilesCoverTheSquareWithinTheScreensSize) {
+  struct Case {
+    int s, w, h;
+    size_t tiles;
+  };
+  for (const Case& c : {Case{1024, 320, 240, 20}, Case{1024, 800, 600, 4}, Case{1024, 1024, 768, 2},
+                        Case{2048, 1280, 1024, 4}, Case{512, 1024, 768, 1}}) {
+    const auto tiles = SnapshotTiles(c.s, c.w, c.h);
+    EXPECT_EQ(tiles.size(), c.tiles) << c.w << "x" << c.h;
+    std::vector<int> cover(static_cast<std::size_t>(c.s) * c.s, 0);
+    for (const CopyRect& r : tiles) {
+      ASSERT_FALSE(r.empty());
+      ASSERT_LE(r.width, c.w);
+      ASSERT_LE(r.height, c.h);
+      ASSERT_LE(r.x + r.width, c.s);
+      ASSERT_LE(r.y + r.height, c.s);
+      for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x) ++cover[static_cast<std::size_t>(y) * c.s + x];
+    }
+    for (int n : cover) ASSERT_EQ(n, 1) << c.w << "x" << c.h;
+  }
+  // Half the square or more on each edge: the same rectangles as the four copies, empty ones left out.
+  const auto copies = SnapshotCopies(1024, 800, 600);
+  const auto tiles = SnapshotTiles(1024, 800, 600);
+  ASSERT_EQ(tiles.size(), 4u);
+  EXPECT_EQ(tiles[1].x, copies[1].x);
+  EXPECT_EQ(tiles[1].width, copies[1].width);
+  EXPECT_EQ(tiles[2].y, copies[2].y);
+  EXPECT_EQ(tiles[3].height, copies[3].height);
+  EXPECT_TRUE(SnapshotTiles(1024, 0, 768).empty());
+  for (const CopyRect& r : tiles) EXPECT_FALSE(r.scaled());
+}
+
+// A monitor scaled into the square: the tiles are the picture's size, each reading its part of the
+// monitor at screen size.
+TEST(SnapshotLayout, ScaledTilesReadTheirPartOfTheScreenAtScreenSize) {
+  const auto tiles = SnapshotTiles(1024, 2048, 1536, 1024, 768);
+  ASSERT_EQ(tiles.size(), 2u);
+  EXPECT_EQ(tiles[0].width, 1024);
+  EXPECT_EQ(tiles[0].height, 768);
+  EXPECT_EQ(tiles[0].sourceWidth, 2048);
+  EXPECT_EQ(tiles[0].sourceHeight, 1536);
+  EXPECT_EQ(tiles[1].y, 768);
+  EXPECT_EQ(tiles[1].height, 256);
+  EXPECT_EQ(tiles[1].sourceHeight, 512);
+  EXPECT_TRUE(tiles[1].scaled());
+}
+
 }  // namespace
 }  // namespace lumar

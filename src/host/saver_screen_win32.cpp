@@ -1,0 +1,89 @@
+// One screen's state and the monitors of the desktop.
+#include "host/saver_screen_win32.h"
+
+#include <d3d9.h>
+
+#include "wavefield/wave_sources.h"
+
+namespace lumar {
+
+namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT area, LPARAM list) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  MonitorArea entry;
+  entry.monitor = monitor;
+  entry.area = *area;
+  entry.primary = GetMonitorInfoA(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+  reinterpret_cast<std::vector<MonitorArea>*>(list)->push_back(entry);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<MonitorArea> ListMonitors() {
+  std::vector<MonitorArea> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
+uint32_t MonitorSeed(uint32_t primarySeed, int index) {
+  // Knuth's multiplicative step spreads neighbouring indices over the whole state.
+  return primarySeed + static_cast<uint32_t>(index) * 2654435761u;
+}
+
+UINT AdapterOfMonitor(IDirect3D9* direct3d, HMONITOR monitor) {
+  if (!direct3d) return D3DADAPTER_DEFAULT;
+  for (UINT adapter = 0; adapter < direct3d->GetAdapterCount(); ++adapter) {
+    if (direct3d->GetAdapterMonitor(adapter) == monitor) return adapter;
+  }
+  return D3DADAPTER_DEFAULT;
+}
+
+void SaverScreen::MakeRenderer(const ParameterSet* record, const MillisecondClock& clock, HINSTANCE instance,
+                               bool preview, const DeviceFactory& factory) {
+  RenderContext context;
+  context.record = record;
+  context.field = field.get();
+  context.snapshot = &snapshot;
+  context.userPicture = &picture;
+  context.clock = &clock;
+  context.instance = instance;
+  context.preview = preview;
+  renderer = std::make_unique<Renderer>(context);
+  if (factory) renderer->SetDeviceFactory(factory);
+}
+
+void SaverScreen::DecideSpawn(const MillisecondClock& clock) {
+  if (fieldPrepared) lumar::DecideSpawn(*field, clock, random);
+}
+
+void SaverScreen::UpdateAndDraw(const MillisecondClock& clock, float frameTime) {
+  if (fieldPrepared) RetireAndUpdateSources(*field, clock);
+  if (renderer && renderer->PrepareFrame()) renderer->RenderFrame(frameTime);
+}
+
+void SaverScreen::StartRipples(const MillisecondClock& clock) {
+  if (fieldPrepared) SpawnSource(*field, clock, random);
+}
+
+void SaverScreen::ClearRipples() { ClearSources(field->sourceSet); }
+
+void SaverScreen::ReleaseDevice(bool discardSnapshot) {
+  if (renderer) renderer->ReleaseDevice(discardSnapshot);
+  if (discardSnapshot) snapshot.Release();
+}
+
+void SaverScreen::Release() {
+  ReleaseDevice(true);
+  renderer.reset();
+  picture = Image{};
+  ClearSources(field->sourceSet);
+  if (fieldPrepared) {
+    field = std::make_unique<WaveField>();  // frees the tables of the run
+    fieldPrepared = false;
+  }
+}
+
+}  // namespace lumar

@@ -1,0 +1,74 @@
+// One screen of a run: a window, a wave field with its ripple sources and random generator, the snapshot
+// of that monitor's part of the desktop, and the renderer with its device. The primary screen and every
+// other monitor are instances of it, so they cannot interfere; the app owns the list.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/image.h"
+#include "platform/millisecond_clock.h"
+#include "platform/random_generator.h"
+#include "render/desktop_snapshot_win32.h"
+#include "render/renderer_win32.h"
+#include "settings/parameter_set.h"
+#include "wavefield/run_setup.h"
+#include "wavefield/wave_field.h"
+
+namespace lumar {
+
+// A monitor of the desktop as EnumDisplayMonitors lists it, in virtual-screen coordinates.
+struct MonitorArea {
+  HMONITOR monitor = nullptr;
+  RECT area{};
+  bool primary = false;
+};
+
+// The system's monitors in the order it lists them.
+std::vector<MonitorArea> ListMonitors();
+
+// The seed of the generator of monitor `index` (1, 2, ... in the order of the list; the primary is 0 and
+// keeps the run's seed), so that each monitor has ripples of its own and the primary's stay as with one.
+uint32_t MonitorSeed(uint32_t primarySeed, int index);
+
+// The Direct3D adapter that drives `monitor`, or D3DADAPTER_DEFAULT when none claims it.
+UINT AdapterOfMonitor(IDirect3D9* direct3d, HMONITOR monitor);
+
+struct SaverScreen {
+  SaverScreen() : field(std::make_unique<WaveField>()) {}
+  SaverScreen(const SaverScreen&) = delete;
+  SaverScreen& operator=(const SaverScreen&) = delete;
+  ~SaverScreen() { Release(); }
+
+  // The renderer for this screen over `record`, which must outlive it.
+  void MakeRenderer(const ParameterSet* record, const MillisecondClock& clock, HINSTANCE instance,
+                    bool preview, const DeviceFactory& factory);
+
+  // Half of a frame step, before the frame time is read: the spawn decision.
+  void DecideSpawn(const MillisecondClock& clock);
+  // The other half: retirement and update of the sources, then the device check and the frame.
+  void UpdateAndDraw(const MillisecondClock& clock, float frameTime);
+  // The first ripple of the run (and of a restart after a wrong password).
+  void StartRipples(const MillisecondClock& clock);
+  void ClearRipples();
+  bool drawing() const { return renderer && renderer->device(); }
+
+  // The device and its resources, then (with `discardSnapshot`) the snapshot.
+  void ReleaseDevice(bool discardSnapshot);
+  // Everything but the window: device, snapshot, renderer, sources and tables.
+  void Release();
+
+  MonitorArea monitor;
+  HWND window = nullptr;
+  ParameterSet ownRecord;  // a monitor other than the primary: the run's record sized to it
+  std::unique_ptr<WaveField> field;
+  bool fieldPrepared = false;
+  RandomGenerator random;
+  DesktopSnapshot snapshot;
+  Image picture;  // the user's picture as start-up decoded it, until the first texture creation takes it
+  std::unique_ptr<Renderer> renderer;
+};
+
+}  // namespace lumar
