@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "wavefield/factor_formulas.h"
 #include "wavefield/wave_factors.h"
 
 namespace lumar {
@@ -40,19 +41,30 @@ bool Contribute(const WaveField& field, const RippleSource& s, int i, int j, Con
 }  // namespace
 
 Contribution RisingContribution(const RippleSource& s, const RiseFactors& p) {
-  return {p.riseLevel * s.riseSin - p.risePhase * s.riseSinPhase,
-          p.riseSlopePhase * s.riseSinPhase + p.riseSlope * s.riseSin};
+  const double factors[4] = {p.riseLevel, p.risePhase, p.riseSlopePhase, p.riseSlope};
+  const double coefficients[2] = {s.riseSin, s.riseSinPhase};
+  Contribution out;
+  RisingPartOf<ScalarLane>(factors, coefficients, out.height, out.slope);
+  return out;
 }
 
 Contribution BehindCrestContribution(const RippleSource& s, const TrailFactors& q) {
-  return {q.trailCosFactor * s.trailSin + q.trailLift * s.trailLevel - q.trailSinFactor * s.trailCos,
-          q.trailCosSlopeFactor * s.trailCosSlope - q.trailSinSlopeFactor * s.trailSinSlope};
+  const double factors[5] = {q.trailLift, q.trailCosFactor, q.trailSinFactor, q.trailCosSlopeFactor,
+                             q.trailSinSlopeFactor};
+  const double coefficients[5] = {s.trailLevel, s.trailSin, s.trailCos, s.trailCosSlope, s.trailSinSlope};
+  Contribution out;
+  BehindCrestPartOf<ScalarLane>(factors, coefficients, out.height, out.slope);
+  return out;
 }
 
 Contribution AheadOfCrestContribution(const RippleSource& s, const LeadFactors& q) {
-  return {q.leadLevelFactor * s.leadLevel - q.leadPhaseFactor * s.leadLevelPhase + q.frontFactor * s.frontCos,
-          q.frontSlopeFactor * s.frontCosSlope - q.leadSlopeFactor * s.leadLevelSlope +
-              q.leadPhaseSlopeFactor * s.leadLevelPhaseSlope};
+  const double factors[6] = {q.leadLevelFactor, q.leadPhaseFactor,      q.frontFactor,
+                             q.leadSlopeFactor, q.leadPhaseSlopeFactor, q.frontSlopeFactor};
+  const double coefficients[6] = {s.leadLevel,      s.leadLevelPhase,      s.frontCos,
+                                  s.leadLevelSlope, s.leadLevelPhaseSlope, s.frontCosSlope};
+  Contribution out;
+  AheadOfCrestPartOf<ScalarLane>(factors, coefficients, out.height, out.slope);
+  return out;
 }
 
 FieldSums SumSources(const WaveField& field, int a, int b) {

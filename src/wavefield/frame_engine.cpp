@@ -1,8 +1,10 @@
 #include "wavefield/frame_engine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
+#include "wavefield/factor_formulas.h"
 #include "wavefield/field_evaluation.h"
 #include "wavefield/wave_field.h"
 
@@ -57,6 +59,11 @@ struct FrameEngine::Walk {
   bool trailFromTables;
   bool leadFromTables;
   FactorShape shape;
+  // Computed factors: with no space fading the fading growth e^(alpha r + shift) is e^shift at every
+  // distance; with both sides and no rebase the flank's decay e^(-x + shift) is e^(-kr).
+  bool constantGrowth;
+  double growth;
+  bool flankDecayIsPhaseDecay;
   SourceTerms rise;
   SourceTerms trail;
   SourceTerms lead;
@@ -81,6 +88,10 @@ void FrameEngine::SumField(const WaveField& field) {
   rowHeight_.resize(rowLength);
   rowSlopeX_.resize(rowLength);
   rowSlopeY_.resize(rowLength);
+  for (int k = 0; k < kWaveLanes; ++k) {
+    waveScratch_[k].resize(rowLength);
+    waveLanes_[k] = waveScratch_[k].data();
+  }
   for (int n = 0; n < field.sourceSet.sourceCount; ++n) SumSource(field, n);
   ResolveOutputs(field);
 }
@@ -147,6 +158,9 @@ void FrameEngine::SumSource(const WaveField& field, int index) {
   w.trailFromTables = tablesFit && !s.trailRebased;
   w.leadFromTables = tablesFit && !s.leadRebased;
   w.shape = FactorShape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
+  w.constantGrowth = w.shape.spaceFadeRate == 0.0;
+  w.growth = std::exp(w.shape.spaceFadeRate * 0.0 + s.trailExponentShift);
+  w.flankDecayIsPhaseDecay = !c.oneSide && s.leadExponentShift == 0.0;
   w.rise = SourceTerms{{s.riseSin, s.riseSinPhase}};
   w.trail = SourceTerms{{s.trailLevel, s.trailSin, s.trailCos, s.trailCosSlope, s.trailSinSlope}};
   w.lead = SourceTerms{
@@ -230,25 +244,47 @@ void FrameEngine::ComputeSegment(const Walk& w, int j, const Run& run, Branch br
       }
       break;
   }
-  // The factors computed per offset, with the very calls of the node-by-node evaluation.
+  // The factors computed per offset, with the very library calls of the node-by-node evaluation.
   const RippleSource& s = *w.source;
   const float* distances = tables.DistanceRow(j);
   const float* inverseDistances = tables.InverseDistanceRow(j);
-  for (int i = from; i <= to; ++i) {
-    const double r = distances[i];
-    const double ir = inverseDistances[i];
-    Contribution part;
-    if (branch == Branch::kRising) {
-      part = RisingContribution(s, ComputeRiseFactors(w.shape, r, ir));
-    } else if (branch == Branch::kBehindCrest) {
-      part = BehindCrestContribution(s, ComputeTrailFactors(w.shape, r, ir, s.trailExponentShift));
-    } else {
-      part = AheadOfCrestContribution(s, ComputeLeadFactors(w.shape, r, ir, s.leadExponentShift));
+  if (branch == Branch::kRising) {
+    for (int i = from; i <= to; ++i) {
+      const Contribution part =
+          RisingContribution(s, ComputeRiseFactors(w.shape, distances[i], inverseDistances[i]));
+      out.height[i] = part.height;
+      out.slopeX[i] = part.slope * i;
+      out.slopeY[i] = part.slope * rowOffset;
     }
-    out.height[i] = part.height;
-    out.slopeX[i] = part.slope * i;
-    out.slopeY[i] = part.slope * rowOffset;
+    return;
   }
+  double* const* lane = waveLanes_;
+  const WaveRow waves{{lane[0], lane[1], lane[2], lane[3], lane[4]}};
+  if (branch == Branch::kBehindCrest) {
+    for (int i = from; i <= to; ++i) {
+      const double r = distances[i];
+      const PhaseWaves p = ComputePhaseWaves(w.shape.waveNumber * r);
+      lane[0][i] = p.cosine;
+      lane[1][i] = p.sine;
+      lane[2][i] = p.decay;
+      lane[3][i] = w.constantGrowth ? w.growth : std::exp(w.shape.spaceFadeRate * r + s.trailExponentShift);
+    }
+    return kernels_->behindCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.trail, rowOffset,
+                                            from, to, out);
+  }
+  const double sideDecay = SideDecay(w.shape.oneSide);
+  for (int i = from; i <= to; ++i) {
+    const double kr = w.shape.waveNumber * distances[i];
+    const double x = sideDecay * kr;
+    const PhaseWaves p = ComputePhaseWaves(kr);
+    lane[0][i] = x;
+    lane[1][i] = w.flankDecayIsPhaseDecay ? p.decay : std::exp(-x + s.leadExponentShift);
+    lane[2][i] = p.cosine;
+    lane[3][i] = p.sine;
+    lane[4][i] = p.decay;
+  }
+  kernels_->aheadOfCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.lead, rowOffset, from, to,
+                                    out);
 }
 
 void FrameEngine::ApplyRow(const Walk& w, int b, const Run& right, const Run& left, bool negateY) {

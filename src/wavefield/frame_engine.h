@@ -75,6 +75,10 @@ class FrameEngine {
   std::vector<double> rowHeight_;
   std::vector<double> rowSlopeX_;
   std::vector<double> rowSlopeY_;
+  // One source's library results along the current table row, for the factors computed there.
+  static constexpr int kWaveLanes = 5;
+  std::vector<double> waveScratch_[kWaveLanes];
+  double* waveLanes_[kWaveLanes] = {};
 };
 
 }  // namespace lumar

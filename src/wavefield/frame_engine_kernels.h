@@ -13,6 +13,13 @@ struct SourceTerms {
   double c[6];
 };
 
+// One row of a travelling branch's library results, indexed by the column offset, in the order the
+// factor formulas take them (factor_formulas.h): behind the crest cos kr, sin kr, e^(-kr) and the fading
+// growth; ahead of it x, the flank's decay, cos kr, sin kr and e^(-kr).
+struct WaveRow {
+  const double* lane[5];
+};
+
 // One source's terms along a table row, indexed by the column offset I: height, and the radial slope times
 // I and times the row offset (the slope's components on the side where both offsets are positive).
 struct RowTerms {
@@ -50,6 +57,10 @@ struct NodeOutputRow {
 // y slope negated on the mirrored row (dy = -row offset).
 using RowKernel = void (*)(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                            const RowTerms& out);
+// The same from the row's library results and the table row's inverse distances.
+using ComputedRowKernel = void (*)(const WaveRow& waves, const float* inverseDistances, bool oneSide,
+                                   const SourceTerms& s, double rowOffset, int from, int to,
+                                   const RowTerms& out);
 using ApplyKernel = void (*)(const RowTerms& terms, int first, int count, const NodeSums& nodes,
                              bool backward, bool negateY);
 
@@ -62,6 +73,8 @@ struct FrameKernels {
   RowKernel risingRow;
   RowKernel behindCrestRow;
   RowKernel aheadOfCrestRow;
+  ComputedRowKernel behindCrestComputedRow;
+  ComputedRowKernel aheadOfCrestComputedRow;
   ApplyKernel applyRun;
   OutputKernel outputRow;
 };

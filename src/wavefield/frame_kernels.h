@@ -1,14 +1,15 @@
 // The inner loops of the frame engine, written once over a vector type V and built once per instruction
 // set (frame_kernels_sse2.cpp, frame_kernels_avx2.cpp). V supplies kWidth doubles per register and Load,
-// Store, Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt, Negate, Reverse, RoundToFloat (to
-// single precision and back) and StoreFloats (kWidth floats, rounded). Every kernel does, lane by lane,
-// exactly the double operations of the node-by-node evaluation in the same order, so each lane's result
-// has the same bits as the scalar one.
+// Store, LoadFloats (kWidth floats, widened), Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt,
+// Negate, Reverse, RoundToFloat (to single precision and back) and StoreFloats (kWidth floats, rounded).
+// Every kernel does, lane by lane, exactly the double operations of the node-by-node evaluation in the same
+// order, so each lane's result has the same bits as the scalar one.
 //
 // Everything here is a template on V, and each V lives in an unnamed namespace of its own file: no
 // instruction set leaks into code that another file links.
 #pragma once
 
+#include "wavefield/factor_formulas.h"
 #include "wavefield/frame_engine_kernels.h"
 
 namespace lumar {
@@ -32,72 +33,113 @@ void StoreTerms(const RowTerms& out, int i, typename V::T height, typename V::T 
   V::Store(out.slopeY + i, V::Mul(slope, rowOffset));
 }
 
-// H = p1 riseSin - p2 riseSinPhase; f = p3 riseSinPhase + p4 riseSin.
+template <class V, int kCount>
+void LoadAll(const double* const* planes, int i, typename V::T (&out)[kCount]) {
+  for (int k = 0; k < kCount; ++k) out[k] = V::Load(planes[k] + i);
+}
+
+template <class V, int kCount>
+void SetAll(const SourceTerms& s, typename V::T (&out)[kCount]) {
+  for (int k = 0; k < kCount; ++k) out[k] = V::Set1(s.c[k]);
+}
+
+// The rising branch's terms from the tables' factors.
 template <class V>
 void RisingRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                const RowTerms& out) {
-  const auto riseSin = V::Set1(s.c[0]);
-  const auto riseSinPhase = V::Set1(s.c[1]);
+  typename V::T coefficients[2];
+  SetAll<V>(s, coefficients);
   const auto dy = V::Set1(rowOffset);
   const auto step = V::Set1(V::kWidth);
   const RowWalk<V> walk(from, to);
   auto column = V::Ramp(walk.start);
   for (int i = walk.start; i < walk.end; i += V::kWidth) {
-    const auto h =
-        V::Sub(V::Mul(V::Load(row.plane[0] + i), riseSin), V::Mul(V::Load(row.plane[1] + i), riseSinPhase));
-    const auto f =
-        V::Add(V::Mul(V::Load(row.plane[2] + i), riseSinPhase), V::Mul(V::Load(row.plane[3] + i), riseSin));
+    typename V::T factors[4];
+    LoadAll<V>(row.plane, i, factors);
+    typename V::T h, f;
+    RisingPartOf<V>(factors, coefficients, h, f);
     StoreTerms<V>(out, i, h, f, column, dy);
     column = V::Add(column, step);
   }
 }
 
-// H = q2 trailSin + q1 trailLevel - q3 trailCos; f = q4 trailCosSlope - q5 trailSinSlope.
+// The terms behind the crest: from the tables' factors, or (Computed) from the row's library results.
 template <class V>
 void BehindCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                     const RowTerms& out) {
-  const auto trailLevel = V::Set1(s.c[0]);
-  const auto trailSin = V::Set1(s.c[1]);
-  const auto trailCos = V::Set1(s.c[2]);
-  const auto trailCosSlope = V::Set1(s.c[3]);
-  const auto trailSinSlope = V::Set1(s.c[4]);
+  typename V::T coefficients[5];
+  SetAll<V>(s, coefficients);
   const auto dy = V::Set1(rowOffset);
   const auto step = V::Set1(V::kWidth);
   const RowWalk<V> walk(from, to);
   auto column = V::Ramp(walk.start);
   for (int i = walk.start; i < walk.end; i += V::kWidth) {
-    const auto lifted =
-        V::Add(V::Mul(V::Load(row.plane[1] + i), trailSin), V::Mul(V::Load(row.plane[0] + i), trailLevel));
-    const auto h = V::Sub(lifted, V::Mul(V::Load(row.plane[2] + i), trailCos));
-    const auto f = V::Sub(V::Mul(V::Load(row.plane[3] + i), trailCosSlope),
-                          V::Mul(V::Load(row.plane[4] + i), trailSinSlope));
+    typename V::T factors[5];
+    LoadAll<V>(row.plane, i, factors);
+    typename V::T h, f;
+    BehindCrestPartOf<V>(factors, coefficients, h, f);
     StoreTerms<V>(out, i, h, f, column, dy);
     column = V::Add(column, step);
   }
 }
 
-// H = q6 leadLevel - q7 leadLevelPhase + q8 frontCos;
-// f = q11 frontCosSlope - q9 leadLevelSlope + q10 leadLevelPhaseSlope.
 template <class V>
-void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
-                     const RowTerms& out) {
-  const auto leadLevel = V::Set1(s.c[0]);
-  const auto leadLevelPhase = V::Set1(s.c[1]);
-  const auto frontCos = V::Set1(s.c[2]);
-  const auto leadLevelSlope = V::Set1(s.c[3]);
-  const auto leadLevelPhaseSlope = V::Set1(s.c[4]);
-  const auto frontCosSlope = V::Set1(s.c[5]);
+void BehindCrestComputedRow(const WaveRow& waves, const float* inverseDistances, bool oneSide,
+                            const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
+  typename V::T coefficients[5];
+  SetAll<V>(s, coefficients);
   const auto dy = V::Set1(rowOffset);
   const auto step = V::Set1(V::kWidth);
   const RowWalk<V> walk(from, to);
   auto column = V::Ramp(walk.start);
   for (int i = walk.start; i < walk.end; i += V::kWidth) {
-    const auto level = V::Sub(V::Mul(V::Load(row.plane[0] + i), leadLevel),
-                              V::Mul(V::Load(row.plane[1] + i), leadLevelPhase));
-    const auto h = V::Add(level, V::Mul(V::Load(row.plane[2] + i), frontCos));
-    const auto flank = V::Sub(V::Mul(V::Load(row.plane[5] + i), frontCosSlope),
-                              V::Mul(V::Load(row.plane[3] + i), leadLevelSlope));
-    const auto f = V::Add(flank, V::Mul(V::Load(row.plane[4] + i), leadLevelPhaseSlope));
+    typename V::T w[4];
+    LoadAll<V>(waves.lane, i, w);
+    typename V::T factors[5];
+    TrailFactorsOf<V>(oneSide, w[0], w[1], w[2], w[3], V::LoadFloats(inverseDistances + i), factors);
+    typename V::T h, f;
+    BehindCrestPartOf<V>(factors, coefficients, h, f);
+    StoreTerms<V>(out, i, h, f, column, dy);
+    column = V::Add(column, step);
+  }
+}
+
+// The terms ahead of the crest: from the tables' factors, or (Computed) from the row's library results.
+template <class V>
+void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
+                     const RowTerms& out) {
+  typename V::T coefficients[6];
+  SetAll<V>(s, coefficients);
+  const auto dy = V::Set1(rowOffset);
+  const auto step = V::Set1(V::kWidth);
+  const RowWalk<V> walk(from, to);
+  auto column = V::Ramp(walk.start);
+  for (int i = walk.start; i < walk.end; i += V::kWidth) {
+    typename V::T factors[6];
+    LoadAll<V>(row.plane, i, factors);
+    typename V::T h, f;
+    AheadOfCrestPartOf<V>(factors, coefficients, h, f);
+    StoreTerms<V>(out, i, h, f, column, dy);
+    column = V::Add(column, step);
+  }
+}
+
+template <class V>
+void AheadOfCrestComputedRow(const WaveRow& waves, const float* inverseDistances, bool oneSide,
+                             const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
+  typename V::T coefficients[6];
+  SetAll<V>(s, coefficients);
+  const auto dy = V::Set1(rowOffset);
+  const auto step = V::Set1(V::kWidth);
+  const RowWalk<V> walk(from, to);
+  auto column = V::Ramp(walk.start);
+  for (int i = walk.start; i < walk.end; i += V::kWidth) {
+    typename V::T w[5];
+    LoadAll<V>(waves.lane, i, w);
+    typename V::T factors[6];
+    LeadFactorsOf<V>(oneSide, w[0], w[1], w[2], w[3], w[4], V::LoadFloats(inverseDistances + i), factors);
+    typename V::T h, f;
+    AheadOfCrestPartOf<V>(factors, coefficients, h, f);
     StoreTerms<V>(out, i, h, f, column, dy);
     column = V::Add(column, step);
   }
@@ -179,7 +221,13 @@ int OutputRow(const OutputScales& scales, const double* height, const double* sl
 
 template <class V>
 constexpr FrameKernels MakeKernels() {
-  return FrameKernels{&RisingRow<V>, &BehindCrestRow<V>, &AheadOfCrestRow<V>, &ApplyRun<V>, &OutputRow<V>};
+  return FrameKernels{&RisingRow<V>,
+                      &BehindCrestRow<V>,
+                      &AheadOfCrestRow<V>,
+                      &BehindCrestComputedRow<V>,
+                      &AheadOfCrestComputedRow<V>,
+                      &ApplyRun<V>,
+                      &OutputRow<V>};
 }
 
 }  // namespace frame_kernels

@@ -11,6 +11,7 @@ struct Avx2 {
   using T = __m256d;
   static constexpr int kWidth = 4;
   static T Load(const double* p) { return _mm256_loadu_pd(p); }
+  static T LoadFloats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
   static void Store(double* p, T v) { _mm256_storeu_pd(p, v); }
   static T Set1(double x) { return _mm256_set1_pd(x); }
   static T Ramp(int start) { return _mm256_setr_pd(start, start + 1.0, start + 2.0, start + 3.0); }

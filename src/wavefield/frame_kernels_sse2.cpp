@@ -10,6 +10,9 @@ struct Sse2 {
   using T = __m128d;
   static constexpr int kWidth = 2;
   static T Load(const double* p) { return _mm_loadu_pd(p); }
+  static T LoadFloats(const float* p) {
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+  }
   static void Store(double* p, T v) { _mm_storeu_pd(p, v); }
   static T Set1(double x) { return _mm_set1_pd(x); }
   static T Ramp(int start) { return _mm_setr_pd(start, start + 1.0); }

@@ -2,20 +2,13 @@
 
 #include <cmath>
 
+#include "wavefield/factor_formulas.h"
+
 namespace lumar {
-namespace {
-
-// One side doubles the terms (s) and slows the flank's decay by beta (b).
-double SideScale(const FactorShape& shape) { return shape.oneSide ? 2.0 : 1.0; }
-double SideDecay(const FactorShape& shape) {
-  return shape.oneSide ? static_cast<double>(kOneSideDecay) : 1.0;
-}
-
-}  // namespace
 
 RiseFactors ComputeRiseFactors(const FactorShape& shape, double r, double ir) {
-  const double s = SideScale(shape);
-  const double b = SideDecay(shape);
+  const double s = SideScale(shape.oneSide);
+  const double b = SideDecay(shape.oneSide);
   const double c0 = kRiseGain;
   const double x = b * shape.waveNumber * r;
   const double e = std::exp(-x);
@@ -29,38 +22,21 @@ RiseFactors ComputeRiseFactors(const FactorShape& shape, double r, double ir) {
 }
 
 TrailFactors ComputeTrailFactors(const FactorShape& shape, double r, double ir, double exponentShift) {
-  const double kr = shape.waveNumber * r;
-  const double c = std::cos(kr);
-  const double sn = std::sin(kr);
-  const double e1 = std::exp(-kr);
-  const double a = std::exp(shape.spaceFadeRate * r + exponentShift);
-  TrailFactors f;
-  f.trailLift = shape.oneSide ? a : 0.0;
-  f.trailCosFactor = a * c;
-  f.trailSinFactor = sn * (1.0 - e1) * a;
-  f.trailCosSlopeFactor = ir * ((c - sn) * e1 - c) * a;
-  f.trailSinSlopeFactor = ir * sn * a;
-  return f;
+  const PhaseWaves p = ComputePhaseWaves(shape.waveNumber * r);
+  const double growth = std::exp(shape.spaceFadeRate * r + exponentShift);
+  double f[5];
+  TrailFactorsOf<ScalarLane>(shape.oneSide, p.cosine, p.sine, p.decay, growth, ir, f);
+  return {f[0], f[1], f[2], f[3], f[4]};
 }
 
 LeadFactors ComputeLeadFactors(const FactorShape& shape, double r, double ir, double exponentShift) {
-  const double s = SideScale(shape);
-  const double b = SideDecay(shape);
-  const double q = shape.oneSide ? 2.0 * static_cast<double>(kOneSideDecay) : 1.0;
   const double kr = shape.waveNumber * r;
-  const double x = b * kr;
-  const double e = std::exp(-x + exponentShift);
-  const double c = std::cos(kr);
-  const double sn = std::sin(kr);
-  const double e1 = std::exp(-kr);
-  LeadFactors f;
-  f.leadLevelFactor = s * (x + 1.0) * e;
-  f.leadPhaseFactor = s * e;
-  f.frontFactor = sn * e1;
-  f.leadSlopeFactor = ir * q * x * e;
-  f.leadPhaseSlopeFactor = ir * q * e;
-  f.frontSlopeFactor = ir * (c - sn) * e1;
-  return f;
+  const double x = SideDecay(shape.oneSide) * kr;
+  const double flankDecay = std::exp(-x + exponentShift);
+  const PhaseWaves p = ComputePhaseWaves(kr);
+  double f[6];
+  LeadFactorsOf<ScalarLane>(shape.oneSide, x, flankDecay, p.cosine, p.sine, p.decay, ir, f);
+  return {f[0], f[1], f[2], f[3], f[4], f[5]};
 }
 
 }  // namespace lumar
