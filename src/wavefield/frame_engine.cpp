@@ -88,10 +88,14 @@ void FrameEngine::SumField(const WaveField& field) {
   rowHeight_.resize(rowLength);
   rowSlopeX_.resize(rowLength);
   rowSlopeY_.resize(rowLength);
+  rowSlope_.resize(rowLength);
   for (int k = 0; k < kWaveLanes; ++k) {
     waveScratch_[k].resize(rowLength);
     waveLanes_[k] = waveScratch_[k].data();
   }
+  // Square cells: the distances of (I, J) and (J, I) are the same numbers.
+  twins_.Prepare(field.tables.rowCount / field.tables.rowStep + 1, field.tables.rowStep,
+                 c.aspectSquare == 1.0f);
   for (int n = 0; n < field.sourceSet.sourceCount; ++n) SumSource(field, n);
   ResolveOutputs(field);
 }
@@ -145,6 +149,7 @@ void FrameEngine::SumSource(const WaveField& field, int index) {
   const WaveTables& tables = field.tables;
   const RippleSource& s = field.sourceSet.sources[index];
   if (!(s.age > 0.0f)) return;
+  twins_.StartSource();
 
   const float kappa = s.effectiveWaveNumber;
   const float front = s.frontDistance;
@@ -203,27 +208,29 @@ void FrameEngine::SumSource(const WaveField& field, int index) {
     const Run both = right.empty()  ? left
                      : left.empty() ? right
                                     : Run{std::min(left.first, right.first), std::max(left.last, right.last)};
-    ComputeRow(w, j, both, crest, static_cast<double>(d));
+    ComputeRow(w, static_cast<int>(d), both, crest);
     if (up) ApplyRow(w, static_cast<int>(nodeY + d), right, left, false);
     if (down) ApplyRow(w, static_cast<int>(nodeY - d), right, left, true);
   }
 }
 
-void FrameEngine::ComputeRow(const Walk& w, int j, const Run& run, int64_t crest, double rowOffset) {
-  const RowTerms out{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data()};
+void FrameEngine::ComputeRow(const Walk& w, int d, const Run& run, int64_t crest) {
+  const RowTerms out{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data(), rowSlope_.data()};
   if (w.rising) {
-    ComputeSegment(w, j, run, Branch::kRising, rowOffset, out);
-    return;
+    ComputeSegment(w, d, run, Branch::kRising, out);
+  } else {
+    // Behind first: the registers it writes past the crest are overwritten by the segment ahead.
+    ComputeSegment(w, d, run.Within(run.first, crest - 1), Branch::kBehindCrest, out);
+    ComputeSegment(w, d, run.Within(crest, run.last), Branch::kAheadOfCrest, out);
   }
-  // Behind first: the registers it writes past the crest are overwritten by the segment ahead.
-  ComputeSegment(w, j, run.Within(run.first, crest - 1), Branch::kBehindCrest, rowOffset, out);
-  ComputeSegment(w, j, run.Within(crest, run.last), Branch::kAheadOfCrest, rowOffset, out);
+  if (twins_.enabled()) twins_.RecordRow(d, run.first, run.last);
 }
 
-void FrameEngine::ComputeSegment(const Walk& w, int j, const Run& run, Branch branch, double rowOffset,
-                                 const RowTerms& out) const {
+void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch branch, const RowTerms& out) {
   if (run.empty()) return;
   const WaveTables& tables = *w.tables;
+  const int j = d * tables.rowStep;
+  const double rowOffset = d;
   const int from = static_cast<int>(run.first);
   const int to = static_cast<int>(run.last);
   switch (branch) {
@@ -260,8 +267,17 @@ void FrameEngine::ComputeSegment(const Walk& w, int j, const Run& run, Branch br
   }
   double* const* lane = waveLanes_;
   const WaveRow waves{{lane[0], lane[1], lane[2], lane[3], lane[4]}};
+  // The columns c = e * step below the row's own offset j whose diagonal twin an earlier row kept are
+  // taken from there, not computed.
+  const int step = twins_.step();
+  const int firstTwin = twins_.enabled() ? (from + step - 1) / step * step : to + 1;
+  const auto kept = [&](int c) { return c < j && twins_.Has(d, c / step); };
   if (branch == Branch::kBehindCrest) {
-    for (int i = from; i <= to; ++i) {
+    for (int i = from, nextTwin = firstTwin; i <= to; ++i) {
+      if (i == nextTwin) {
+        nextTwin += step;
+        if (kept(i)) continue;
+      }
       const double r = distances[i];
       const PhaseWaves p = ComputePhaseWaves(w.shape.waveNumber * r);
       lane[0][i] = p.cosine;
@@ -269,26 +285,43 @@ void FrameEngine::ComputeSegment(const Walk& w, int j, const Run& run, Branch br
       lane[2][i] = p.decay;
       lane[3][i] = w.constantGrowth ? w.growth : std::exp(w.shape.spaceFadeRate * r + s.trailExponentShift);
     }
-    return kernels_->behindCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.trail, rowOffset,
-                                            from, to, out);
+    kernels_->behindCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.trail, rowOffset, from, to,
+                                     out);
+  } else {
+    const double sideDecay = SideDecay(w.shape.oneSide);
+    for (int i = from, nextTwin = firstTwin; i <= to; ++i) {
+      if (i == nextTwin) {
+        nextTwin += step;
+        if (kept(i)) continue;
+      }
+      const double kr = w.shape.waveNumber * distances[i];
+      const double x = sideDecay * kr;
+      const PhaseWaves p = ComputePhaseWaves(kr);
+      lane[0][i] = x;
+      lane[1][i] = w.flankDecayIsPhaseDecay ? p.decay : std::exp(-x + s.leadExponentShift);
+      lane[2][i] = p.cosine;
+      lane[3][i] = p.sine;
+      lane[4][i] = p.decay;
+    }
+    kernels_->aheadOfCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.lead, rowOffset, from, to,
+                                      out);
   }
-  const double sideDecay = SideDecay(w.shape.oneSide);
-  for (int i = from; i <= to; ++i) {
-    const double kr = w.shape.waveNumber * distances[i];
-    const double x = sideDecay * kr;
-    const PhaseWaves p = ComputePhaseWaves(kr);
-    lane[0][i] = x;
-    lane[1][i] = w.flankDecayIsPhaseDecay ? p.decay : std::exp(-x + s.leadExponentShift);
-    lane[2][i] = p.cosine;
-    lane[3][i] = p.sine;
-    lane[4][i] = p.decay;
+  // The twins' terms (in place of what the registers made of the lanes left out), and this row's values
+  // kept for the rows above it.
+  for (int c = firstTwin; c <= to; c += step) {
+    if (kept(c)) {
+      const double slope = twins_.Slope(d, c / step);
+      out.height[c] = twins_.Height(d, c / step);
+      out.slopeX[c] = slope * c;
+      out.slopeY[c] = slope * rowOffset;
+    } else if (c > j) {
+      twins_.Keep(d, c / step, out.height[c], out.slope[c]);
+    }
   }
-  kernels_->aheadOfCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.lead, rowOffset, from, to,
-                                    out);
 }
 
 void FrameEngine::ApplyRow(const Walk& w, int b, const Run& right, const Run& left, bool negateY) {
-  const RowTerms terms{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data()};
+  const RowTerms terms{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data(), rowSlope_.data()};
   const std::size_t rowStart = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_);
   if (!right.empty()) {
     const std::size_t a = rowStart + static_cast<std::size_t>(w.nodeX + right.first);

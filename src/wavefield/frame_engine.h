@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "wavefield/diagonal_twins.h"
 #include "wavefield/frame_engine_kernels.h"
 
 namespace lumar {
@@ -49,10 +50,10 @@ class FrameEngine {
   enum class Branch;
   void SumSource(const WaveField& field, int index);
   void ResolveOutputs(const WaveField& field);
-  // One source's terms along table row j for the offsets in `run`, the crest at offset `crest`.
-  void ComputeRow(const Walk& walk, int j, const Run& run, int64_t crest, double rowOffset);
-  void ComputeSegment(const Walk& walk, int j, const Run& run, Branch branch, double rowOffset,
-                      const RowTerms& out) const;
+  // One source's terms along table row d (J = d * rowStep) for the offsets in `run`, the crest at offset
+  // `crest`.
+  void ComputeRow(const Walk& walk, int d, const Run& run, int64_t crest);
+  void ComputeSegment(const Walk& walk, int d, const Run& run, Branch branch, const RowTerms& out);
   // Adds the row's terms to grid row b: `right` forward from the source's column, `left` mirrored.
   void ApplyRow(const Walk& walk, int b, const Run& right, const Run& left, bool negateY);
 
@@ -75,6 +76,8 @@ class FrameEngine {
   std::vector<double> rowHeight_;
   std::vector<double> rowSlopeX_;
   std::vector<double> rowSlopeY_;
+  std::vector<double> rowSlope_;  // the radial slope over r, for the diagonal twins
+  DiagonalTwins twins_;
   // One source's library results along the current table row, for the factors computed there.
   static constexpr int kWaveLanes = 5;
   std::vector<double> waveScratch_[kWaveLanes];

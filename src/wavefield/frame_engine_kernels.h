@@ -26,6 +26,7 @@ struct RowTerms {
   double* height;
   double* slopeX;
   double* slopeY;
+  double* slope;  // the radial slope over r itself
 };
 
 // Consecutive nodes of one grid row in the accumulators.

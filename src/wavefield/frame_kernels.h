@@ -29,6 +29,7 @@ template <class V>
 void StoreTerms(const RowTerms& out, int i, typename V::T height, typename V::T slope,
                 typename V::T columnOffset, typename V::T rowOffset) {
   V::Store(out.height + i, height);
+  V::Store(out.slope + i, slope);
   V::Store(out.slopeX + i, V::Mul(slope, columnOffset));
   V::Store(out.slopeY + i, V::Mul(slope, rowOffset));
 }
