@@ -25,14 +25,6 @@ TableRow Planes(const WaveTables& tables, TablePlane first, int count, int j) {
 
 }  // namespace
 
-// An inclusive run of column offsets; empty when first > last.
-struct FrameEngine::Run {
-  int64_t first;
-  int64_t last;
-  bool empty() const { return first > last; }
-  Run Within(int64_t from, int64_t to) const { return {std::max(first, from), std::min(last, to)}; }
-};
-
 enum class FrameEngine::Branch { kRising, kBehindCrest, kAheadOfCrest };
 
 bool SimdVariantSupported(SimdVariant variant) { return variant == SimdVariant::kSse2 || CpuHasAvx2(); }
@@ -89,13 +81,6 @@ void FrameEngine::SumField(const WaveField& field) {
   rowSlopeX_.resize(rowLength);
   rowSlopeY_.resize(rowLength);
   rowSlope_.resize(rowLength);
-  for (int k = 0; k < kWaveLanes; ++k) {
-    waveScratch_[k].resize(rowLength);
-    waveLanes_[k] = waveScratch_[k].data();
-  }
-  // Square cells: the distances of (I, J) and (J, I) are the same numbers.
-  twins_.Prepare(field.tables.rowCount / field.tables.rowStep + 1, field.tables.rowStep,
-                 c.aspectSquare == 1.0f);
   for (int n = 0; n < field.sourceSet.sourceCount; ++n) SumSource(field, n);
   ResolveOutputs(field);
 }
@@ -149,7 +134,6 @@ void FrameEngine::SumSource(const WaveField& field, int index) {
   const WaveTables& tables = field.tables;
   const RippleSource& s = field.sourceSet.sources[index];
   if (!(s.age > 0.0f)) return;
-  twins_.StartSource();
 
   const float kappa = s.effectiveWaveNumber;
   const float front = s.frontDistance;
@@ -177,56 +161,113 @@ void FrameEngine::SumSource(const WaveField& field, int index) {
   w.left = Run{w.nodeX - lastColumn, w.nodeX}.Within(1, tables.columnCount);
   if (w.right.empty() && w.left.empty()) return;
 
+  // The rows the source reaches: the run of offsets the cut-offs pass within the grid, and the first one
+  // ahead of the crest.
+  plans_.clear();
   const int64_t nodeY = s.nodeY;
   const int64_t scale = tables.rowStep;
   const int64_t farthestRow = std::min<int64_t>(tables.rowCount / scale, std::max(nodeY, lastRow - nodeY));
   const int count = tables.columnCount + 1;
   for (int64_t d = std::max<int64_t>(0, std::max(-nodeY, nodeY - lastRow)); d <= farthestRow; ++d) {
-    const bool up = nodeY + d >= 0 && nodeY + d <= lastRow;
-    const bool down = d > 0 && nodeY - d >= 0 && nodeY - d <= lastRow;
-    if (!up && !down) continue;
-    const int j = static_cast<int>(d * scale);
-    const float* distances = tables.DistanceRow(j);
-    // The run of offsets the cut-offs pass, and the first one ahead of the crest.
+    RowPlan plan{};
+    plan.up = nodeY + d >= 0 && nodeY + d <= lastRow;
+    plan.down = d > 0 && nodeY - d >= 0 && nodeY - d <= lastRow;
+    if (!plan.up && !plan.down) continue;
+    const float* distances = tables.DistanceRow(static_cast<int>(d * scale));
     int64_t first = 0;
     int64_t end;
-    int64_t crest;
     if (w.rising) {
       end = FirstFailing(distances, count, [&](float r) { return WithinRiseReach(kappa, r); });
-      crest = end;
+      plan.crest = end;
     } else {
       end = FirstFailing(distances, count, [&](float r) { return WithinLeadReach(kappa, r - front); });
       first = FirstFailing(distances, count, [&](float r) { return !WithinTrailReach(alpha, r - front); });
-      crest = FirstFailing(distances, count, [&](float r) { return BehindCrest(r - front); });
+      plan.crest = FirstFailing(distances, count, [&](float r) { return BehindCrest(r - front); });
     }
     // Distances grow with the row offset too: once a row's nearest offset is out of reach, every
     // further row is.
     if (end == 0) break;
-    const Run right = w.right.Within(first, end - 1);
-    const Run left = w.left.Within(first, end - 1);
-    if (right.empty() && left.empty()) continue;
-    const Run both = right.empty()  ? left
-                     : left.empty() ? right
-                                    : Run{std::min(left.first, right.first), std::max(left.last, right.last)};
-    ComputeRow(w, static_cast<int>(d), both, crest);
-    if (up) ApplyRow(w, static_cast<int>(nodeY + d), right, left, false);
-    if (down) ApplyRow(w, static_cast<int>(nodeY - d), right, left, true);
+    plan.right = w.right.Within(first, end - 1);
+    plan.left = w.left.Within(first, end - 1);
+    if (plan.right.empty() && plan.left.empty()) continue;
+    plan.both = plan.right.empty()  ? plan.left
+                : plan.left.empty() ? plan.right
+                                    : Run{std::min(plan.left.first, plan.right.first),
+                                          std::max(plan.left.last, plan.right.last)};
+    plan.d = static_cast<int>(d);
+    plans_.push_back(plan);
+  }
+  if (!w.rising && !(w.trailFromTables && w.leadFromTables)) ComputeClasses(w);
+  for (const RowPlan& plan : plans_) {
+    ComputeRow(w, plan);
+    if (plan.up) ApplyRow(w, static_cast<int>(nodeY + plan.d), plan.right, plan.left, false);
+    if (plan.down) ApplyRow(w, static_cast<int>(nodeY - plan.d), plan.right, plan.left, true);
   }
 }
 
-void FrameEngine::ComputeRow(const Walk& w, int d, const Run& run, int64_t crest) {
+// A travelling source whose factors are computed: its contribution depends on the distance alone, so it is
+// computed once for each distance class its rows reach, in two lists (behind and ahead of the crest).
+void FrameEngine::ComputeClasses(const Walk& w) {
+  const WaveTables& tables = *w.tables;
+  ++classSerial_;
+  const std::size_t classes = static_cast<std::size_t>(tables.ClassCount());
+  if (classStamp_.size() != classes) {
+    classStamp_.assign(classes, 0);
+    classHeight_.resize(classes);
+    classSlope_.resize(classes);
+  }
+  for (int branch = 0; branch < 2; ++branch) classList_[branch].clear();
+  for (const RowPlan& plan : plans_) {
+    const int32_t* row = tables.ClassRow(plan.d * tables.rowStep);
+    const Run segments[2] = {plan.both.Within(plan.both.first, plan.crest - 1),
+                             plan.both.Within(plan.crest, plan.both.last)};
+    const bool computed[2] = {!w.trailFromTables, !w.leadFromTables};
+    for (int branch = 0; branch < 2; ++branch) {
+      if (!computed[branch]) continue;
+      for (int64_t i = segments[branch].first; i <= segments[branch].last; ++i) {
+        const int32_t k = row[i];
+        if (classStamp_[static_cast<std::size_t>(k)] == classSerial_) continue;
+        classStamp_[static_cast<std::size_t>(k)] = classSerial_;
+        classList_[branch].push_back(k);
+      }
+    }
+  }
+  for (int branch = 0; branch < 2; ++branch) {
+    const std::vector<int32_t>& list = classList_[branch];
+    if (list.empty()) continue;
+    const std::size_t length = list.size() + 4;
+    for (int k = 0; k < kWaveLanes; ++k) waveScratch_[k].resize(length);
+    for (std::vector<double>* terms : {&listHeight_, &listSlopeX_, &listSlopeY_, &listSlope_})
+      terms->resize(length);
+    listDistances_.resize(length);
+    listInverseDistances_.resize(length);
+    for (std::size_t n = 0; n < list.size(); ++n) {
+      listDistances_[n] = tables.ClassDistance(list[n]);
+      listInverseDistances_[n] = tables.ClassInverseDistance(list[n]);
+    }
+    const RowTerms out{listHeight_.data(), listSlopeX_.data(), listSlopeY_.data(), listSlope_.data()};
+    ComputeTravelling(w, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest, listDistances_.data(),
+                      listInverseDistances_.data(), 0, static_cast<int>(list.size()) - 1, 0.0, out);
+    for (std::size_t n = 0; n < list.size(); ++n) {
+      classHeight_[static_cast<std::size_t>(list[n])] = listHeight_[n];
+      classSlope_[static_cast<std::size_t>(list[n])] = listSlope_[n];
+    }
+  }
+}
+
+void FrameEngine::ComputeRow(const Walk& w, const RowPlan& plan) {
   const RowTerms out{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data(), rowSlope_.data()};
   if (w.rising) {
-    ComputeSegment(w, d, run, Branch::kRising, out);
-  } else {
-    // Behind first: the registers it writes past the crest are overwritten by the segment ahead.
-    ComputeSegment(w, d, run.Within(run.first, crest - 1), Branch::kBehindCrest, out);
-    ComputeSegment(w, d, run.Within(crest, run.last), Branch::kAheadOfCrest, out);
+    ComputeSegment(w, plan.d, plan.both, Branch::kRising, out);
+    return;
   }
-  if (twins_.enabled()) twins_.RecordRow(d, run.first, run.last);
+  // Behind first: the registers it writes past the crest are overwritten by the segment ahead.
+  ComputeSegment(w, plan.d, plan.both.Within(plan.both.first, plan.crest - 1), Branch::kBehindCrest, out);
+  ComputeSegment(w, plan.d, plan.both.Within(plan.crest, plan.both.last), Branch::kAheadOfCrest, out);
 }
 
-void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch branch, const RowTerms& out) {
+void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch branch,
+                                 const RowTerms& out) const {
   if (run.empty()) return;
   const WaveTables& tables = *w.tables;
   const int j = d * tables.rowStep;
@@ -251,33 +292,40 @@ void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch br
       }
       break;
   }
-  // The factors computed per offset, with the very library calls of the node-by-node evaluation.
-  const RippleSource& s = *w.source;
-  const float* distances = tables.DistanceRow(j);
-  const float* inverseDistances = tables.InverseDistanceRow(j);
   if (branch == Branch::kRising) {
+    // The factors computed per offset, with the very calls of the node-by-node evaluation.
+    const float* distances = tables.DistanceRow(j);
+    const float* inverseDistances = tables.InverseDistanceRow(j);
     for (int i = from; i <= to; ++i) {
       const Contribution part =
-          RisingContribution(s, ComputeRiseFactors(w.shape, distances[i], inverseDistances[i]));
+          RisingContribution(*w.source, ComputeRiseFactors(w.shape, distances[i], inverseDistances[i]));
       out.height[i] = part.height;
       out.slopeX[i] = part.slope * i;
       out.slopeY[i] = part.slope * rowOffset;
     }
     return;
   }
-  double* const* lane = waveLanes_;
+  // Travelling with computed factors: the values of the offsets' distance classes (ComputeClasses).
+  const int32_t* classes = tables.ClassRow(j);
+  for (int i = from; i <= to; ++i) {
+    const std::size_t k = static_cast<std::size_t>(classes[i]);
+    const double slope = classSlope_[k];
+    out.height[i] = classHeight_[k];
+    out.slopeX[i] = slope * i;
+    out.slopeY[i] = slope * rowOffset;
+  }
+}
+
+void FrameEngine::ComputeTravelling(const Walk& w, Branch branch, const float* distances,
+                                    const float* inverseDistances, int from, int to, double rowOffset,
+                                    const RowTerms& out) {
+  // The library calls of the node-by-node evaluation, one offset at a time; the arithmetic in registers.
+  const RippleSource& s = *w.source;
+  double* lane[kWaveLanes];
+  for (int k = 0; k < kWaveLanes; ++k) lane[k] = waveScratch_[k].data();
   const WaveRow waves{{lane[0], lane[1], lane[2], lane[3], lane[4]}};
-  // The columns c = e * step below the row's own offset j whose diagonal twin an earlier row kept are
-  // taken from there, not computed.
-  const int step = twins_.step();
-  const int firstTwin = twins_.enabled() ? (from + step - 1) / step * step : to + 1;
-  const auto kept = [&](int c) { return c < j && twins_.Has(d, c / step); };
   if (branch == Branch::kBehindCrest) {
-    for (int i = from, nextTwin = firstTwin; i <= to; ++i) {
-      if (i == nextTwin) {
-        nextTwin += step;
-        if (kept(i)) continue;
-      }
+    for (int i = from; i <= to; ++i) {
       const double r = distances[i];
       const PhaseWaves p = ComputePhaseWaves(w.shape.waveNumber * r);
       lane[0][i] = p.cosine;
@@ -285,39 +333,22 @@ void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch br
       lane[2][i] = p.decay;
       lane[3][i] = w.constantGrowth ? w.growth : std::exp(w.shape.spaceFadeRate * r + s.trailExponentShift);
     }
-    kernels_->behindCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.trail, rowOffset, from, to,
-                                     out);
-  } else {
-    const double sideDecay = SideDecay(w.shape.oneSide);
-    for (int i = from, nextTwin = firstTwin; i <= to; ++i) {
-      if (i == nextTwin) {
-        nextTwin += step;
-        if (kept(i)) continue;
-      }
-      const double kr = w.shape.waveNumber * distances[i];
-      const double x = sideDecay * kr;
-      const PhaseWaves p = ComputePhaseWaves(kr);
-      lane[0][i] = x;
-      lane[1][i] = w.flankDecayIsPhaseDecay ? p.decay : std::exp(-x + s.leadExponentShift);
-      lane[2][i] = p.cosine;
-      lane[3][i] = p.sine;
-      lane[4][i] = p.decay;
-    }
-    kernels_->aheadOfCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.lead, rowOffset, from, to,
-                                      out);
+    return kernels_->behindCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.trail, rowOffset,
+                                            from, to, out);
   }
-  // The twins' terms (in place of what the registers made of the lanes left out), and this row's values
-  // kept for the rows above it.
-  for (int c = firstTwin; c <= to; c += step) {
-    if (kept(c)) {
-      const double slope = twins_.Slope(d, c / step);
-      out.height[c] = twins_.Height(d, c / step);
-      out.slopeX[c] = slope * c;
-      out.slopeY[c] = slope * rowOffset;
-    } else if (c > j) {
-      twins_.Keep(d, c / step, out.height[c], out.slope[c]);
-    }
+  const double sideDecay = SideDecay(w.shape.oneSide);
+  for (int i = from; i <= to; ++i) {
+    const double kr = w.shape.waveNumber * distances[i];
+    const double x = sideDecay * kr;
+    const PhaseWaves p = ComputePhaseWaves(kr);
+    lane[0][i] = x;
+    lane[1][i] = w.flankDecayIsPhaseDecay ? p.decay : std::exp(-x + s.leadExponentShift);
+    lane[2][i] = p.cosine;
+    lane[3][i] = p.sine;
+    lane[4][i] = p.decay;
   }
+  kernels_->aheadOfCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.lead, rowOffset, from, to,
+                                    out);
 }
 
 void FrameEngine::ApplyRow(const Walk& w, int b, const Run& right, const Run& left, bool negateY) {

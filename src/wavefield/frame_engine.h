@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "wavefield/diagonal_twins.h"
 #include "wavefield/frame_engine_kernels.h"
 
 namespace lumar {
@@ -46,14 +45,38 @@ class FrameEngine {
 
  private:
   struct Walk;
-  struct Run;
   enum class Branch;
+  // An inclusive run of column offsets; empty when first > last.
+  struct Run {
+    int64_t first;
+    int64_t last;
+    bool empty() const { return first > last; }
+    Run Within(int64_t from, int64_t to) const {
+      return {from > first ? from : first, to < last ? to : last};
+    }
+  };
+  // One table row a source reaches: row offset d, the offsets of the nodes on each side of its column
+  // within the grid, their span, and the first offset ahead of the crest; up and down: whether grid rows
+  // nodeY + d and nodeY - d exist.
+  struct RowPlan {
+    int d;
+    Run right;
+    Run left;
+    Run both;
+    int64_t crest;
+    bool up;
+    bool down;
+  };
   void SumSource(const WaveField& field, int index);
+  void ComputeClasses(const Walk& walk);
   void ResolveOutputs(const WaveField& field);
-  // One source's terms along table row d (J = d * rowStep) for the offsets in `run`, the crest at offset
-  // `crest`.
-  void ComputeRow(const Walk& walk, int d, const Run& run, int64_t crest);
-  void ComputeSegment(const Walk& walk, int d, const Run& run, Branch branch, const RowTerms& out);
+  // One source's terms along its planned row for the offsets the row reaches.
+  void ComputeRow(const Walk& walk, const RowPlan& plan);
+  void ComputeSegment(const Walk& walk, int d, const Run& run, Branch branch, const RowTerms& out) const;
+  // The travelling terms at distances[from..to] with factors computed there.
+  void ComputeTravelling(const Walk& walk, Branch branch, const float* distances,
+                         const float* inverseDistances, int from, int to, double rowOffset,
+                         const RowTerms& out);
   // Adds the row's terms to grid row b: `right` forward from the source's column, `left` mirrored.
   void ApplyRow(const Walk& walk, int b, const Run& right, const Run& left, bool negateY);
 
@@ -76,12 +99,24 @@ class FrameEngine {
   std::vector<double> rowHeight_;
   std::vector<double> rowSlopeX_;
   std::vector<double> rowSlopeY_;
-  std::vector<double> rowSlope_;  // the radial slope over r, for the diagonal twins
-  DiagonalTwins twins_;
-  // One source's library results along the current table row, for the factors computed there.
+  std::vector<double> rowSlope_;
+  // One source's rows.
+  std::vector<RowPlan> plans_;
+  // One source's values per distance class (where classStamp_ is classSerial_), and the lists of
+  // classes behind and ahead of its crest that it computes: their distances, library results and terms.
+  uint64_t classSerial_ = 0;
+  std::vector<uint64_t> classStamp_;
+  std::vector<double> classHeight_;
+  std::vector<double> classSlope_;
+  std::vector<int32_t> classList_[2];
+  std::vector<float> listDistances_;
+  std::vector<float> listInverseDistances_;
   static constexpr int kWaveLanes = 5;
   std::vector<double> waveScratch_[kWaveLanes];
-  double* waveLanes_[kWaveLanes] = {};
+  std::vector<double> listHeight_;
+  std::vector<double> listSlopeX_;
+  std::vector<double> listSlopeY_;
+  std::vector<double> listSlope_;
 };
 
 }  // namespace lumar

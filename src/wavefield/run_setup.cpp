@@ -167,6 +167,10 @@ SetupResult PrepareWaveField(WaveField& field, ParameterSet& record, const Deskt
     return SetupResult::OutOfMemory;
   }
   FillTables(field.tables, c);
+  if (!field.tables.GroupDistances()) {
+    field.tables.Free();
+    return SetupResult::OutOfMemory;
+  }
   ClearSources(field.sourceSet);
   return SetupResult::Ok;
 }

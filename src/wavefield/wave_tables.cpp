@@ -1,6 +1,9 @@
 #include "wavefield/wave_tables.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
+#include <vector>
 
 namespace lumar {
 
@@ -21,7 +24,8 @@ bool WaveTables::Allocate(int32_t columns, int32_t rows, int32_t step) {
   const std::size_t plane = stride * storedRows;
   factors_.reset(new (std::nothrow) double[plane * kTablePlaneCount + kReadPast]());
   distances_.reset(new (std::nothrow) float[plane * 2 + kReadPast]());
-  if (!factors_ || !distances_) {
+  classes_.reset(new (std::nothrow) int32_t[plane + kReadPast]());
+  if (!factors_ || !distances_ || !classes_) {
     Free();
     return false;
   }
@@ -36,6 +40,10 @@ bool WaveTables::Allocate(int32_t columns, int32_t rows, int32_t step) {
 void WaveTables::Free() {
   factors_.reset();
   distances_.reset();
+  classes_.reset();
+  classDistances_.reset();
+  classInverseDistances_.reset();
+  classCount_ = 0;
   columnCount = 0;
   rowCount = 0;
   rowStep = 1;
@@ -48,9 +56,48 @@ std::size_t WaveTables::EntryCount() const {
 }
 
 std::size_t WaveTables::ByteSize() const {
-  return empty() ? 0
-                 : (planeSize_ * kTablePlaneCount + kReadPast) * sizeof(double) +
-                       (planeSize_ * 2 + kReadPast) * sizeof(float);
+  return empty()
+             ? 0
+             : (planeSize_ * kTablePlaneCount + kReadPast) * sizeof(double) +
+                   (planeSize_ * 2 + kReadPast) * sizeof(float) + (planeSize_ + kReadPast) * sizeof(int32_t) +
+                   static_cast<std::size_t>(classCount_) * 2 * sizeof(float);
+}
+
+bool WaveTables::GroupDistances() {
+  if (empty()) return true;
+  // Sorted by distance (non-negative floats order as their bits do), then by place.
+  std::vector<uint64_t> keys;
+  try {
+    keys.reserve(EntryCount());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (std::size_t row = 0; row * rowStride_ < planeSize_; ++row) {
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(columnCount); ++i) {
+      const std::size_t place = row * rowStride_ + i;
+      uint32_t bits;
+      std::memcpy(&bits, &distances_[place], sizeof bits);
+      keys.push_back(static_cast<uint64_t>(bits) << 32 | place);
+    }
+  }
+  std::sort(keys.begin(), keys.end());
+  std::size_t count = 0;
+  for (std::size_t n = 0; n < keys.size(); ++n) count += n == 0 || (keys[n] >> 32) != (keys[n - 1] >> 32);
+  classDistances_.reset(new (std::nothrow) float[count]);
+  classInverseDistances_.reset(new (std::nothrow) float[count]);
+  if (!classDistances_ || !classInverseDistances_) return false;
+  int32_t k = -1;
+  for (std::size_t n = 0; n < keys.size(); ++n) {
+    const std::size_t place = static_cast<std::size_t>(keys[n] & 0xFFFFFFFFu);
+    if (n == 0 || (keys[n] >> 32) != (keys[n - 1] >> 32)) {
+      ++k;
+      classDistances_[static_cast<std::size_t>(k)] = distances_[place];
+      classInverseDistances_[static_cast<std::size_t>(k)] = distances_[planeSize_ + place];
+    }
+    classes_[place] = k;
+  }
+  classCount_ = k + 1;
+  return true;
 }
 
 RiseFactors WaveTables::Rise(int i, int j) const {

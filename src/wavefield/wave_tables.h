@@ -69,6 +69,15 @@ class WaveTables {
   TrailFactors Trail(int i, int j) const;
   LeadFactors Lead(int i, int j) const;
 
+  // Distance classes: the entries at the same distance (and so with the same factors) form a class, the
+  // classes numbered by increasing distance. Made by GroupDistances once every distance is set.
+  const int32_t* ClassRow(int j) const { return classes_.get() + RowStart(j); }
+  int32_t ClassCount() const { return classCount_; }
+  float ClassDistance(int32_t k) const { return classDistances_[static_cast<std::size_t>(k)]; }
+  float ClassInverseDistance(int32_t k) const { return classInverseDistances_[static_cast<std::size_t>(k)]; }
+  // False when the memory cannot be had.
+  bool GroupDistances();
+
   void SetDistance(int i, int j, float distance, float inverseDistance);
   void SetFactors(int i, int j, const RiseFactors& rise);
   void SetFactors(int i, int j, const TrailFactors& trail);
@@ -87,6 +96,10 @@ class WaveTables {
 
   std::unique_ptr<double[]> factors_;   // kTablePlaneCount planes
   std::unique_ptr<float[]> distances_;  // distance plane, then inverse distance plane
+  std::unique_ptr<int32_t[]> classes_;  // distance class plane
+  std::unique_ptr<float[]> classDistances_;
+  std::unique_ptr<float[]> classInverseDistances_;
+  int32_t classCount_ = 0;
   std::size_t rowStride_ = 0;
   std::size_t planeSize_ = 0;
 };

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "wavefield/field_fixture.h"
 
@@ -253,13 +256,53 @@ TEST(RunSetup, IdenticalSettingsGiveIdenticalTables) {
 
 // 3840 x 2160 in the bottom view: one entry of 128 bytes for each of the 386 x 435 offsets took 21.5 MB;
 // holding only the rows a node reaches takes half of that.
-TEST(RunSetup, TablesOfA4kBottomViewTakeHalfTheFormerMemory) {
+// Entries share a distance class exactly when their distances are the same number, and the classes
+// ascend with the distance: square cells in both views, and cells that are not square.
+TEST(RunSetup, DistanceClassesGroupEqualDistancesInOrder) {
+  struct Case {
+    const char* name;
+    int view;
+    DesktopSize desktop;
+    bool squareCells;  // (I, J) and (J, I) at the same distance
+  };
+  const Case cases[] = {{"top, square cells", kViewTop, {320, 240}, true},
+                        {"bottom, square cells", kViewBottom, {320, 240}, true},
+                        {"top, wide cells", kViewTop, {400, 240}, false}};
+  for (const Case& c : cases) {
+    ParameterSet record = DefaultRecord(320, 240);
+    record.view = c.view;
+    WaveField field;
+    Prepare(field, record, c.desktop);
+    const WaveTables& t = field.tables;
+    std::vector<std::pair<float, int32_t>> entries;
+    for (int j = 0; j <= t.rowCount; j += t.rowStep) {
+      for (int i = 0; i <= t.columnCount; ++i) entries.push_back({t.Distance(i, j), t.ClassRow(j)[i]});
+    }
+    int32_t distinct = 0;
+    for (std::size_t a = 0; a < entries.size(); ++a) {
+      const auto [distance, k] = entries[a];
+      ASSERT_EQ(t.ClassDistance(k), distance) << c.name;
+      for (std::size_t b = 0; b < a; ++b) {
+        ASSERT_EQ(entries[b].first == distance, entries[b].second == k) << c.name;
+        ASSERT_EQ(entries[b].first < distance, entries[b].second < k) << c.name;
+      }
+      distinct = std::max(distinct, k + 1);
+    }
+    EXPECT_EQ(t.ClassCount(), distinct) << c.name;
+    if (c.squareCells) {
+      EXPECT_LT(distinct, static_cast<int32_t>(entries.size() * 3 / 4)) << c.name;
+    }
+  }
+}
+
+// Formerly 386 x 435 entries of 128 bytes; now the reachable rows only, with their distance classes.
+TEST(RunSetup, TablesOfA4kBottomViewTakeLittleMoreThanHalfTheFormerMemory) {
   ParameterSet record = DefaultRecord(3840, 2160);
   record.view = kViewBottom;
   WaveField field;
   Prepare(field, record);
   EXPECT_EQ(field.tables.EntryCount(), 386u * 218u);
-  EXPECT_LE(field.tables.ByteSize(), 386u * 435u * 128u / 2 + 386u * 218u * 128u / 50);
+  EXPECT_LE(field.tables.ByteSize(), 386u * 435u * 128u * 11 / 20);
 }
 
 TEST(RunSetup, ClearsTheSourcesAndTheWaterLevel) {
