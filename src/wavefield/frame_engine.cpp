@@ -211,12 +211,13 @@ void FrameEngine::ComputeClasses(const Walk& w) {
   const WaveTables& tables = *w.tables;
   ++classSerial_;
   const std::size_t classes = static_cast<std::size_t>(tables.ClassCount());
-  if (classStamp_.size() != classes) {
-    classStamp_.assign(classes, 0);
-    classHeight_.resize(classes);
-    classSlope_.resize(classes);
+  if (classValues_.size() != classes) classValues_.assign(classes, ClassValue{0, 0.0, 0.0});
+  // Each list is written one entry ahead and grows only by the classes not yet stamped: no branch to
+  // mispredict per offset.
+  std::size_t listed[2] = {0, 0};
+  for (int branch = 0; branch < 2; ++branch) {
+    if (classList_[branch].size() < classes + 1) classList_[branch].resize(classes + 1);
   }
-  for (int branch = 0; branch < 2; ++branch) classList_[branch].clear();
   for (const RowPlan& plan : plans_) {
     const int32_t* row = tables.ClassRow(plan.d * tables.rowStep);
     const Run segments[2] = {plan.both.Within(plan.both.first, plan.crest - 1),
@@ -224,33 +225,39 @@ void FrameEngine::ComputeClasses(const Walk& w) {
     const bool computed[2] = {!w.trailFromTables, !w.leadFromTables};
     for (int branch = 0; branch < 2; ++branch) {
       if (!computed[branch]) continue;
+      int32_t* list = classList_[branch].data();
+      std::size_t n = listed[branch];
       for (int64_t i = segments[branch].first; i <= segments[branch].last; ++i) {
         const int32_t k = row[i];
-        if (classStamp_[static_cast<std::size_t>(k)] == classSerial_) continue;
-        classStamp_[static_cast<std::size_t>(k)] = classSerial_;
-        classList_[branch].push_back(k);
+        ClassValue& value = classValues_[static_cast<std::size_t>(k)];
+        list[n] = k;
+        n += value.stamp != classSerial_;
+        value.stamp = classSerial_;
       }
+      listed[branch] = n;
     }
   }
   for (int branch = 0; branch < 2; ++branch) {
-    const std::vector<int32_t>& list = classList_[branch];
-    if (list.empty()) continue;
-    const std::size_t length = list.size() + 4;
+    const int32_t* list = classList_[branch].data();
+    const std::size_t count = listed[branch];
+    if (count == 0) continue;
+    const std::size_t length = count + 4;
     for (int k = 0; k < kWaveLanes; ++k) waveScratch_[k].resize(length);
     for (std::vector<double>* terms : {&listHeight_, &listSlopeX_, &listSlopeY_, &listSlope_})
       terms->resize(length);
     listDistances_.resize(length);
     listInverseDistances_.resize(length);
-    for (std::size_t n = 0; n < list.size(); ++n) {
+    for (std::size_t n = 0; n < count; ++n) {
       listDistances_[n] = tables.ClassDistance(list[n]);
       listInverseDistances_[n] = tables.ClassInverseDistance(list[n]);
     }
     const RowTerms out{listHeight_.data(), listSlopeX_.data(), listSlopeY_.data(), listSlope_.data()};
     ComputeTravelling(w, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest, listDistances_.data(),
-                      listInverseDistances_.data(), 0, static_cast<int>(list.size()) - 1, 0.0, out);
-    for (std::size_t n = 0; n < list.size(); ++n) {
-      classHeight_[static_cast<std::size_t>(list[n])] = listHeight_[n];
-      classSlope_[static_cast<std::size_t>(list[n])] = listSlope_[n];
+                      listInverseDistances_.data(), 0, static_cast<int>(count) - 1, 0.0, out);
+    for (std::size_t n = 0; n < count; ++n) {
+      ClassValue& value = classValues_[static_cast<std::size_t>(list[n])];
+      value.height = listHeight_[n];
+      value.slope = listSlope_[n];
     }
   }
 }
@@ -308,9 +315,9 @@ void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch br
   // Travelling with computed factors: the values of the offsets' distance classes (ComputeClasses).
   const int32_t* classes = tables.ClassRow(j);
   for (int i = from; i <= to; ++i) {
-    const std::size_t k = static_cast<std::size_t>(classes[i]);
-    const double slope = classSlope_[k];
-    out.height[i] = classHeight_[k];
+    const ClassValue& value = classValues_[static_cast<std::size_t>(classes[i])];
+    const double slope = value.slope;
+    out.height[i] = value.height;
     out.slopeX[i] = slope * i;
     out.slopeY[i] = slope * rowOffset;
   }

@@ -102,12 +102,15 @@ class FrameEngine {
   std::vector<double> rowSlope_;
   // One source's rows.
   std::vector<RowPlan> plans_;
-  // One source's values per distance class (where classStamp_ is classSerial_), and the lists of
+  // One source's values per distance class (those whose stamp is classSerial_), and the lists of
   // classes behind and ahead of its crest that it computes: their distances, library results and terms.
   uint64_t classSerial_ = 0;
-  std::vector<uint64_t> classStamp_;
-  std::vector<double> classHeight_;
-  std::vector<double> classSlope_;
+  struct ClassValue {
+    uint64_t stamp;
+    double height;
+    double slope;
+  };
+  std::vector<ClassValue> classValues_;
   std::vector<int32_t> classList_[2];
   std::vector<float> listDistances_;
   std::vector<float> listInverseDistances_;
