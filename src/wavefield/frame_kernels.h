@@ -34,116 +34,73 @@ void StoreTerms(const RowTerms& out, int i, typename V::T height, typename V::T 
   V::Store(out.slopeY + i, V::Mul(slope, rowOffset));
 }
 
-template <class V, int kCount>
-void LoadAll(const double* const* planes, int i, typename V::T (&out)[kCount]) {
-  for (int k = 0; k < kCount; ++k) out[k] = V::Load(planes[k] + i);
+template <class V, int kFactors, int kTerms, class FactorsAt, class PartOf>
+void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out,
+              FactorsAt factorsAt, PartOf partOf) {
+  typename V::T coefficients[kTerms];
+  for (int k = 0; k < kTerms; ++k) coefficients[k] = V::Set1(s.c[k]);
+  const auto dy = V::Set1(rowOffset);
+  const auto step = V::Set1(V::kWidth);
+  const RowWalk<V> walk(from, to);
+  auto column = V::Ramp(walk.start);
+  for (int i = walk.start; i < walk.end; i += V::kWidth) {
+    typename V::T factors[kFactors];
+    factorsAt(i, factors);
+    typename V::T h, f;
+    partOf(factors, coefficients, h, f);
+    StoreTerms<V>(out, i, h, f, column, dy);
+    column = V::Add(column, step);
+  }
 }
 
+// The factors of a table row, plane by plane.
 template <class V, int kCount>
-void SetAll(const SourceTerms& s, typename V::T (&out)[kCount]) {
-  for (int k = 0; k < kCount; ++k) out[k] = V::Set1(s.c[k]);
+auto FromPlanes(const TableRow& row) {
+  return [&row](int i, typename V::T(&q)[kCount]) {
+    for (int k = 0; k < kCount; ++k) q[k] = V::Load(row.plane[k] + i);
+  };
 }
 
-// The rising branch's terms from the tables' factors.
+// The branches' terms from the tables' factors.
 template <class V>
 void RisingRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                const RowTerms& out) {
-  typename V::T coefficients[2];
-  SetAll<V>(s, coefficients);
-  const auto dy = V::Set1(rowOffset);
-  const auto step = V::Set1(V::kWidth);
-  const RowWalk<V> walk(from, to);
-  auto column = V::Ramp(walk.start);
-  for (int i = walk.start; i < walk.end; i += V::kWidth) {
-    typename V::T factors[4];
-    LoadAll<V>(row.plane, i, factors);
-    typename V::T h, f;
-    RisingPartOf<V>(factors, coefficients, h, f);
-    StoreTerms<V>(out, i, h, f, column, dy);
-    column = V::Add(column, step);
-  }
+  TermsRow<V, 4, 2>(s, rowOffset, from, to, out, FromPlanes<V, 4>(row), RisingPartOf<V>);
 }
 
-// The terms behind the crest: from the tables' factors, or (Computed) from the row's library results.
 template <class V>
 void BehindCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                     const RowTerms& out) {
-  typename V::T coefficients[5];
-  SetAll<V>(s, coefficients);
-  const auto dy = V::Set1(rowOffset);
-  const auto step = V::Set1(V::kWidth);
-  const RowWalk<V> walk(from, to);
-  auto column = V::Ramp(walk.start);
-  for (int i = walk.start; i < walk.end; i += V::kWidth) {
-    typename V::T factors[5];
-    LoadAll<V>(row.plane, i, factors);
-    typename V::T h, f;
-    BehindCrestPartOf<V>(factors, coefficients, h, f);
-    StoreTerms<V>(out, i, h, f, column, dy);
-    column = V::Add(column, step);
-  }
+  TermsRow<V, 5, 5>(s, rowOffset, from, to, out, FromPlanes<V, 5>(row), BehindCrestPartOf<V>);
 }
 
-template <class V>
-void BehindCrestComputedRow(const WaveRow& waves, const float* inverseDistances, bool oneSide,
-                            const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
-  typename V::T coefficients[5];
-  SetAll<V>(s, coefficients);
-  const auto dy = V::Set1(rowOffset);
-  const auto step = V::Set1(V::kWidth);
-  const RowWalk<V> walk(from, to);
-  auto column = V::Ramp(walk.start);
-  for (int i = walk.start; i < walk.end; i += V::kWidth) {
-    typename V::T w[4];
-    LoadAll<V>(waves.lane, i, w);
-    typename V::T factors[5];
-    TrailFactorsOf<V>(oneSide, w[0], w[1], w[2], w[3], V::LoadFloats(inverseDistances + i), factors);
-    typename V::T h, f;
-    BehindCrestPartOf<V>(factors, coefficients, h, f);
-    StoreTerms<V>(out, i, h, f, column, dy);
-    column = V::Add(column, step);
-  }
-}
-
-// The terms ahead of the crest: from the tables' factors, or (Computed) from the row's library results.
 template <class V>
 void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                      const RowTerms& out) {
-  typename V::T coefficients[6];
-  SetAll<V>(s, coefficients);
-  const auto dy = V::Set1(rowOffset);
-  const auto step = V::Set1(V::kWidth);
-  const RowWalk<V> walk(from, to);
-  auto column = V::Ramp(walk.start);
-  for (int i = walk.start; i < walk.end; i += V::kWidth) {
-    typename V::T factors[6];
-    LoadAll<V>(row.plane, i, factors);
-    typename V::T h, f;
-    AheadOfCrestPartOf<V>(factors, coefficients, h, f);
-    StoreTerms<V>(out, i, h, f, column, dy);
-    column = V::Add(column, step);
-  }
+  TermsRow<V, 6, 6>(s, rowOffset, from, to, out, FromPlanes<V, 6>(row), AheadOfCrestPartOf<V>);
+}
+
+// The travelling branches' terms from a row of library results and inverse distances.
+template <class V>
+void BehindCrestComputedRow(const WaveRow& waves, const float* inverseDistances, bool oneSide,
+                            const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
+  const auto factorsAt = [&](int i, typename V::T(&q)[5]) {
+    const auto* lane = waves.lane;
+    TrailFactorsOf<V>(oneSide, V::Load(lane[0] + i), V::Load(lane[1] + i), V::Load(lane[2] + i),
+                      V::Load(lane[3] + i), V::LoadFloats(inverseDistances + i), q);
+  };
+  TermsRow<V, 5, 5>(s, rowOffset, from, to, out, factorsAt, BehindCrestPartOf<V>);
 }
 
 template <class V>
 void AheadOfCrestComputedRow(const WaveRow& waves, const float* inverseDistances, bool oneSide,
                              const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
-  typename V::T coefficients[6];
-  SetAll<V>(s, coefficients);
-  const auto dy = V::Set1(rowOffset);
-  const auto step = V::Set1(V::kWidth);
-  const RowWalk<V> walk(from, to);
-  auto column = V::Ramp(walk.start);
-  for (int i = walk.start; i < walk.end; i += V::kWidth) {
-    typename V::T w[5];
-    LoadAll<V>(waves.lane, i, w);
-    typename V::T factors[6];
-    LeadFactorsOf<V>(oneSide, w[0], w[1], w[2], w[3], w[4], V::LoadFloats(inverseDistances + i), factors);
-    typename V::T h, f;
-    AheadOfCrestPartOf<V>(factors, coefficients, h, f);
-    StoreTerms<V>(out, i, h, f, column, dy);
-    column = V::Add(column, step);
-  }
+  const auto factorsAt = [&](int i, typename V::T(&q)[6]) {
+    const auto* lane = waves.lane;
+    LeadFactorsOf<V>(oneSide, V::Load(lane[0] + i), V::Load(lane[1] + i), V::Load(lane[2] + i),
+                     V::Load(lane[3] + i), V::Load(lane[4] + i), V::LoadFloats(inverseDistances + i), q);
+  };
+  TermsRow<V, 6, 6>(s, rowOffset, from, to, out, factorsAt, AheadOfCrestPartOf<V>);
 }
 
 // One step of the accumulation: the node's sums plus one source's terms, the slope terms negated (as
