@@ -1,28 +1,18 @@
 // The wave field at one grid node: the sum over the active sources of their height and radial slope.
 #pragma once
 
+#include "wavefield/node_field.h"
 #include "wavefield/wave_factors.h"
 #include "wavefield/wave_field.h"
 
 namespace lumar {
-
-struct NodeField {
-  float height = 0.0f;                      // displacement along the mesh's z axis
-  double normal[3] = {0.0, 0.0, -1.0};      // lighting normal, not normalised; z is always -1
-  double refraction[3] = {0.0, 0.0, -1.0};  // unit vector with negative z; x, y shift the picture
-};
 
 // The field at node column a (0..gridCellsX) and row b (0..gridCellsY), after the sources have been
 // advanced for the frame. Only reads the field; nodes may be evaluated in any order. A source whose
 // offset from the node lies outside the tables contributes nothing.
 NodeField EvaluateNode(const WaveField& field, int a, int b);
 
-// The unscaled sums behind EvaluateNode: H, and the slope sums Gx, Gy over the signed node offsets.
-struct FieldSums {
-  double height = 0.0;
-  double slopeX = 0.0;
-  double slopeY = 0.0;
-};
+// The unscaled sums behind EvaluateNode.
 FieldSums SumSources(const WaveField& field, int a, int b);
 
 // EvaluateNode's outputs from the sums: the scales of the run and the unit refraction vector.

@@ -112,23 +112,6 @@ void FrameEngine::ResolveOutputs(const WaveField& field) {
   }
 }
 
-NodeField FrameEngine::NodeAt(int a, int b) const {
-  const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_) + a;
-  NodeField node;
-  node.height = heights_[k];
-  node.normal[0] = normalsX_[k];
-  node.normal[1] = normalsY_[k];
-  node.refraction[0] = refractionsX_[k];
-  node.refraction[1] = refractionsY_[k];
-  node.refraction[2] = -static_cast<double>(units_[k]);
-  return node;
-}
-
-FieldSums FrameEngine::SumsAt(int a, int b) const {
-  const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_) + a;
-  return {heightSums_[k], slopeXSums_[k], slopeYSums_[k]};
-}
-
 void FrameEngine::SumSource(const WaveField& field, int index) {
   const RunConstants& c = field.constants;
   const WaveTables& tables = field.tables;
@@ -209,9 +192,16 @@ void FrameEngine::SumSource(const WaveField& field, int index) {
 // computed once for each distance class its rows reach, in two lists (behind and ahead of the crest).
 void FrameEngine::ComputeClasses(const Walk& w) {
   const WaveTables& tables = *w.tables;
-  ++classSerial_;
+  // The stamps are kept apart from the values, small enough to stay in the cache while a source marks.
+  if (++classSerial_ == 0) {
+    std::fill(classStamps_.begin(), classStamps_.end(), 0u);
+    classSerial_ = 1;
+  }
   const std::size_t classes = static_cast<std::size_t>(tables.ClassCount());
-  if (classValues_.size() != classes) classValues_.assign(classes, ClassValue{0, 0.0, 0.0});
+  if (classValues_.size() != classes) {
+    classValues_.assign(classes, ClassValue{0.0, 0.0});
+    classStamps_.assign(classes, 0u);
+  }
   // Each list is written one entry ahead and grows only by the classes not yet stamped: no branch to
   // mispredict per offset.
   std::size_t listed[2] = {0, 0};
@@ -229,10 +219,10 @@ void FrameEngine::ComputeClasses(const Walk& w) {
       std::size_t n = listed[branch];
       for (int64_t i = segments[branch].first; i <= segments[branch].last; ++i) {
         const int32_t k = row[i];
-        ClassValue& value = classValues_[static_cast<std::size_t>(k)];
+        uint32_t& stamp = classStamps_[static_cast<std::size_t>(k)];
         list[n] = k;
-        n += value.stamp != classSerial_;
-        value.stamp = classSerial_;
+        n += stamp != classSerial_;
+        stamp = classSerial_;
       }
       listed[branch] = n;
     }

@@ -16,12 +16,11 @@
 #include <vector>
 
 #include "wavefield/frame_engine_kernels.h"
+#include "wavefield/node_field.h"
 
 namespace lumar {
 
 struct WaveField;
-struct FieldSums;
-struct NodeField;
 
 enum class SimdVariant { kSse2, kAvx2 };
 
@@ -39,11 +38,27 @@ class FrameEngine {
   // The sums of every node (a in 0..gridCellsX, b in 0..gridCellsY) for the field's sources as they
   // stand; read them with SumsAt until the next call.
   void SumField(const WaveField& field);
-  FieldSums SumsAt(int a, int b) const;
+  FieldSums SumsAt(int a, int b) const {
+    const std::size_t k = Index(a, b);
+    return {heightSums_[k], slopeXSums_[k], slopeYSums_[k]};
+  }
   // EvaluateNode's result at node (a, b), bit for bit, after SumField.
-  NodeField NodeAt(int a, int b) const;
+  NodeField NodeAt(int a, int b) const {
+    const std::size_t k = Index(a, b);
+    NodeField node;
+    node.height = heights_[k];
+    node.normal[0] = normalsX_[k];
+    node.normal[1] = normalsY_[k];
+    node.refraction[0] = refractionsX_[k];
+    node.refraction[1] = refractionsY_[k];
+    node.refraction[2] = -static_cast<double>(units_[k]);
+    return node;
+  }
 
  private:
+  std::size_t Index(int a, int b) const {
+    return static_cast<std::size_t>(b) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(a);
+  }
   struct Walk;
   enum class Branch;
   // An inclusive run of column offsets; empty when first > last.
@@ -104,9 +119,9 @@ class FrameEngine {
   std::vector<RowPlan> plans_;
   // One source's values per distance class (those whose stamp is classSerial_), and the lists of
   // classes behind and ahead of its crest that it computes: their distances, library results and terms.
-  uint64_t classSerial_ = 0;
+  uint32_t classSerial_ = 0;
+  std::vector<uint32_t> classStamps_;
   struct ClassValue {
-    uint64_t stamp;
     double height;
     double slope;
   };
