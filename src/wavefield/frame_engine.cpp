@@ -202,30 +202,49 @@ void FrameEngine::ComputeClasses(const Walk& w) {
     classValues_.assign(classes, ClassValue{0.0, 0.0});
     classStamps_.assign(classes, 0u);
   }
-  // Each list is written one entry ahead and grows only by the classes not yet stamped: no branch to
-  // mispredict per offset.
-  std::size_t listed[2] = {0, 0};
-  for (int branch = 0; branch < 2; ++branch) {
-    if (classList_[branch].size() < classes + 1) classList_[branch].resize(classes + 1);
-  }
+  // Stamp the classes the computed segments reach; along a row the classes ascend, so each segment's ends
+  // bound the stamped range.
+  const uint32_t serial = classSerial_;
+  uint32_t* stamps = classStamps_.data();
+  int32_t lowest = tables.ClassCount();
+  int32_t highest = -1;
   for (const RowPlan& plan : plans_) {
     const int32_t* row = tables.ClassRow(plan.d * tables.rowStep);
     const Run segments[2] = {plan.both.Within(plan.both.first, plan.crest - 1),
                              plan.both.Within(plan.crest, plan.both.last)};
     const bool computed[2] = {!w.trailFromTables, !w.leadFromTables};
     for (int branch = 0; branch < 2; ++branch) {
-      if (!computed[branch]) continue;
-      int32_t* list = classList_[branch].data();
-      std::size_t n = listed[branch];
-      for (int64_t i = segments[branch].first; i <= segments[branch].last; ++i) {
-        const int32_t k = row[i];
-        uint32_t& stamp = classStamps_[static_cast<std::size_t>(k)];
-        list[n] = k;
-        n += stamp != classSerial_;
-        stamp = classSerial_;
-      }
-      listed[branch] = n;
+      const Run& segment = segments[branch];
+      if (!computed[branch] || segment.empty()) continue;
+      for (int64_t i = segment.first; i <= segment.last; ++i) stamps[row[i]] = serial;
+      lowest = std::min(lowest, row[segment.first]);
+      highest = std::max(highest, row[segment.last]);
     }
+  }
+  // The stamped classes in ascending distance, split at the crest: behind it, and ahead of it. Each list
+  // is written one entry ahead and grows only by the stamped classes: no branch to mispredict.
+  const float front = w.source->frontDistance;
+  int32_t crest = lowest;
+  for (int32_t step = std::max(highest + 1 - lowest, 0); step > 0;) {
+    const int32_t half = step / 2;
+    if (BehindCrest(tables.ClassDistance(crest + half) - front)) {
+      crest += half + 1;
+      step -= half + 1;
+    } else {
+      step = half;
+    }
+  }
+  const int32_t bounds[3] = {lowest, crest, highest + 1};
+  std::size_t listed[2] = {0, 0};
+  for (int branch = 0; branch < 2; ++branch) {
+    if (classList_[branch].size() < classes + 1) classList_[branch].resize(classes + 1);
+    int32_t* list = classList_[branch].data();
+    std::size_t n = 0;
+    for (int32_t k = bounds[branch]; k < bounds[branch + 1]; ++k) {
+      list[n] = k;
+      n += stamps[k] == serial;
+    }
+    listed[branch] = n;
   }
   for (int branch = 0; branch < 2; ++branch) {
     const int32_t* list = classList_[branch].data();
