@@ -224,16 +224,9 @@ void FrameEngine::ComputeClasses(const Walk& w) {
   // The stamped classes in ascending distance, split at the crest: behind it, and ahead of it. Each list
   // is written one entry ahead and grows only by the stamped classes: no branch to mispredict.
   const float front = w.source->frontDistance;
-  int32_t crest = lowest;
-  for (int32_t step = std::max(highest + 1 - lowest, 0); step > 0;) {
-    const int32_t half = step / 2;
-    if (BehindCrest(tables.ClassDistance(crest + half) - front)) {
-      crest += half + 1;
-      step -= half + 1;
-    } else {
-      step = half;
-    }
-  }
+  const int32_t crest =
+      lowest + FirstFailing(tables.ClassDistances() + std::max(lowest, 0), std::max(highest + 1 - lowest, 0),
+                            [&](float r) { return BehindCrest(r - front); });
   const int32_t bounds[3] = {lowest, crest, highest + 1};
   std::size_t listed[2] = {0, 0};
   for (int branch = 0; branch < 2; ++branch) {

@@ -6,7 +6,9 @@
 // so each table offset is evaluated once and added to the up to four mirrored nodes (the slopes negated
 // exactly); along a table row the cut-offs pass one run of offsets, found from the row's distances, so
 // the rest of the row is never read; the per-source decisions are taken once per source; and the table
-// rows are walked several offsets at a time (SSE2, or AVX2 where the processor has it).
+// rows are walked several offsets at a time (SSE2, or AVX2 where the processor has it). Where factors are
+// computed rather than read, they are computed once per distance class (WaveTables::GroupDistances):
+// every offset at the same distance takes the same contribution.
 //
 // The engine is a part of its wave field and owns only scratch memory; it keeps no state between
 // frames that the results depend on.
@@ -114,7 +116,7 @@ class FrameEngine {
   std::vector<double> rowHeight_;
   std::vector<double> rowSlopeX_;
   std::vector<double> rowSlopeY_;
-  std::vector<double> rowSlope_;
+  std::vector<double> rowSlope_;  // the radial slope over r, which the kernels store too
   // One source's rows.
   std::vector<RowPlan> plans_;
   // One source's values per distance class (those whose stamp is classSerial_), and the lists of

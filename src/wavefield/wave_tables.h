@@ -73,6 +73,7 @@ class WaveTables {
   // classes numbered by increasing distance. Made by GroupDistances once every distance is set.
   const int32_t* ClassRow(int j) const { return classes_.get() + RowStart(j); }
   int32_t ClassCount() const { return classCount_; }
+  const float* ClassDistances() const { return classDistances_.get(); }
   float ClassDistance(int32_t k) const { return classDistances_[static_cast<std::size_t>(k)]; }
   float ClassInverseDistance(int32_t k) const { return classInverseDistances_[static_cast<std::size_t>(k)]; }
   // False when the memory cannot be had.
