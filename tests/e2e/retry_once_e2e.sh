@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The end-to-end runner's rerun rule, with stand-in scripts instead of Wine: a failure is run again only
-# after one of Wine's own faults (recognised by its message, not starting in our code), every rerun is
-# announced and recorded, and any other failure is final.
+# The rerun rules of the test runners, with stand-in scripts instead of Wine. An end-to-end script is run
+# again only after one of Wine's own faults (recognised by its message, not starting in our code); a test
+# program only when it failed before printing anything. Every rerun is announced and recorded, and any
+# other failure is final.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/lib.sh"
@@ -38,5 +39,38 @@ e2e_check "no rerun recorded" [ ! -s "$work/e2e-reruns.log" ]
 
 ours='wine: Unhandled page fault on read access to 0000000000000008 at address 0000000140001234 (thread 0024), starting debugger...\n=>0 0x0000000140001234 in lumar (+0x1234) (0x000000000021fb40)'
 e2e_check "a fault in our own code: not run again" [ "$(run_case "$ours")" = "1 1" ]
+
+# wine-run in a CTest session, with a stand-in for wine that counts its runs and fails its first run
+# printing $FIRST_OUTPUT (nothing when empty).
+mkdir -p "$work/bin" "$work/session" "$work/programs"
+echo ":99" >"$work/session/display"
+cat >"$work/bin/wine" <<'SCRIPT'
+#!/usr/bin/env bash
+runs=$(( $(cat "$RUNS" 2>/dev/null || echo 0) + 1 ))
+echo "$runs" >"$RUNS"
+[ "$runs" -gt 1 ] && { echo "[  PASSED  ] 1 test."; exit 0; }
+[ -n "$FIRST_OUTPUT" ] && echo "$FIRST_OUTPUT"
+exit 3
+SCRIPT
+chmod +x "$work/bin/wine"
+
+# Runs program $1 through wine-run; prints "<exit code> <runs>"; its output goes to $work/out.
+run_program_case() {
+  rm -f "$work/runs" "$work/programs/e2e-reruns.log"
+  RUNS="$work/runs" FIRST_OUTPUT="$2" PATH="$work/bin:$PATH" LUMAR_WINE_SESSION="$work/session" \
+    "$here/../../scripts/wine-run" "$work/programs/$1" --gtest_filter=A.B >"$work/out" 2>&1
+  echo "$? $(cat "$work/runs")"
+}
+
+e2e_check "a test program that failed before printing: run again and passed" \
+  [ "$(run_program_case render_win32_tests.exe '')" = "0 2" ]
+e2e_check "the program's rerun is recorded with its exit code" \
+  grep -q 'RERUN render_win32_tests.exe --gtest_filter=A.B: exit code 3' "$work/programs/e2e-reruns.log"
+e2e_check "a test program that printed and failed: not run again" \
+  [ "$(run_program_case render_win32_tests.exe 'Running main() from gtest_main.cc')" = "3 1" ]
+e2e_check "its exit code is reported" grep -q 'render_win32_tests.exe ended with exit code 3' "$work/out"
+e2e_check "no rerun recorded" [ ! -s "$work/programs/e2e-reruns.log" ]
+e2e_check "another program that failed silently: not run again" \
+  [ "$(run_program_case settings_tool.exe '')" = "3 1" ]
 
 e2e_finish
