@@ -3,8 +3,18 @@
 enable_language(RC)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+# The same sources give the same bytes: no link time in the file header.
+if(MINGW)
+  set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -Wl,--no-insert-timestamp")
+  set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -Wl,--no-insert-timestamp")
+  set(CMAKE_MODULE_LINKER_FLAGS "${CMAKE_MODULE_LINKER_FLAGS} -Wl,--no-insert-timestamp")
+endif()
 
-set(LUMAR_SYSTEM_LIBS d3d9 winmm gdi32 user32 advapi32 comctl32 comdlg32 shell32 kernel32)
+# Windows' known DLLs, which the loader always takes from the system folder: lumar.scr imports these.
+set(LUMAR_SYSTEM_LIBS gdi32 user32 advapi32 comdlg32 shell32 kernel32)
+# The others: the tests import them; lumar.scr delay-loads them from the system folder only
+# (src/platform/system_libraries_win32.h).
+set(LUMAR_DELAYED_LIBS d3d9 winmm comctl32)
 
 if(LUMAR_WIN_SOURCES)
   add_library(lumar_win STATIC ${LUMAR_WIN_SOURCES})
@@ -15,12 +25,14 @@ endif()
 # The resources (dialog, bitmap, pictures) as objects, linked into lumar.scr and the Windows tests.
 add_library(lumar_resources OBJECT ${CMAKE_SOURCE_DIR}/resources/lumar.rc)
 # lumar_version.h: the version numbers of VERSION for the version resource.
+# lumar.manifest: the application manifest, whose assembly version is the same.
 configure_file(${CMAKE_SOURCE_DIR}/resources/lumar_version.h.in ${CMAKE_BINARY_DIR}/generated/lumar_version.h @ONLY)
-target_include_directories(lumar_resources PRIVATE ${CMAKE_SOURCE_DIR}/resources ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_SOURCE_DIR}/resources/lumar.manifest.in ${CMAKE_BINARY_DIR}/generated/lumar.manifest @ONLY)
+target_include_directories(lumar_resources PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
 file(GLOB LUMAR_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
 set_source_files_properties(
   ${CMAKE_SOURCE_DIR}/resources/lumar.rc
-  PROPERTIES OBJECT_DEPENDS "${LUMAR_RESOURCE_FILES};${CMAKE_BINARY_DIR}/generated/lumar_version.h")
+  PROPERTIES OBJECT_DEPENDS "${LUMAR_RESOURCE_FILES};${CMAKE_BINARY_DIR}/generated/lumar_version.h;${CMAKE_BINARY_DIR}/generated/lumar.manifest")
 
 # GoogleTest from the sources Debian ships.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -40,7 +52,7 @@ foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
     add_executable(${target} ${win_tests} $<TARGET_OBJECTS:lumar_resources>)
     target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/resources)
-    target_link_libraries(${target} PRIVATE lumar_win gtest gtest_main gmock)
+    target_link_libraries(${target} PRIVATE lumar_win ${LUMAR_DELAYED_LIBS} gtest gtest_main gmock)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES LABELS wine FIXTURES_REQUIRED wine
                                     # one registry, one display: Windows tests take turns
@@ -68,13 +80,71 @@ if(TARGET host_win32_tests)
   target_compile_definitions(mpr_double_without_change PRIVATE MPR_DOUBLE_WITHOUT_CHANGE)
 endif()
 
-# lumar.scr: the entry point, the shell, the core and the resources; a GUI program that needs only
-# system DLLs.
+# Delay-load import libraries of LUMAR_DELAYED_LIBS, from the lists of what lumar.scr calls in
+# cmake/delayload/ (a call missing there fails the link of lumar.scr).
+set(LUMAR_DELAY_LIBS "")
+if(MINGW)
+  find_program(LUMAR_DLLTOOL NAMES x86_64-w64-mingw32-dlltool dlltool REQUIRED)
+  foreach(library IN LISTS LUMAR_DELAYED_LIBS)
+    set(def ${CMAKE_SOURCE_DIR}/cmake/delayload/${library}.def)
+    set(archive ${CMAKE_BINARY_DIR}/delayload/lib${library}_delay.a)
+    add_custom_command(OUTPUT ${archive}
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delayload
+                       COMMAND ${LUMAR_DLLTOOL} --input-def ${def} --output-delaylib ${archive}
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/delayload DEPENDS ${def} VERBATIM)
+    list(APPEND LUMAR_DELAY_LIBS ${archive})
+  endforeach()
+  add_custom_target(lumar_delay_libs DEPENDS ${LUMAR_DELAY_LIBS})
+endif()
+
+# lumar.scr: the entry point, the shell, the core and the resources; a GUI program that imports only
+# Windows' known DLLs. lumar.map, the linker's map, names every library linked in (scripts/package writes
+# THIRD-PARTY-NOTICES.txt from it).
+function(lumar_add_saver target folder resources)
+  add_executable(${target} WIN32 ${LUMAR_WIN_ENTRY_SOURCES} $<TARGET_OBJECTS:${resources}>)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME lumar SUFFIX .scr
+                                             RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
+  target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
+  target_link_libraries(${target} PRIVATE lumar_win)
+  if(MINGW)
+    add_dependencies(${target} lumar_delay_libs)
+    target_link_libraries(${target} PRIVATE ${LUMAR_DELAY_LIBS})
+    target_link_options(${target} PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/${folder}/lumar.map)
+  elseif(MSVC)
+    target_link_libraries(${target} PRIVATE ${LUMAR_DELAYED_LIBS} delayimp)
+    foreach(library IN LISTS LUMAR_DELAYED_LIBS)
+      target_link_options(${target} PRIVATE /DELAYLOAD:${library}.dll)
+    endforeach()
+  endif()
+endfunction()
+# The same program carrying an older version (build/older/lumar.scr), for the setup's upgrade and
+# downgrade tests: a function, so that the older numbers stay inside it.
+function(lumar_add_older_saver)
+  math(EXPR older_patch "${PROJECT_VERSION_PATCH} - 1")
+  math(EXPR older_minor "${PROJECT_VERSION_MINOR} - 1")
+  math(EXPR older_major "${PROJECT_VERSION_MAJOR} - 1")
+  if(PROJECT_VERSION_PATCH GREATER 0)
+    set(older "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${older_patch}")
+  elseif(PROJECT_VERSION_MINOR GREATER 0)
+    set(older "${PROJECT_VERSION_MAJOR}.${older_minor}.99")
+  else()
+    set(older "${older_major}.99.99")
+  endif()
+  string(REPLACE "." ";" older_parts ${older})
+  list(GET older_parts 0 PROJECT_VERSION_MAJOR)
+  list(GET older_parts 1 PROJECT_VERSION_MINOR)
+  list(GET older_parts 2 PROJECT_VERSION_PATCH)
+  set(PROJECT_VERSION ${older})
+  configure_file(${CMAKE_SOURCE_DIR}/resources/lumar_version.h.in ${CMAKE_BINARY_DIR}/older/generated/lumar_version.h @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/lumar.manifest.in ${CMAKE_BINARY_DIR}/older/generated/lumar.manifest @ONLY)
+  add_library(lumar_resources_older OBJECT ${CMAKE_SOURCE_DIR}/resources/lumar.rc)
+  target_include_directories(lumar_resources_older PRIVATE ${CMAKE_BINARY_DIR}/older/generated
+                                                           ${CMAKE_SOURCE_DIR}/resources)
+  lumar_add_saver(lumar_scr_older older lumar_resources_older)
+endfunction()
 if(LUMAR_WIN_ENTRY_SOURCES)
-  add_executable(lumar_scr WIN32 ${LUMAR_WIN_ENTRY_SOURCES} $<TARGET_OBJECTS:lumar_resources>)
-  set_target_properties(lumar_scr PROPERTIES OUTPUT_NAME lumar SUFFIX .scr)
-  target_compile_options(lumar_scr PRIVATE ${LUMAR_WARNINGS})
-  target_link_libraries(lumar_scr PRIVATE lumar_win)
+  lumar_add_saver(lumar_scr . lumar_resources)
+  lumar_add_older_saver()
 endif()
 
 # End-to-end runs of lumar.scr (label e2e): tests/e2e/*_e2e.sh, each with its own Xvfb and prefix.
@@ -86,7 +156,15 @@ foreach(source IN LISTS LUMAR_E2E_TOOLS)
   get_filename_component(name ${source} NAME_WE)
   add_executable(${name} ${source})
   target_compile_options(${name} PRIVATE ${LUMAR_WARNINGS})
-  target_link_libraries(${name} PRIVATE lumar_win)
+  target_link_libraries(${name} PRIVATE lumar_win ${LUMAR_DELAYED_LIBS})
+endforeach()
+# A library planted beside a copy of lumar.scr, as d3d9.dll and winmm.dll (install_e2e.sh).
+foreach(name d3d9 winmm)
+  add_library(planted_${name} MODULE ${CMAKE_SOURCE_DIR}/tests/e2e/planted_library.cpp)
+  set_target_properties(planted_${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name} SUFFIX .dll
+                                                   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+  target_compile_options(planted_${name} PRIVATE ${LUMAR_WARNINGS})
+  target_link_options(planted_${name} PRIVATE -static)
 endforeach()
 # The stand-in Xinerama library for the several-monitor runs: a Linux library for Wine's X11 driver, so it
 # is built with the machine's own C compiler, not the cross compiler.

@@ -1,11 +1,12 @@
 // Writes the built-in pictures into a directory (normally resources/):
 //   metal.jpg 800 x 600 colour, sky.jpg 640 x 480 colour, orange_bar.jpg 256 x 192 gray,
-//   link_button.bmp 40 x 40 with 16 colours.
+//   link_button.bmp 40 x 40 with 16 colours, lumar.ico (the icon of lumar.scr, 16 to 256 pixels).
 // With --desktop FILE WIDTH HEIGHT it writes the desktop picture that scripts/gallery photographs instead.
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "icon.h"
 #include "pictures.h"
 #include "platform/jpeg_encoder.h"
 
@@ -44,5 +45,8 @@ int main(int argc, char** argv) {
                  EncodeJpeg(tools::MakeBarPlate(256, 192), {92, JpegColor::kGrayscale, false})) &&
        ok;
   ok = WriteFile(dir + "link_button.bmp", tools::EncodeBmp4(tools::MakeLinkButton(40))) && ok;
+  std::vector<Image> icons;
+  for (uint32_t size : tools::kIconSizes) icons.push_back(tools::MakeIcon(size));
+  ok = WriteFile(dir + "lumar.ico", tools::EncodeIco(icons)) && ok;
   return ok ? 0 : 1;
 }
