@@ -39,4 +39,9 @@ target_link_libraries(lumar_picture_generator PRIVATE lumar_core)
 add_custom_target(lumar_pictures COMMAND lumar_picture_generator ${CMAKE_SOURCE_DIR}/resources
                   COMMAND lumar_picture_generator --desktop ${CMAKE_SOURCE_DIR}/docs/gallery/desktop.jpg 640 480
                   COMMENT "Drawing the built-in pictures into resources/ and the gallery's desktop" VERBATIM)
+# The committed pictures are the generator's output, byte for byte (it draws the same on every run).
+add_test(NAME picture_generator_reproduces_resources
+         COMMAND bash -c "out=$(mktemp -d) && trap 'rm -rf $out' EXIT && \"$0\" $out >/dev/null && for f in metal.jpg sky.jpg orange_bar.jpg link_button.bmp lumar.ico; do cmp $out/$f \"$1\"/$f || exit 1; done"
+                 $<TARGET_FILE:lumar_picture_generator> ${CMAKE_SOURCE_DIR}/resources)
+set_tests_properties(picture_generator_reproduces_resources PROPERTIES LABELS native)
 include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)

@@ -2,7 +2,7 @@
 // it leaves "<its own path>.loaded" beside itself, so a test sees that it was taken.
 #include <windows.h>
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
   char path[MAX_PATH + 8] = {};
   const DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);

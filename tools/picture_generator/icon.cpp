@@ -22,7 +22,7 @@ Rgba PoolSample(double u, double v, int rings) {
   double r = 12 + 58 * depth, g = 52 + 128 * depth, b = 120 + 110 * depth;
   // The rings: light crests fading towards the rim.
   const double crest = 0.5 + 0.5 * std::cos(radius * rings * 2 * kPi);
-  const double ringLight = 1.0 + 0.28 * crest * (0.35 + 0.65 * depth) - 0.12;
+  const double ringLight = 1.0 + 0.45 * crest * (0.35 + 0.65 * depth) - 0.2;
   r *= ringLight, g *= ringLight, b *= ringLight;
   // A highlight up and to the left, as from a window.
   const double hx = u + 0.38, hy = v + 0.42;
