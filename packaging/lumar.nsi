@@ -315,16 +315,34 @@ Section "un.Lumar screen saver" SectionUninstallSaver
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\uninstall.exe"
-  ; Run in place (_?=), this uninstaller holds its own file: a running program can be moved, though,
-  ; so it leaves the folder for the temporary folder, to be removed at the next restart.
+  ; Run in place (_?=, the quiet uninstall that waits), this uninstaller holds its own file. A copy of it
+  ; in the temporary folder waits for this process to end, then removes the file and the folder.
   ${If} ${FileExists} "$INSTDIR\uninstall.exe"
-    GetTempFileName $0
-    Delete $0
-    Rename "$INSTDIR\uninstall.exe" $0
-    System::Call 'kernel32::MoveFileExW(w r0, p 0, i 4)'  ; MOVEFILE_DELAY_UNTIL_REBOOT, no restart asked
+    System::Call 'kernel32::GetCurrentProcessId() i .r1'
+    StrCpy $0 "$TEMP\Lumar cleanup $1.exe"
+    CopyFiles /SILENT "$EXEPATH" $0
+    Exec '"$0" /S /CLEANUP=$1 _?=$INSTDIR'
   ${EndIf}
   RMDir "$INSTDIR"
 SectionEnd
+
+; The copy that removes an in-place uninstaller: waits (at most a minute) for process $0 to end; unless a
+; new install has come since (its entry is back), removes uninstall.exe and the folder; this copy itself
+; goes at the next restart.
+Function un.CleanUpAfter
+  System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r0) p .r1'  ; SYNCHRONIZE
+  ${If} $1 P<> 0
+    System::Call 'kernel32::WaitForSingleObject(p r1, i 60000)'
+    System::Call 'kernel32::CloseHandle(p r1)'
+  ${EndIf}
+  ClearErrors
+  ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "DisplayName"
+  ${If} ${Errors}
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+  ${EndIf}
+  System::Call 'kernel32::MoveFileExW(w "$EXEPATH", p 0, i 4)'  ; MOVEFILE_DELAY_UNTIL_REBOOT, no restart asked
+FunctionEnd
 
 ; Off unless ticked, or /REMOVESETTINGS on the command line.
 Section /o "un.Remove my Lumar settings" SectionUninstallSettings
@@ -343,8 +361,16 @@ SectionEnd
 
 Function un.onInit
   SetRegView 64
-  Call un.RequireAdministrator
   ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/CLEANUP=" $1
+  ${IfNot} ${Errors}
+    StrCpy $0 $1
+    Call un.CleanUpAfter
+    SetErrorLevel 0
+    Quit
+  ${EndIf}
+  Call un.RequireAdministrator
   ClearErrors
   ${GetOptions} $0 "/REMOVESETTINGS" $1
   ${IfNot} ${Errors}
