@@ -371,6 +371,7 @@ Function un.onInit
     Quit
   ${EndIf}
   Call un.RequireAdministrator
+  ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/REMOVESETTINGS" $1
   ${IfNot} ${Errors}
