@@ -121,6 +121,9 @@ Function ${un}DetectOtherAccount
     System::Call 'kernel32::lstrcpynW(w .r2, p r3, i ${NSIS_MAX_STRLEN})'
     System::Call 'wtsapi32::WTSFreeMemory(p r3)'
   ${EndIf}
+  !ifdef TEST_SESSION_USER
+    StrCpy $2 "${TEST_SESSION_USER}"  ; a test build only: as if this user had signed in to the session
+  !endif
   ${If} $1 == "SYSTEM"
     StrCpy $OtherAccount 1
     StrCpy $OtherAccountWhy "This setup runs as the system account, not as a signed-in user, so it cannot make Lumar the current screen saver of any user: each user makes it current in the Screen Saver Settings."

@@ -8,14 +8,22 @@ bool RestrictLibrarySearchToSystemFolder() {
   // Looked up, not imported: an unpatched Windows 7 would refuse to start a program importing it.
   using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void*>(
-                                 GetProcAddress(kernel, "SetDefaultDllDirectories")))
+  auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesProc>(
+                                 reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))
                            : nullptr;
   return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
-  return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (HMODULE library = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return library;
+  // Windows 7 without its loader update rejects the flag: the full path says the same.
+  if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+  char path[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length + 1 + lstrlenA(name) >= MAX_PATH) return nullptr;
+  lstrcatA(path, "\\");
+  lstrcatA(path, name);
+  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 namespace {
@@ -30,7 +38,7 @@ FARPROC WINAPI LoadDelayedLibrary(unsigned notification, PDelayLoadInfo info) {
 
 }  // namespace lumar
 
-// The delay-load helper's hook (a C name the MinGW-w64 runtime reads; delayimp.h declares it). Defined here, so the runtime's
-// empty default is not linked into lumar.scr, which pulls in this file by calling
-// RestrictLibrarySearchToSystemFolder.
+// The delay-load helper's hook, a C name that the MinGW-w64 runtime reads (delayimp.h declares it).
+// Defined here, so the runtime's empty default is not linked into lumar.scr, which pulls in this file by
+// calling RestrictLibrarySearchToSystemFolder.
 PfnDliHook __pfnDliNotifyHook2 = lumar::LoadDelayedLibrary;

@@ -178,6 +178,25 @@ e2e_check "uninstall leaves another current saver alone" \
   [ "$(reg_value "$desktop_key" SCRNSAVE.EXE)" = 'C:\windows\system32\other.scr' ]
 e2e_check "uninstall keeps the settings" [ "$(reg_value "$settings_key" Pars)" = "$record" ]
 
+# A setup that runs as another account than the signed-in user's (a test build that takes another name
+# for the session's user) leaves the current saver and the settings of the account it runs as alone.
+other_dist="$E2E_WORK/other-dist"
+if LUMAR_TEST_SESSION_USER=someone-else "$e2e_root/scripts/package" --scr "$E2E_SCR" --out "$other_dist" \
+  >"$E2E_WORK/package-other.log" 2>&1; then
+  cp "$other_dist/lumar-$named_version-setup.exe" "$WINEPREFIX/drive_c/setups/other-account.exe"
+  run_waiting 'C:\setups\other-account.exe /S /CURRENT'
+  e2e_check "the setup as another account installs (got $code)" [ "$code" = 0 ]
+  e2e_check "... but ignores /CURRENT ($(reg_value "$desktop_key" SCRNSAVE.EXE))" \
+    [ "$(reg_value "$desktop_key" SCRNSAVE.EXE)" = 'C:\windows\system32\other.scr' ]
+  e2e_check "... and leaves the saver switched off" [ "$(reg_value "$desktop_key" ScreenSaveActive)" = 0 ]
+  run_waiting '"C:\Program Files\Lumar\uninstall.exe" /S /REMOVESETTINGS _?=C:\Program Files\Lumar'
+  e2e_check "its uninstaller removes Lumar (got $code)" [ "$code" = 0 ]
+  e2e_check "... but not the settings of the account it runs as" [ "$(reg_value "$settings_key" Pars)" = "$record" ]
+  check_removed "the uninstall as another account"
+else
+  e2e_fail "scripts/package of the other-account test setup failed: $(tail -n 3 "$E2E_WORK/package-other.log")"
+fi
+
 install /CURRENT
 check_installed "an install with /CURRENT"
 e2e_check "/CURRENT makes Lumar the current saver ($(reg_value "$desktop_key" SCRNSAVE.EXE))" \
