@@ -158,7 +158,7 @@ foreach(source IN LISTS LUMAR_E2E_TOOLS)
   target_compile_options(${name} PRIVATE ${LUMAR_WARNINGS})
   target_link_libraries(${name} PRIVATE lumar_win ${LUMAR_DELAYED_LIBS})
 endforeach()
-# A library planted beside a copy of lumar.scr, as d3d9.dll and winmm.dll (install_e2e.sh).
+# A library planted beside a copy of lumar.scr, as d3d9.dll and winmm.dll (release_files_e2e.sh).
 foreach(name d3d9 winmm)
   add_library(planted_${name} MODULE ${CMAKE_SOURCE_DIR}/tests/e2e/planted_library.cpp)
   set_target_properties(planted_${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name} SUFFIX .dll
