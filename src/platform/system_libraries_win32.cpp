@@ -41,4 +41,8 @@ FARPROC WINAPI LoadDelayedLibrary(unsigned notification, PDelayLoadInfo info) {
 // The delay-load helper's hook, a C name that the MinGW-w64 runtime reads (delayimp.h declares it).
 // Defined here, so the runtime's empty default is not linked into lumar.scr, which pulls in this file by
 // calling RestrictLibrarySearchToSystemFolder.
+#ifdef _MSC_VER
+const PfnDliHook __pfnDliNotifyHook2 = lumar::LoadDelayedLibrary;  // the Windows SDK declares it const
+#else
 PfnDliHook __pfnDliNotifyHook2 = lumar::LoadDelayedLibrary;
+#endif
