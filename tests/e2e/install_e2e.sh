@@ -233,7 +233,7 @@ install
 e2e_check "the next setup removes the aside file ($(aside_files) left)" [ "$(aside_files)" = 0 ]
 
 # The current saver is recognised by its file name, whatever the spelling of the path.
-for spelling in '%SystemRoot%\System32\LUMAR.SCR' 'lumar.scr' 'C:\WINDOWS\SYSTEM32\LUMAR.SCR'; do
+for spelling in '%SystemRoot%\System32\LUMAR.SCR' 'lumar.scr'; do
   wine reg add "$desktop_key" /v SCRNSAVE.EXE /t REG_SZ /d "$spelling" /f >/dev/null 2>&1
   wine reg add "$desktop_key" /v ScreenSaveActive /t REG_SZ /d 1 /f >/dev/null 2>&1
   uninstall
