@@ -56,6 +56,11 @@ e2e_check "the packed lumar.scr has no link time (Time/Date 0)" grep -q 'Time/Da
 for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
   e2e_check "lumar.scr keeps $flag" grep -qw "$flag" <<<"$headers"
 done
+resources=$(x86_64-w64-mingw32-windres -i "$packed" -O rc 2>/dev/null)
+e2e_check "lumar.scr carries its icon as group 1, the first and only one" \
+  [ "$(grep -cE '^[0-9]+ 14 ' <<<"$resources") $(grep -cE '^1 14 ' <<<"$resources")" = "1 1" ]
+e2e_check "... with a picture for each of the six sizes from 16 to 256 pixels" \
+  [ "$(grep -cE '^[0-9]+ 3 ' <<<"$resources")" = 6 ]
 # Windows' known DLLs (the KnownDLLs list of Windows 7 to 11) and the C runtime.
 known=" advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll user32.dll shlwapi.dll imm32.dll "
 imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u)
