@@ -30,13 +30,27 @@ bool InFolder(const std::string& path, const std::string& folder) {
                         folder.c_str(), static_cast<int>(folder.size())) == CSTR_EQUAL;
 }
 
+std::string SideBySideFolder() {
+  char path[MAX_PATH] = {};
+  GetWindowsDirectoryA(path, MAX_PATH);
+  return std::string(path) + "\\WinSxS";
+}
+
 TEST(SystemLibraries, TakesTheLibrariesOfTheSystemFolder) {
-  for (const char* name : {"d3d9.dll", "winmm.dll", "comctl32.dll", "MPR.DLL"}) {
+  for (const char* name : {"d3d9.dll", "winmm.dll", "MPR.DLL"}) {
     HMODULE library = LoadSystemLibrary(name);
     ASSERT_NE(library, nullptr) << name;
     EXPECT_TRUE(InFolder(ModulePath(library), SystemFolder())) << name << " from " << ModulePath(library);
     FreeLibrary(library);
   }
+}
+
+// The manifest (linked into the test programs too) still redirects the common controls to version 6.
+TEST(SystemLibraries, KeepsTheCommonControlsOfTheManifest) {
+  HMODULE library = LoadSystemLibrary("comctl32.dll");
+  ASSERT_NE(library, nullptr);
+  EXPECT_TRUE(InFolder(ModulePath(library), SideBySideFolder())) << ModulePath(library);
+  FreeLibrary(library);
 }
 
 // PASSWORD.CPL (the host tests' stand-in) lies beside the test programs only.
