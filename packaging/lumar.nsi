@@ -3,7 +3,8 @@
 ; It installs lumar.scr into the system folder, where the Screen Saver Settings list looks, can make it
 ; the current screen saver, and registers an uninstaller in Apps / Programs and Features.
 ; scripts/package runs it:
-;   makensis -DVERSION=1.0.0 -DSCR=lumar.scr -DREADME=README.txt -DLICENSE=LICENSE.txt -DOUTFILE=setup.exe
+;   makensis -DVERSION=1.0.0 -DSCR=lumar.scr -DREADME=README.txt -DLICENSE=LICENSE.txt -DGUIDE=lumar-guide.html
+;            -DOUTFILE=setup.exe
 ;
 ; Command line of the setup program:     /S silent; /CURRENT with /S also makes Lumar the current saver
 ; Command line of the uninstaller:       /S silent; /REMOVESETTINGS also removes the user's settings
@@ -77,6 +78,8 @@ Section "Lumar screen saver" SectionSaver
   SetOutPath "$INSTDIR"
   File "/oname=README.txt" "${README}"
   File "/oname=LICENSE.txt" "${LICENSE}"
+  ; The user's guide, which the configuration dialog's link button finds through InstallLocation.
+  File "/oname=lumar-guide.html" "${GUIDE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The entry in Apps / Programs and Features. An install over an older version rewrites it.
@@ -128,6 +131,7 @@ Section "un.Lumar screen saver" SectionUninstallSaver
   Delete /REBOOTOK "${SAVER}"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\lumar-guide.html"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 SectionEnd

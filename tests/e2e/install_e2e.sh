@@ -33,8 +33,8 @@ e2e_check "both file names carry one version ($named_version)" \
   [ "$(basename "$zip_file")" = "lumar-$named_version-win64.zip" ]
 
 entries=$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')
-e2e_check "the zip holds exactly lumar.scr, README.txt, LICENSE.txt (got: $entries)" \
-  [ "$entries" = "LICENSE.txt README.txt lumar.scr " ]
+e2e_check "the zip holds exactly lumar.scr, README.txt, LICENSE.txt, lumar-guide.html (got: $entries)" \
+  [ "$entries" = "LICENSE.txt README.txt lumar-guide.html lumar.scr " ]
 mkdir -p "$dist/unzipped"
 unzip -q "$zip_file" -d "$dist/unzipped"
 packed="$dist/unzipped/lumar.scr"
@@ -161,5 +161,25 @@ install
 uninstall /REMOVESETTINGS
 check_removed "uninstall /REMOVESETTINGS"
 e2e_check "uninstall /REMOVESETTINGS removes the settings" key_absent "$settings_key"
+
+# ---- The user's guide behind the dialog's link button (issue 22) ----
+# The zip's guide is the page of docs/USER_GUIDE.md; after a setup install, the lookup of the installed
+# lumar.scr (beside it, then the entry's InstallLocation) finds the installed guide; the uninstaller
+# removes it with the program folder.
+guide_tool() { wine "$E2E_TOOLS/guide_tool.exe" "$@" 2>/dev/null | tr -d '\r'; }
+e2e_check "the zip's guide is the user's guide as HTML" \
+  grep -q '<h1 id="lumar-users-guide">Lumar user.s guide</h1>' "$dist/unzipped/lumar-guide.html"
+e2e_check "the zip's guide is found beside the unpacked lumar.scr" \
+  [ "$(guide_tool 'Z:'"$(tr / '\\' <<<"$dist/unzipped/lumar.scr")")" = \
+    'Z:'"$(tr / '\\' <<<"$dist/unzipped/lumar-guide.html")" ]
+install
+found=$(guide_tool 'C:\windows\system32\lumar.scr')
+e2e_check "after an install the link button finds the installed guide ($found)" \
+  [ "$found" = 'C:\Program Files\Lumar\lumar-guide.html' ]
+e2e_check "... and it is the zip's guide" cmp -s "$program_folder/lumar-guide.html" "$dist/unzipped/lumar-guide.html"
+uninstall
+check_removed "uninstall after the guide check"
+e2e_check "uninstall removes the guide: the link button finds none" [ -z "$(guide_tool 'C:\windows\system32\lumar.scr')" ]
+# ---- end of the user's guide checks ----
 
 e2e_finish
