@@ -22,10 +22,27 @@ set_source_files_properties(
   ${CMAKE_SOURCE_DIR}/resources/lumar.rc
   PROPERTIES OBJECT_DEPENDS "${LUMAR_RESOURCE_FILES};${CMAKE_BINARY_DIR}/generated/lumar_version.h")
 
-# GoogleTest from the sources Debian ships.
+# lumar.scr: the entry point, the shell, the core and the resources; a GUI program that needs only
+# system DLLs.
+if(LUMAR_WIN_ENTRY_SOURCES)
+  add_executable(lumar_scr WIN32 ${LUMAR_WIN_ENTRY_SOURCES} $<TARGET_OBJECTS:lumar_resources>)
+  set_target_properties(lumar_scr PROPERTIES OUTPUT_NAME lumar SUFFIX .scr)
+  target_compile_options(lumar_scr PRIVATE ${LUMAR_WARNINGS})
+  target_link_libraries(lumar_scr PRIVATE lumar_win)
+endif()
+
+# The Windows tests run under Wine on Linux: built when cross-compiling (the windows preset), not in a
+# build on Windows itself, which makes lumar.scr alone.
+option(LUMAR_WINDOWS_TESTS "Build the Windows tests (run under Wine)" ${CMAKE_CROSSCOMPILING})
+if(NOT LUMAR_WINDOWS_TESTS)
+  return()
+endif()
+
+# GoogleTest from its sources (Debian ships them in /usr/src/googletest).
+set(LUMAR_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's sources")
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_subdirectory(${LUMAR_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # One Wine session (private Xvfb, cloned prefix, warm wineserver) for all Windows tests of a CTest run.
 add_test(NAME wine_session_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session start)
@@ -66,15 +83,6 @@ if(TARGET host_win32_tests)
   lumar_test_library(mpr_double mpr_double.cpp MPR.DLL mpr_double)
   lumar_test_library(mpr_double_without_change mpr_double.cpp MPR.DLL mpr_double_without_change)
   target_compile_definitions(mpr_double_without_change PRIVATE MPR_DOUBLE_WITHOUT_CHANGE)
-endif()
-
-# lumar.scr: the entry point, the shell, the core and the resources; a GUI program that needs only
-# system DLLs.
-if(LUMAR_WIN_ENTRY_SOURCES)
-  add_executable(lumar_scr WIN32 ${LUMAR_WIN_ENTRY_SOURCES} $<TARGET_OBJECTS:lumar_resources>)
-  set_target_properties(lumar_scr PROPERTIES OUTPUT_NAME lumar SUFFIX .scr)
-  target_compile_options(lumar_scr PRIVATE ${LUMAR_WARNINGS})
-  target_link_libraries(lumar_scr PRIVATE lumar_win)
 endif()
 
 # End-to-end runs of lumar.scr (label e2e): tests/e2e/*_e2e.sh, each with its own Xvfb and prefix.
