@@ -40,3 +40,8 @@ add_custom_target(lumar_pictures COMMAND lumar_picture_generator ${CMAKE_SOURCE_
                   COMMAND lumar_picture_generator --desktop ${CMAKE_SOURCE_DIR}/docs/gallery/desktop.jpg 640 480
                   COMMENT "Drawing the built-in pictures into resources/ and the gallery's desktop" VERBATIM)
 include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
+
+# The user's guide as the HTML page that ships with lumar.scr (tools/guide_to_html.py).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME guide_to_html COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/guide_to_html_test.py)
+set_tests_properties(guide_to_html PROPERTIES LABELS native)
