@@ -45,3 +45,8 @@ add_test(NAME picture_generator_reproduces_resources
                  $<TARGET_FILE:lumar_picture_generator> ${CMAKE_SOURCE_DIR}/resources)
 set_tests_properties(picture_generator_reproduces_resources PROPERTIES LABELS native)
 include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
+
+# The user's guide as the HTML page that ships with lumar.scr (tools/guide_to_html.py).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME guide_to_html COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/guide_to_html_test.py)
+set_tests_properties(guide_to_html PROPERTIES LABELS native)

@@ -34,10 +34,83 @@ set_source_files_properties(
   ${CMAKE_SOURCE_DIR}/resources/lumar.rc
   PROPERTIES OBJECT_DEPENDS "${LUMAR_RESOURCE_FILES};${CMAKE_BINARY_DIR}/generated/lumar_version.h;${CMAKE_BINARY_DIR}/generated/lumar.manifest")
 
-# GoogleTest from the sources Debian ships.
+# Delay-load import libraries of LUMAR_DELAYED_LIBS, from the lists of what lumar.scr calls in
+# cmake/delayload/ (a call missing there fails the link of lumar.scr).
+set(LUMAR_DELAY_LIBS "")
+if(MINGW)
+  find_program(LUMAR_DLLTOOL NAMES x86_64-w64-mingw32-dlltool dlltool REQUIRED)
+  foreach(library IN LISTS LUMAR_DELAYED_LIBS)
+    set(def ${CMAKE_SOURCE_DIR}/cmake/delayload/${library}.def)
+    set(archive ${CMAKE_BINARY_DIR}/delayload/lib${library}_delay.a)
+    add_custom_command(OUTPUT ${archive}
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delayload
+                       COMMAND ${LUMAR_DLLTOOL} --input-def ${def} --output-delaylib ${archive}
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/delayload DEPENDS ${def} VERBATIM)
+    list(APPEND LUMAR_DELAY_LIBS ${archive})
+  endforeach()
+  add_custom_target(lumar_delay_libs DEPENDS ${LUMAR_DELAY_LIBS})
+endif()
+
+# lumar.scr: the entry point, the shell, the core and the resources; a GUI program that imports only
+# Windows' known DLLs. lumar.map, the linker's map, names every library linked in (scripts/package writes
+# THIRD-PARTY-NOTICES.txt from it).
+function(lumar_add_saver target folder resources)
+  add_executable(${target} WIN32 ${LUMAR_WIN_ENTRY_SOURCES} $<TARGET_OBJECTS:${resources}>)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME lumar SUFFIX .scr
+                                             RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
+  target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
+  target_link_libraries(${target} PRIVATE lumar_win)
+  if(MINGW)
+    add_dependencies(${target} lumar_delay_libs)
+    target_link_libraries(${target} PRIVATE ${LUMAR_DELAY_LIBS})
+    target_link_options(${target} PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/${folder}/lumar.map)
+  endif()
+endfunction()
+if(LUMAR_WIN_ENTRY_SOURCES)
+  lumar_add_saver(lumar_scr . lumar_resources)
+endif()
+
+# The Windows tests run under Wine on Linux: built when cross-compiling (the windows preset), not in a
+# build on Windows itself, which makes lumar.scr alone.
+option(LUMAR_WINDOWS_TESTS "Build the Windows tests (run under Wine)" ${CMAKE_CROSSCOMPILING})
+if(NOT LUMAR_WINDOWS_TESTS)
+  return()
+endif()
+
+# The same program carrying an older version (build/older/lumar.scr), for the setup's upgrade and
+# downgrade tests: a function, so that the older numbers stay inside it.
+function(lumar_add_older_saver)
+  math(EXPR older_patch "${PROJECT_VERSION_PATCH} - 1")
+  math(EXPR older_minor "${PROJECT_VERSION_MINOR} - 1")
+  math(EXPR older_major "${PROJECT_VERSION_MAJOR} - 1")
+  if(PROJECT_VERSION_PATCH GREATER 0)
+    set(older "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${older_patch}")
+  elseif(PROJECT_VERSION_MINOR GREATER 0)
+    set(older "${PROJECT_VERSION_MAJOR}.${older_minor}.99")
+  else()
+    set(older "${older_major}.99.99")
+  endif()
+  string(REPLACE "." ";" older_parts ${older})
+  list(GET older_parts 0 PROJECT_VERSION_MAJOR)
+  list(GET older_parts 1 PROJECT_VERSION_MINOR)
+  list(GET older_parts 2 PROJECT_VERSION_PATCH)
+  set(PROJECT_VERSION ${older})
+  configure_file(${CMAKE_SOURCE_DIR}/resources/lumar_version.h.in ${CMAKE_BINARY_DIR}/older/generated/lumar_version.h @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/lumar.manifest.in ${CMAKE_BINARY_DIR}/older/generated/lumar.manifest @ONLY)
+  add_library(lumar_resources_older OBJECT ${CMAKE_SOURCE_DIR}/resources/lumar.rc)
+  target_include_directories(lumar_resources_older PRIVATE ${CMAKE_BINARY_DIR}/older/generated
+                                                           ${CMAKE_SOURCE_DIR}/resources)
+  lumar_add_saver(lumar_scr_older older lumar_resources_older)
+endfunction()
+if(LUMAR_WIN_ENTRY_SOURCES)
+  lumar_add_older_saver()
+endif()
+
+# GoogleTest from its sources (Debian ships them in /usr/src/googletest).
+set(LUMAR_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's sources")
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_subdirectory(${LUMAR_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # One Wine session (private Xvfb, cloned prefix, warm wineserver) for all Windows tests of a CTest run.
 add_test(NAME wine_session_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session start)
@@ -78,73 +151,6 @@ if(TARGET host_win32_tests)
   lumar_test_library(mpr_double mpr_double.cpp MPR.DLL mpr_double)
   lumar_test_library(mpr_double_without_change mpr_double.cpp MPR.DLL mpr_double_without_change)
   target_compile_definitions(mpr_double_without_change PRIVATE MPR_DOUBLE_WITHOUT_CHANGE)
-endif()
-
-# Delay-load import libraries of LUMAR_DELAYED_LIBS, from the lists of what lumar.scr calls in
-# cmake/delayload/ (a call missing there fails the link of lumar.scr).
-set(LUMAR_DELAY_LIBS "")
-if(MINGW)
-  find_program(LUMAR_DLLTOOL NAMES x86_64-w64-mingw32-dlltool dlltool REQUIRED)
-  foreach(library IN LISTS LUMAR_DELAYED_LIBS)
-    set(def ${CMAKE_SOURCE_DIR}/cmake/delayload/${library}.def)
-    set(archive ${CMAKE_BINARY_DIR}/delayload/lib${library}_delay.a)
-    add_custom_command(OUTPUT ${archive}
-                       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delayload
-                       COMMAND ${LUMAR_DLLTOOL} --input-def ${def} --output-delaylib ${archive}
-                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/delayload DEPENDS ${def} VERBATIM)
-    list(APPEND LUMAR_DELAY_LIBS ${archive})
-  endforeach()
-  add_custom_target(lumar_delay_libs DEPENDS ${LUMAR_DELAY_LIBS})
-endif()
-
-# lumar.scr: the entry point, the shell, the core and the resources; a GUI program that imports only
-# Windows' known DLLs. lumar.map, the linker's map, names every library linked in (scripts/package writes
-# THIRD-PARTY-NOTICES.txt from it).
-function(lumar_add_saver target folder resources)
-  add_executable(${target} WIN32 ${LUMAR_WIN_ENTRY_SOURCES} $<TARGET_OBJECTS:${resources}>)
-  set_target_properties(${target} PROPERTIES OUTPUT_NAME lumar SUFFIX .scr
-                                             RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
-  target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
-  target_link_libraries(${target} PRIVATE lumar_win)
-  if(MINGW)
-    add_dependencies(${target} lumar_delay_libs)
-    target_link_libraries(${target} PRIVATE ${LUMAR_DELAY_LIBS})
-    target_link_options(${target} PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/${folder}/lumar.map)
-  elseif(MSVC)
-    target_link_libraries(${target} PRIVATE ${LUMAR_DELAYED_LIBS} delayimp)
-    foreach(library IN LISTS LUMAR_DELAYED_LIBS)
-      target_link_options(${target} PRIVATE /DELAYLOAD:${library}.dll)
-    endforeach()
-  endif()
-endfunction()
-# The same program carrying an older version (build/older/lumar.scr), for the setup's upgrade and
-# downgrade tests: a function, so that the older numbers stay inside it.
-function(lumar_add_older_saver)
-  math(EXPR older_patch "${PROJECT_VERSION_PATCH} - 1")
-  math(EXPR older_minor "${PROJECT_VERSION_MINOR} - 1")
-  math(EXPR older_major "${PROJECT_VERSION_MAJOR} - 1")
-  if(PROJECT_VERSION_PATCH GREATER 0)
-    set(older "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${older_patch}")
-  elseif(PROJECT_VERSION_MINOR GREATER 0)
-    set(older "${PROJECT_VERSION_MAJOR}.${older_minor}.99")
-  else()
-    set(older "${older_major}.99.99")
-  endif()
-  string(REPLACE "." ";" older_parts ${older})
-  list(GET older_parts 0 PROJECT_VERSION_MAJOR)
-  list(GET older_parts 1 PROJECT_VERSION_MINOR)
-  list(GET older_parts 2 PROJECT_VERSION_PATCH)
-  set(PROJECT_VERSION ${older})
-  configure_file(${CMAKE_SOURCE_DIR}/resources/lumar_version.h.in ${CMAKE_BINARY_DIR}/older/generated/lumar_version.h @ONLY)
-  configure_file(${CMAKE_SOURCE_DIR}/resources/lumar.manifest.in ${CMAKE_BINARY_DIR}/older/generated/lumar.manifest @ONLY)
-  add_library(lumar_resources_older OBJECT ${CMAKE_SOURCE_DIR}/resources/lumar.rc)
-  target_include_directories(lumar_resources_older PRIVATE ${CMAKE_BINARY_DIR}/older/generated
-                                                           ${CMAKE_SOURCE_DIR}/resources)
-  lumar_add_saver(lumar_scr_older older lumar_resources_older)
-endfunction()
-if(LUMAR_WIN_ENTRY_SOURCES)
-  lumar_add_saver(lumar_scr . lumar_resources)
-  lumar_add_older_saver()
 endif()
 
 # End-to-end runs of lumar.scr (label e2e): tests/e2e/*_e2e.sh, each with its own Xvfb and prefix.

@@ -4,7 +4,8 @@
 ; the current screen saver, and registers an uninstaller in Apps / Programs and Features.
 ; scripts/package runs it:
 ;   makensis -DVERSION=1.0.0 -DSCR=lumar.scr -DREADME=README.txt -DLICENSE=LICENSE.txt
-;            -DNOTICES=THIRD-PARTY-NOTICES.txt -DICON=lumar.ico -DOUTFILE=setup.exe lumar.nsi
+;            -DNOTICES=THIRD-PARTY-NOTICES.txt -DGUIDE=lumar-guide.html -DICON=lumar.ico
+;            -DOUTFILE=setup.exe lumar.nsi
 ;
 ; Command line of the setup program:  /S silent; /CURRENT with /S also makes Lumar the current saver
 ; Command line of the uninstaller:    /S silent; /REMOVESETTINGS also removes the user's settings.
@@ -199,6 +200,8 @@ Section "Lumar screen saver" SectionSaver
   File "/oname=README.txt" "${README}"
   File "/oname=LICENSE.txt" "${LICENSE}"
   File "/oname=THIRD-PARTY-NOTICES.txt" "${NOTICES}"
+  ; The user's guide, which the configuration dialog's link button finds through InstallLocation.
+  File "/oname=lumar-guide.html" "${GUIDE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The entry in Apps / Programs and Features. An install over an older version rewrites it.
@@ -317,6 +320,7 @@ Section "un.Lumar screen saver" SectionUninstallSaver
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
+  Delete "$INSTDIR\lumar-guide.html"
   Delete "$INSTDIR\uninstall.exe"
   ; Run in place (_?=, the quiet uninstall that waits), this uninstaller holds its own file. A copy of it
   ; in the temporary folder waits for this process to end, then removes the file and the folder.

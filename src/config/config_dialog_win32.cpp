@@ -18,6 +18,8 @@
 #include "config/dialog_texts.h"
 #include "config/enabling_rules.h"
 #include "config/slider_scales.h"
+#include "config/user_guide.h"
+#include "config/user_guide_win32.h"
 #include "resource_ids.h"
 #include "settings/presets.h"
 #include "settings/settings_registry_win32.h"
@@ -58,6 +60,12 @@ bool SystemChoosePicture(HWND owner, const char* initialDirectory, std::string& 
 
 void SystemOpenPage(const char* url) { ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL); }
 
+std::string SystemFindUserGuide() { return FindUserGuide(SystemFileExists); }
+
+void SystemTell(HWND owner, const char* text) {
+  MessageBoxA(owner, text, "Lumar", MB_OK | MB_ICONINFORMATION);
+}
+
 // The hand cursor over the link button; everything else goes on to the button.
 LRESULT CALLBACK LinkButtonProcedure(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                      DWORD_PTR cursor) {
@@ -76,6 +84,15 @@ class ConfigDialog {
   void OnCommand(int id, int code);
   void OnDrawItem(const DRAWITEMSTRUCT& item);
   void OnDestroy() { linkBitmap_.reset(); }
+  // The installed user's guide in the browser, or a message that says where it should be.
+  void OpenUserGuide() const {
+    const std::string guide = context_.services.findUserGuide();
+    if (guide.empty()) {
+      context_.services.tell(dialog_, kUserGuideMissing);
+    } else {
+      context_.services.openPage(guide.c_str());
+    }
+  }
 
  private:
   HWND Item(int id) const { return GetDlgItem(dialog_, id); }
@@ -275,7 +292,7 @@ void ConfigDialog::SetUpTooltip() const {
   tool.uId = IDC_LINK_TOOL;
   GetClientRect(tool.hwnd, &tool.rect);
   tool.hinst = instance;
-  tool.lpszText = const_cast<char*>(kProductHost);
+  tool.lpszText = const_cast<char*>(kUserGuideTooltip);
   SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
   SendMessageA(tooltip, TTM_ACTIVATE, TRUE, 0);
 }
@@ -468,7 +485,7 @@ void ConfigDialog::OnCommand(int id, int code) {
       return;
     case IDC_LINK_BUTTON:
       // Once per click: the owner-drawn button also reports the second press of a double-click.
-      if (code == BN_CLICKED) context_.services.openPage(kProductPageUrl);
+      if (code == BN_CLICKED) OpenUserGuide();
       return;
     case IDOK:
       OnOk();
@@ -564,6 +581,8 @@ void FillInSystemServices(ConfigDialogServices& services) {
   if (!services.fileExists) services.fileExists = SystemFileExists;
   if (!services.choosePicture) services.choosePicture = SystemChoosePicture;
   if (!services.openPage) services.openPage = SystemOpenPage;
+  if (!services.findUserGuide) services.findUserGuide = SystemFindUserGuide;
+  if (!services.tell) services.tell = SystemTell;
   if (!services.writeSettings) services.writeSettings = WriteSettings;
 }
 

@@ -18,6 +18,10 @@ struct ConfigDialogServices {
   // The file-open dialog for a picture; false when the user cancels.
   std::function<bool(HWND owner, const char* initialDirectory, std::string& chosen)> choosePicture;
   std::function<void(const char* url)> openPage;
+  // The user's guide the link button opens (UserGuideCandidates); empty when it is nowhere to be found.
+  std::function<std::string()> findUserGuide;
+  // A message box over the dialog, titled "Lumar".
+  std::function<void(HWND owner, const char* text)> tell;
   std::function<bool(const ParameterSet& record)> writeSettings;
 };
 

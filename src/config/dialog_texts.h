@@ -1,5 +1,5 @@
-// Fixed texts of the configuration dialog: list entries, the Color names, the Mode entries, the file
-// filter of the picture browser and the product page behind the link button.
+// Fixed texts of the configuration dialog: list entries, the Color names, the Mode entries and the file
+// filter of the picture browser.
 #pragma once
 
 #include <cstddef>
@@ -9,10 +9,6 @@
 #include "settings/parameter_set.h"
 
 namespace lumar {
-
-// The link button opens this page; its tooltip names the host.
-constexpr const char kProductPageUrl[] = "https://korvan.example/lumar/";
-constexpr const char kProductHost[] = "korvan.example";
 
 // Texture list: the built-in pictures, at the positions of their texture values; the user picture
 // follows at position 3.

@@ -36,6 +36,12 @@ std::vector<std::string> SplitWords(const std::string& text) {
 
 CommandLine ParseCommandLine(const std::string& arguments) {
   CommandLine result;
+  // Windows' own "Configure" (right-click the file) starts a saver with no arguments at all, and a
+  // saver started that way is expected to show its settings.
+  if (arguments.find_first_not_of(" \t\r\n") == std::string::npos) {
+    result.mode = ScreenSaverMode::Configure;
+    return result;
+  }
   std::size_t at = 0;
   if (at < arguments.size() && (arguments[at] == '-' || arguments[at] == '/')) ++at;
   const char letter = at < arguments.size() ? arguments[at] : '\0';

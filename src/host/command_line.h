@@ -15,8 +15,9 @@ struct CommandLine {
   uint32_t parentWindow = 0;
 };
 
-// `arguments` is the text after the program name. An optional leading "-" or "/" is skipped; the next
-// character alone picks the mode ("c"/"C", "p"/"P", "a"/"A", anything else full screen).
+// `arguments` is the text after the program name. An empty (or all blank) text opens the configuration
+// dialog, as "/c" does. Otherwise an optional leading "-" or "/" is skipped and the next character alone
+// picks the mode ("c"/"C", "p"/"P", "a"/"A", anything else full screen).
 CommandLine ParseCommandLine(const std::string& arguments);
 
 }  // namespace lumar

@@ -67,22 +67,45 @@ bool RepairTextureFile(ParameterSet& r) {
   return true;
 }
 
+void ForgetAdapterAndMode(SettingsState& settings, const DisplayMode& currentDesktop) {
+  ParameterSet& r = settings.parameters;
+  r.savedDesktopWidth = 0;
+  r.savedDesktopHeight = 0;
+  r.savedDesktopRefresh = 0;
+  r.savedDesktopFormat = 0;
+  r.deviceBehaviorFlags = 0;
+  std::memset(r.adapterIdentifier, 0, sizeof r.adapterIdentifier);
+  // The dialog shows this mode at once, even with "Current Mode" cleared; start-up takes it again
+  // from enumeration and checks that the adapter lists it.
+  r.screenWidth = currentDesktop.width;
+  r.screenHeight = currentDesktop.height;
+  r.screenRefresh = currentDesktop.refreshRate;
+  r.screenFormat = currentDesktop.format;
+  settings.settingsWereReset = 1;
+}
+
 LoadOutcome ValidateLoadedSettings(SettingsState& settings, bool readSucceeded,
                                    const uint8_t (&currentIdentifier)[kAdapterIdentifierSize],
-                                   const DisplayMode& currentDesktop) {
+                                   const DisplayMode& currentDesktop, std::size_t storedSize) {
   settings.settingsWereReset = 0;
   if (!readSucceeded) {
     ResetToDefaults(settings);
     return LoadOutcome::ReadFailed;
   }
+  // A short value holds only the start of a record: nothing in it can be trusted to be a choice.
+  if (storedSize < kParameterSetSize) {
+    ResetToDefaults(settings);
+    return LoadOutcome::Incomplete;
+  }
   ParameterSet& r = settings.parameters;
   RepairTextureFile(r);
-  const bool valid = currentDesktop.refreshRate == r.savedDesktopRefresh &&
-                     currentDesktop.height == r.savedDesktopHeight &&
-                     currentDesktop.width == r.savedDesktopWidth &&
-                     std::memcmp(currentIdentifier, r.adapterIdentifier, kAdapterIdentifierSize) == 0;
-  if (!valid) {
-    ResetToDefaults(settings);
+  const bool sameHardware = currentDesktop.refreshRate == r.savedDesktopRefresh &&
+                            currentDesktop.height == r.savedDesktopHeight &&
+                            currentDesktop.width == r.savedDesktopWidth &&
+                            std::memcmp(currentIdentifier, r.adapterIdentifier, kAdapterIdentifierSize) == 0;
+  if (!sameHardware) {
+    // A new driver, resolution, refresh rate or screen is no reason to lose the user's look.
+    ForgetAdapterAndMode(settings, currentDesktop);
     return LoadOutcome::Rejected;
   }
   return LoadOutcome::Accepted;

@@ -134,13 +134,26 @@ void ResetToDefaultsKeepingScreenMode(SettingsState& settings);
 // Returns true when it had to be cleared.
 bool RepairTextureFile(ParameterSet& record);
 
-enum class LoadOutcome { ReadFailed, Rejected, Accepted };
+enum class LoadOutcome {
+  ReadFailed,  // no value, or one longer than the record: the defaults (the caller deletes the key)
+  Incomplete,  // a value shorter than the record: the defaults (the key stays)
+  Rejected,    // saved for another adapter, driver or desktop mode: the choices kept, the mode afresh
+  Accepted,    // saved on this adapter in this desktop mode: used as it is
+};
 
-// The decision of LoadSettings after the registry read: a failed read or a record saved for another
-// adapter, driver or desktop mode (refresh, height, width, 1100 identifier bytes; not the format) gives
-// the defaults. The caller deletes the registry key on ReadFailed.
+// The decision of LoadSettings after the registry read. A record saved for another adapter, driver or
+// desktop mode (refresh, height, width or the 1100 identifier bytes differ; the format is not compared)
+// keeps everything the user chose and loses only what belongs to the adapter and the mode, which are
+// taken afresh as on a first run (ForgetAdapterAndMode); `settingsWereReset` then tells start-up to
+// fill the full-screen mode and the device flags. `storedSize` is the value's length in bytes.
 LoadOutcome ValidateLoadedSettings(SettingsState& settings, bool readSucceeded,
                                    const uint8_t (&currentIdentifier)[kAdapterIdentifierSize],
-                                   const DisplayMode& currentDesktop);
+                                   const DisplayMode& currentDesktop,
+                                   std::size_t storedSize = kParameterSetSize);
+
+// Clears what belongs to the adapter and the desktop mode (the full-screen mode and format,
+// deviceBehaviorFlags, the saved desktop mode, adapterIdentifier), takes `currentDesktop` as the
+// full-screen mode and sets settingsWereReset; every choice of the user stays.
+void ForgetAdapterAndMode(SettingsState& settings, const DisplayMode& currentDesktop);
 
 }  // namespace lumar

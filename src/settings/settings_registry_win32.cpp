@@ -12,14 +12,17 @@ namespace lumar {
 static_assert(offsetof(D3DADAPTER_IDENTIFIER9, WHQLLevel) + sizeof(DWORD) == kAdapterIdentifierSize,
               "D3DADAPTER_IDENTIFIER9 data must be 1100 bytes");
 
-bool ReadSettings(ParameterSet& record) {
+bool ReadSettings(ParameterSet& record, std::size_t* storedSize) {
   RegistryKey key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_ALL_ACCESS, key.out()) != ERROR_SUCCESS)
     return false;
   // Read straight into the record; the type and the byte count are not examined.
   DWORD size = sizeof record;
-  return RegQueryValueExA(key.get(), kSettingsValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(&record),
-                          &size) == ERROR_SUCCESS;
+  if (RegQueryValueExA(key.get(), kSettingsValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(&record),
+                       &size) != ERROR_SUCCESS)
+    return false;
+  if (storedSize) *storedSize = size;
+  return true;
 }
 
 bool WriteSettings(const ParameterSet& record) {
@@ -56,12 +59,13 @@ void FetchAdapterIdentity(IDirect3D9* direct3d, uint8_t (&identifier)[kAdapterId
 void LoadSettings(SettingsState& settings, IDirect3D9* direct3d) {
   // The record starts from zero, so a short value leaves the rest zero (and then fails validation).
   std::memset(&settings.parameters, 0, sizeof settings.parameters);
-  const bool read = ReadSettings(settings.parameters);
+  std::size_t storedSize = 0;
+  const bool read = ReadSettings(settings.parameters, &storedSize);
   if (!read) DeleteSettingsKey();
   uint8_t identifier[kAdapterIdentifierSize];
   DisplayMode desktop;
   FetchAdapterIdentity(direct3d, identifier, desktop);
-  ValidateLoadedSettings(settings, read, identifier, desktop);
+  ValidateLoadedSettings(settings, read, identifier, desktop, storedSize);
 }
 
 }  // namespace lumar

@@ -4,6 +4,8 @@
 #include <d3d9.h>
 #include <windows.h>
 
+#include <cstddef>
+
 #include "settings/parameter_set.h"
 
 namespace lumar {
@@ -12,8 +14,9 @@ constexpr const char* kSettingsKeyPath = "Software\\Korvan\\Lumar";
 constexpr const char* kSettingsValueName = "Pars";
 
 // Reads "Pars" over the start of the record; fails when the key or value is missing or the value is
-// longer than the record. A shorter value fills only the start of the record.
-bool ReadSettings(ParameterSet& record);
+// longer than the record. A shorter value fills only the start of the record; `storedSize`, when given,
+// receives the value's length.
+bool ReadSettings(ParameterSet& record, std::size_t* storedSize = nullptr);
 
 // Stores the whole record as "Pars", creating the key when needed. Fails only when the key cannot be
 // created or opened; the result of the value write itself is not reported.

@@ -20,6 +20,7 @@
 
 #include "config/dialog_texts.h"
 #include "config/slider_scales.h"
+#include "config/user_guide.h"
 #include "resource_ids.h"
 #include "settings/presets.h"
 #include "settings/settings_registry_win32.h"
@@ -51,6 +52,11 @@ class ConfigDialogTest : public ::testing::Test {
       return true;
     };
     context_.services.openPage = [this](const char* url) { openedPages_.push_back(url); };
+    context_.services.findUserGuide = [this] { return userGuide_; };
+    context_.services.tell = [this](HWND owner, const char* text) {
+      EXPECT_EQ(owner, dialog_);
+      toldTexts_.push_back(text);
+    };
   }
   void TearDown() override {
     if (dialog_) DestroyWindow(dialog_);
@@ -137,6 +143,8 @@ class ConfigDialogTest : public ::testing::Test {
   ConfigDialogContext context_;
   std::deque<std::string> chosenPictures_;
   std::vector<std::string> openedPages_;
+  std::string userGuide_ = "C:\\Program Files\\Lumar\\lumar-guide.html";
+  std::vector<std::string> toldTexts_;
   std::vector<std::string> files_;
   HWND dialog_ = nullptr;
 };
@@ -460,12 +468,24 @@ TEST_F(ConfigDialogTest, DeletedPictureSelectsDesktop) {
   EXPECT_EQ(record_.texture, 0);
 }
 
-TEST_F(ConfigDialogTest, LinkButtonOpensTheProductPage) {
+TEST_F(ConfigDialogTest, LinkButtonOpensTheUserGuide) {
   Open();
   SendMessageA(dialog_, WM_COMMAND, MAKEWPARAM(IDC_LINK_BUTTON, BN_CLICKED),
                reinterpret_cast<LPARAM>(Item(IDC_LINK_BUTTON)));
   ASSERT_EQ(openedPages_.size(), 1u);
-  EXPECT_EQ(openedPages_[0], kProductPageUrl);
+  EXPECT_EQ(openedPages_[0], "C:\\Program Files\\Lumar\\lumar-guide.html");
+  EXPECT_TRUE(toldTexts_.empty());
+  EXPECT_TRUE(IsWindow(dialog_));
+}
+
+TEST_F(ConfigDialogTest, LinkButtonWithoutTheGuideSaysWhereItShouldBe) {
+  userGuide_.clear();
+  Open();
+  SendMessageA(dialog_, WM_COMMAND, MAKEWPARAM(IDC_LINK_BUTTON, BN_CLICKED),
+               reinterpret_cast<LPARAM>(Item(IDC_LINK_BUTTON)));
+  EXPECT_TRUE(openedPages_.empty()) << "opened " << openedPages_[0];
+  ASSERT_EQ(toldTexts_.size(), 1u);
+  EXPECT_EQ(toldTexts_[0], kUserGuideMissing);
   EXPECT_TRUE(IsWindow(dialog_));
 }
 

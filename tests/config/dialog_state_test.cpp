@@ -7,6 +7,7 @@
 
 #include "config/dialog_texts.h"
 #include "config/slider_scales.h"
+#include "config/user_guide.h"
 #include "resource_ids.h"
 #include "settings/presets.h"
 
@@ -266,7 +267,8 @@ TEST(DialogTexts, ColorModeAndLink) {
   EXPECT_STREQ(ColorFormatText(35), "A2R10G10B10 (32)");
   EXPECT_STREQ(ColorFormatText(21), "A2R10G10B10 (32)");
   EXPECT_EQ(ModeEntryText({1024, 768, 60, 22}), "1024 x 768");
-  EXPECT_NE(std::string(kProductPageUrl).find(kProductHost), std::string::npos);
+  // The link button's message names the file it looks for.
+  EXPECT_NE(std::string(kUserGuideMissing).find(kUserGuideFile), std::string::npos);
   // Six strings, then the closing empty one.
   EXPECT_EQ(sizeof kPictureFilter, std::strlen("All graphics (*.bmp, *.jpg, *.jpeg)") + 1 +
                                        std::strlen("*.bmp;*.jpg;*.jpeg") + 1 + 15 + 6 + 21 + 13 + 1);

@@ -49,8 +49,8 @@ e2e_check "the older build carries another version ($older_version, not $named_v
   [ -n "$older_version" -a "$older_version" != "$named_version" ]
 
 entries=$(unzip -Z1 "$zip_file" | tr '\n' ' ')
-e2e_check "the zip holds lumar.scr, README.txt, LICENSE.txt, THIRD-PARTY-NOTICES.txt in that order (got: $entries)" \
-  [ "$entries" = "lumar.scr README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt " ]
+e2e_check "the zip holds lumar.scr, README.txt, LICENSE.txt, THIRD-PARTY-NOTICES.txt, lumar-guide.html in that order (got: $entries)" \
+  [ "$entries" = "lumar.scr README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt lumar-guide.html " ]
 mkdir -p "$dist/unzipped"
 unzip -q "$zip_file" -d "$dist/unzipped"
 packed="$dist/unzipped/lumar.scr"
@@ -323,5 +323,25 @@ done
 sleep 1
 check_removed "uninstall /REMOVESETTINGS"
 e2e_check "uninstall /REMOVESETTINGS removes the settings" key_absent "$settings_key"
+
+# ---- The user's guide behind the dialog's link button ----
+# The zip's guide is the page of docs/USER_GUIDE.md; after a setup install, the lookup of the installed
+# lumar.scr (beside it, then the entry's InstallLocation) finds the installed guide; the uninstaller
+# removes it with the program folder.
+guide_tool() { wine "$E2E_TOOLS/guide_tool.exe" "$@" 2>/dev/null | tr -d '\r'; }
+e2e_check "the zip's guide is the user's guide as HTML" \
+  grep -q '<h1 id="lumar-users-guide">Lumar user.s guide</h1>' "$dist/unzipped/lumar-guide.html"
+e2e_check "the zip's guide is found beside the unpacked lumar.scr" \
+  [ "$(guide_tool 'Z:'"$(tr / '\\' <<<"$dist/unzipped/lumar.scr")")" = \
+    'Z:'"$(tr / '\\' <<<"$dist/unzipped/lumar-guide.html")" ]
+install
+found=$(guide_tool 'C:\windows\system32\lumar.scr')
+e2e_check "after an install the link button finds the installed guide ($found)" \
+  [ "$found" = 'C:\Program Files\Lumar\lumar-guide.html' ]
+e2e_check "... and it is the zip's guide" cmp -s "$program_folder/lumar-guide.html" "$dist/unzipped/lumar-guide.html"
+uninstall
+check_removed "uninstall after the guide check"
+e2e_check "uninstall removes the guide: the link button finds none" [ -z "$(guide_tool 'C:\windows\system32\lumar.scr')" ]
+# ---- end of the user's guide checks ----
 
 e2e_finish

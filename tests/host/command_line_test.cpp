@@ -14,8 +14,14 @@ TEST(CommandLine, SwitchLetterPicksTheMode) {
   EXPECT_EQ(ParseCommandLine("/P 5").mode, ScreenSaverMode::Preview);
   EXPECT_EQ(ParseCommandLine("/a 5").mode, ScreenSaverMode::ChangePassword);
   EXPECT_EQ(ParseCommandLine("A").mode, ScreenSaverMode::ChangePassword);
-  for (const char* saver : {"/s", "-S", "s", "x", "", "/", "--c", " /c", "/S:123"}) {
+  for (const char* saver : {"/s", "-S", "s", "x", "/", "-", "--c", " /c", "/S:123", " s", "\t/s"}) {
     EXPECT_EQ(ParseCommandLine(saver).mode, ScreenSaverMode::Saver) << '"' << saver << '"';
+  }
+  // No arguments at all, as Windows' "Configure" starts a saver: the dialog, with no owner of its own.
+  for (const char* nothing : {"", " ", "\t", "  \r\n"}) {
+    const CommandLine parsed = ParseCommandLine(nothing);
+    EXPECT_EQ(parsed.mode, ScreenSaverMode::Configure) << '"' << nothing << '"';
+    EXPECT_EQ(parsed.parentWindow, 0u);
   }
   // Only the letter counts: a longer word still picks by its first letter.
   EXPECT_EQ(ParseCommandLine("/config").mode, ScreenSaverMode::Configure);

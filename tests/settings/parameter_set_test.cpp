@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -143,27 +144,122 @@ TEST(LoadValidation, FailedReadGivesDefaults) {
   EXPECT_TRUE(IsDefaults(s.parameters));
 }
 
-TEST(LoadValidation, RejectsEveryComparedChange) {
-  Machine m;
-  const auto rejected = [&](const Machine& now) {
-    SettingsState s = SavedOn(m);
-    const bool reset = ValidateLoadedSettings(s, true, now.identifier, now.desktop) == LoadOutcome::Rejected;
-    return reset && s.settingsWereReset == 1 && IsDefaults(s.parameters);
-  };
-  Machine refresh = m;
-  refresh.desktop.refreshRate = 75;  // 60 -> 75 Hz resets everything
-  EXPECT_TRUE(rejected(refresh));
-  Machine height = m;
+// A record as a user leaves it: a preset, its effect fields changed, a picture, every switch away from
+// its default, and the mode it was saved in.
+SettingsState UsersRecordSavedOn(const Machine& machine) {
+  SettingsState s = SavedOn(machine);
+  ParameterSet& r = s.parameters;
+  ApplyPreset(r, 12);
+  r.presetId = 12;
+  r.speed += 3;  // no longer the preset's: the dialog would show "Custom"
+  r.geometryMax = 990;
+  r.effect = kEffectAquarium;
+  r.texture = kTextureFile;
+  std::strcpy(r.textureFile, "C:\\Users\\me\\Pictures\\lake.jpg");
+  r.showFps = 1;
+  r.randomStart = 1;
+  r.showOrangeBar = 0;
+  r.useCurrentMode = 0;
+  r.deviceBehaviorFlags = 0x40;
+  r.screenWidth = 800;  // a full-screen mode the user picked
+  r.screenHeight = 600;
+  r.screenRefresh = 72;
+  r.screenFormat = kFormatR5G6B5;
+  return s;
+}
+
+// The bytes of everything but the adapter and mode fields, in record order.
+std::vector<uint8_t> Choices(const ParameterSet& r) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&r);
+  std::vector<uint8_t> kept(bytes, bytes + offsetof(ParameterSet, savedDesktopWidth));
+  kept.insert(kept.end(), bytes + offsetof(ParameterSet, useCurrentMode),
+              bytes + offsetof(ParameterSet, deviceBehaviorFlags));
+  kept.insert(kept.end(), bytes + offsetof(ParameterSet, randomStart),
+              bytes + offsetof(ParameterSet, adapterIdentifier));
+  kept.insert(kept.end(), bytes + offsetof(ParameterSet, showOrangeBar), bytes + sizeof r);
+  return kept;
+}
+
+TEST(LoadValidation, NewHardwareKeepsTheChoicesAndTakesTheModeAfresh) {
+  const Machine saved;
+  Machine refresh = saved;
+  refresh.desktop.refreshRate = 75;  // 60 -> 75 Hz
+  Machine resolution = saved;
+  resolution.desktop = {1920, 1080, 60, kFormatX8R8G8B8};
+  Machine height = saved;
   height.desktop.height = 769;
-  EXPECT_TRUE(rejected(height));
-  Machine width = m;
-  width.desktop.width = 1280;
-  EXPECT_TRUE(rejected(width));
-  for (std::size_t at : {std::size_t{0}, std::size_t{512}, kAdapterIdentifierSize - 1}) {
-    Machine driver = m;
-    driver.identifier[at] ^= 1;
-    EXPECT_TRUE(rejected(driver)) << "identifier byte " << at;
+  Machine driver = saved;
+  driver.identifier[512] ^= 1;  // the driver version, inside the identifier
+  Machine lastByte = saved;
+  lastByte.identifier[kAdapterIdentifierSize - 1] ^= 0x80;
+  Machine everything = resolution;  // docked to another screen on another adapter
+  everything.identifier[0] ^= 0xFF;
+  everything.desktop.format = kFormatA2R10G10B10;
+  const struct {
+    const char* what;
+    Machine now;
+  } cases[] = {{"refresh rate", refresh}, {"resolution", resolution},           {"height only", height},
+               {"driver", driver},        {"identifier's last byte", lastByte}, {"everything", everything}};
+  for (const auto& c : cases) {
+    SettingsState s = UsersRecordSavedOn(saved);
+    const std::vector<uint8_t> chosen = Choices(s.parameters);
+    EXPECT_EQ(ValidateLoadedSettings(s, true, c.now.identifier, c.now.desktop), LoadOutcome::Rejected)
+        << c.what;
+    const ParameterSet& r = s.parameters;
+    EXPECT_EQ(s.settingsWereReset, 1) << c.what;
+    EXPECT_EQ(Choices(r), chosen) << c.what << ": a choice of the user was lost";
+    EXPECT_EQ(r.presetId, 12) << c.what;
+    EXPECT_STREQ(r.textureFile, "C:\\Users\\me\\Pictures\\lake.jpg") << c.what;
+    // The adapter and the mode as a first run has them, the full-screen mode the current desktop's.
+    EXPECT_EQ(r.screenWidth, c.now.desktop.width) << c.what;
+    EXPECT_EQ(r.screenHeight, c.now.desktop.height) << c.what;
+    EXPECT_EQ(r.screenRefresh, c.now.desktop.refreshRate) << c.what;
+    EXPECT_EQ(r.screenFormat, c.now.desktop.format) << c.what;
+    EXPECT_EQ(r.deviceBehaviorFlags, 0u) << c.what;
+    EXPECT_EQ(r.savedDesktopWidth, 0u) << c.what;
+    EXPECT_EQ(r.savedDesktopHeight, 0u) << c.what;
+    EXPECT_EQ(r.savedDesktopRefresh, 0u) << c.what;
+    EXPECT_EQ(r.savedDesktopFormat, 0) << c.what;
+    for (uint8_t b : r.adapterIdentifier) ASSERT_EQ(b, 0) << c.what;
   }
+}
+
+TEST(LoadValidation, ZeroIdentifierOrAModeOfAScreenNoLongerThereKeepsTheLook) {
+  const Machine m;
+  // Saved with an identifier of zeros (Direct3D could not report one), and in a mode of a display that
+  // is gone: both fail the comparison, keep the look and take the current desktop mode.
+  SettingsState zeroIdentifier = UsersRecordSavedOn(m);
+  std::memset(zeroIdentifier.parameters.adapterIdentifier, 0, kAdapterIdentifierSize);
+  SettingsState goneScreen = UsersRecordSavedOn(m);
+  goneScreen.parameters.savedDesktopWidth = 2560;
+  goneScreen.parameters.savedDesktopHeight = 1600;
+  goneScreen.parameters.screenWidth = 2560;
+  goneScreen.parameters.screenHeight = 1600;
+  for (SettingsState* s : {&zeroIdentifier, &goneScreen}) {
+    const std::vector<uint8_t> chosen = Choices(s->parameters);
+    EXPECT_EQ(ValidateLoadedSettings(*s, true, m.identifier, m.desktop), LoadOutcome::Rejected);
+    EXPECT_EQ(Choices(s->parameters), chosen);
+    EXPECT_EQ(s->parameters.screenWidth, 1024u);
+    EXPECT_EQ(s->parameters.screenHeight, 768u);
+  }
+}
+
+TEST(LoadValidation, ShortValueGivesTheDefaults) {
+  const Machine m;
+  for (std::size_t size : {std::size_t{0}, std::size_t{4}, std::size_t{100}, kParameterSetSize - 1}) {
+    // Read over a zero record: the start holds a user's values, the rest stays zero.
+    SettingsState stored = UsersRecordSavedOn(m);
+    SettingsState s;
+    std::memcpy(&s.parameters, &stored.parameters, size);
+    EXPECT_EQ(ValidateLoadedSettings(s, true, m.identifier, m.desktop, size), LoadOutcome::Incomplete)
+        << size;
+    EXPECT_EQ(s.settingsWereReset, 1) << size;
+    EXPECT_TRUE(IsDefaults(s.parameters)) << size;
+  }
+  // The whole record, even one that happens to carry this machine's identity, is not short.
+  SettingsState whole = UsersRecordSavedOn(m);
+  EXPECT_EQ(ValidateLoadedSettings(whole, true, m.identifier, m.desktop, kParameterSetSize),
+            LoadOutcome::Accepted);
 }
 
 TEST(LoadValidation, IgnoresTheDesktopFormat) {

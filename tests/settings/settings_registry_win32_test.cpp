@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "settings/presets.h"
+
 namespace lumar {
 namespace {
 
@@ -156,11 +158,95 @@ TEST_F(RegistryTest, ExactlySizedGarbageLoadsSafely) {
   std::vector<uint8_t> garbage(1488, 0xFF);  // path without a NUL, saved mode that matches nothing
   StoreRaw(garbage);
   Direct3D d3d;
+  ASSERT_NE(d3d.object, nullptr);
   SettingsState s;
   LoadSettings(s, d3d.object);
+  // A whole record of another machine: its values stay (the run set-up refuses what it cannot run),
+  // the path is cut to empty, and the mode is this desktop's.
   EXPECT_EQ(s.settingsWereReset, 1);
-  EXPECT_TRUE(IsDefaults(s.parameters));
+  EXPECT_EQ(s.parameters.waveLength, -1);
+  EXPECT_EQ(s.parameters.textureFile[0], '\0');
+  uint8_t identifier[kAdapterIdentifierSize];
+  DisplayMode desktop;
+  FetchAdapterIdentity(d3d.object, identifier, desktop);
+  EXPECT_EQ(s.parameters.screenWidth, desktop.width);
+  EXPECT_EQ(s.parameters.savedDesktopWidth, 0u);
   EXPECT_TRUE(KeyExists());
+}
+
+// A user's record saved under another driver, resolution and refresh rate, read from the registry: the
+// look, the picture and the switches stay; the mode and the adapter's identity are this machine's.
+TEST_F(RegistryTest, RecordOfAnotherDriverAndModeKeepsTheUsersChoices) {
+  Direct3D d3d;
+  ASSERT_NE(d3d.object, nullptr);
+  uint8_t identifier[kAdapterIdentifierSize];
+  DisplayMode desktop;
+  FetchAdapterIdentity(d3d.object, identifier, desktop);
+  ASSERT_GT(desktop.width, 0u);
+
+  const struct {
+    const char* what;
+    int identifierByte;  // -1: this adapter's identifier as it is
+    uint32_t widthChange, refreshChange;
+  } cases[] = {{"driver", 560, 0, 0},
+               {"resolution", -1, 256, 0},
+               {"refresh rate", -1, 0, 15},
+               {"all three", 0, 640, 25}};
+  for (const auto& c : cases) {
+    SettingsState saved;
+    ResetToDefaults(saved);
+    ParameterSet& r = saved.parameters;
+    ApplyPreset(r, 23);
+    r.presetId = 23;
+    r.drops = 33;
+    r.texture = kTextureFile;
+    std::strcpy(r.textureFile, "C:\\pictures\\harbour.bmp");
+    r.showFps = 1;
+    r.randomStart = 1;
+    r.showOrangeBar = 0;
+    r.useCurrentMode = 0;
+    std::memcpy(r.adapterIdentifier, identifier, sizeof identifier);
+    if (c.identifierByte >= 0) r.adapterIdentifier[c.identifierByte] ^= 0x5A;
+    r.savedDesktopWidth = desktop.width + c.widthChange;
+    r.savedDesktopHeight = desktop.height;
+    r.savedDesktopRefresh = desktop.refreshRate + c.refreshChange;
+    r.screenWidth = r.savedDesktopWidth;
+    r.screenHeight = r.savedDesktopHeight;
+    r.screenRefresh = r.savedDesktopRefresh;
+    r.deviceBehaviorFlags = 0x20;
+    ASSERT_TRUE(WriteSettings(r));
+
+    SettingsState loaded;
+    LoadSettings(loaded, d3d.object);
+    const ParameterSet& l = loaded.parameters;
+    EXPECT_EQ(loaded.settingsWereReset, 1) << c.what;
+    EXPECT_EQ(l.presetId, 23) << c.what;
+    EXPECT_EQ(GetEffectFields(l), GetEffectFields(r)) << c.what;
+    EXPECT_STREQ(l.textureFile, r.textureFile) << c.what;
+    EXPECT_EQ(l.showFps, 1) << c.what;
+    EXPECT_EQ(l.randomStart, 1) << c.what;
+    EXPECT_EQ(l.showOrangeBar, 0) << c.what;
+    EXPECT_EQ(l.useCurrentMode, 0) << c.what;
+    EXPECT_EQ(l.screenWidth, desktop.width) << c.what;
+    EXPECT_EQ(l.screenHeight, desktop.height) << c.what;
+    EXPECT_EQ(l.screenRefresh, desktop.refreshRate) << c.what;
+    EXPECT_EQ(l.deviceBehaviorFlags, 0u) << c.what;
+    EXPECT_EQ(l.savedDesktopWidth, 0u) << c.what;
+    // Nothing is written back: the stored value is the old one until the dialog's OK.
+    ParameterSet stored{};
+    ASSERT_TRUE(ReadSettings(stored));
+    EXPECT_EQ(std::memcmp(&stored, &r, sizeof r), 0) << c.what;
+  }
+}
+
+TEST_F(RegistryTest, ReadReportsTheStoredLength) {
+  for (std::size_t length : {std::size_t{1}, std::size_t{100}, std::size_t{1487}, std::size_t{1488}}) {
+    StoreRaw(std::vector<uint8_t>(length, 0x01));
+    ParameterSet r{};
+    std::size_t stored = 0;
+    ASSERT_TRUE(ReadSettings(r, &stored)) << length;
+    EXPECT_EQ(stored, length);
+  }
 }
 
 TEST_F(RegistryTest, DeleteWithoutKeyIsHarmless) {
