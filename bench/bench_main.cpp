@@ -1,6 +1,7 @@
 // The benchmarks' entry point. Besides Google Benchmark's own report it prints, for every scenario run as
 // "<name>/reference" and "<name>/engine", the fastest repetition of each (process CPU time) and their
-// ratio: on a shared machine the minimum CPU time is the figure least disturbed by other load.
+// ratio, with the number of sources alive: on a shared machine the minimum CPU time is the figure least
+// disturbed by other load.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -18,6 +19,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       const std::string name = run.run_name.str();
       const double ms = run.GetAdjustedCPUTime() * ToMilliseconds(run.time_unit);
+      const auto sources = run.counters.find("sources");
+      if (sources != run.counters.end()) sources_[name] = sources->second.value;
       auto found = fastest_.find(name);
       if (found == fastest_.end()) {
         order_.push_back(name);
@@ -41,12 +44,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto engine = fastest_.find(scenario + "/engine");
       if (engine == fastest_.end()) continue;
       if (!header) {
-        std::printf("\n%-60s %12s %12s %8s\n", "scenario (fastest repetition, CPU)", "reference ms",
-                    "engine ms", "ratio");
+        std::printf("\n%-52s %8s %12s %12s %8s\n", "scenario (fastest repetition, CPU)", "sources",
+                    "reference ms", "engine ms", "ratio");
         header = true;
       }
       const double ref = fastest_[name];
-      std::printf("%-60s %12.3f %12.3f %8.2f\n", scenario.c_str(), ref, engine->second,
+      std::printf("%-52s %8.0f %12.3f %12.3f %8.2f\n", scenario.c_str(), sources_[name], ref, engine->second,
                   engine->second > 0.0 ? ref / engine->second : 0.0);
     }
     std::fflush(stdout);
@@ -68,6 +71,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   std::vector<std::string> order_;
   std::map<std::string, double> fastest_;
+  std::map<std::string, double> sources_;
 };
 
 }  // namespace

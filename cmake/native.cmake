@@ -40,3 +40,15 @@ add_custom_target(lumar_pictures COMMAND lumar_picture_generator ${CMAKE_SOURCE_
                   COMMAND lumar_picture_generator --desktop ${CMAKE_SOURCE_DIR}/docs/gallery/desktop.jpg 640 480
                   COMMENT "Drawing the built-in pictures into resources/ and the gallery's desktop" VERBATIM)
 include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
+
+# The AVX2 code confined to the frame engine's AVX2 kernels, in the optimised and the sanitized core.
+if(TARGET wavefield_tests)
+  add_test(NAME avx2_confined COMMAND ${CMAKE_SOURCE_DIR}/tests/wavefield/avx2_confined_check.sh
+                                      ${CMAKE_OBJDUMP} $<TARGET_FILE:wavefield_tests>)
+  set_tests_properties(avx2_confined PROPERTIES LABELS native)
+endif()
+if(TARGET lumar_bench)
+  add_test(NAME avx2_confined_optimised COMMAND ${CMAKE_SOURCE_DIR}/tests/wavefield/avx2_confined_check.sh
+                                                ${CMAKE_OBJDUMP} $<TARGET_FILE:lumar_bench>)
+  set_tests_properties(avx2_confined_optimised PROPERTIES LABELS native)
+endif()

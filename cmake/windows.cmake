@@ -75,6 +75,10 @@ if(LUMAR_WIN_ENTRY_SOURCES)
   set_target_properties(lumar_scr PROPERTIES OUTPUT_NAME lumar SUFFIX .scr)
   target_compile_options(lumar_scr PRIVATE ${LUMAR_WARNINGS})
   target_link_libraries(lumar_scr PRIVATE lumar_win)
+  # The AVX2 code confined to the frame engine's AVX2 kernels in the shipped program.
+  add_test(NAME avx2_confined_scr COMMAND ${CMAKE_SOURCE_DIR}/tests/wavefield/avx2_confined_check.sh
+                                          ${CMAKE_OBJDUMP} $<TARGET_FILE:lumar_scr>)
+  set_tests_properties(avx2_confined_scr PROPERTIES LABELS wine)
 endif()
 
 # End-to-end runs of lumar.scr (label e2e): tests/e2e/*_e2e.sh, each with its own Xvfb and prefix.
