@@ -56,8 +56,25 @@ TEST(FrameEngineRoutes, EachComputedRouteIsTakenAndMatchesTheReference) {
          BusyField(field, r, 30, 20000, 2);
        },
        &FrameEngine::RouteCounts::constantGrowth},
-      {"travelling, trail from the tables, lead computed (lead exponent rebased)",
-       [](WaveField& field) { testing_support::FarCrestField(field, 1, 1, 8); },
+      {"travelling, trail from the tables, lead computed (lead exponent rebased, synthetic sources)",
+       [](WaveField& field) {
+         ParameterSet r = DefaultRecord(640, 480);
+         r.calculation = 1;
+         BusyField(field, r, 12, 20000, 4);
+         // Rebase the lead of every travelling source by hand: its coefficients lose e^(b psi) and the shift
+         // carries it; the field stays the same function, its lead now computed at the node.
+         for (int n = 0; n < field.sourceSet.sourceCount; ++n) {
+           RippleSource& s = field.sourceSet.sources[n];
+           if (s.age < s.quarterWaveTime || s.leadRebased) continue;
+           const double b = field.constants.oneSide ? static_cast<double>(kOneSideDecay) : 1.0;
+           const double shift = b * static_cast<double>(s.effectiveWaveNumber * s.frontDistance);
+           const double scale = std::exp(-shift);
+           s.leadRebased = true;
+           s.leadExponentShift = shift;
+           for (double* q : {&s.leadLevel, &s.leadLevelPhase, &s.leadLevelSlope, &s.leadLevelPhaseSlope})
+             *q *= scale;
+         }
+       },
        &FrameEngine::RouteCounts::leadOnlyComputed},
       {"travelling, trail exponent rebased (a synthetic source)",
        [](WaveField& field) {
