@@ -15,6 +15,7 @@
 #include "settings/presets.h"
 #include "wavefield/run_setup.h"
 #include "wavefield/wave_sources.h"
+#include "wavefield/worker_pool.h"
 
 namespace lumar {
 namespace {
@@ -73,9 +74,10 @@ void BringToSteadyState(WaveField& field, const Scenario& scenario, ManualClock&
 
 using FillFunction = bool (*)(const WaveField&, SurfaceVertex*, size_t);
 
-void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction fill) {
+void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction fill, int threads) {
   ParameterSet record = ScenarioRecord(scenario);
   WaveField field;
+  field.engine.UseThreads(threads);
   const DesktopSize desktop{static_cast<int>(scenario.width), static_cast<int>(scenario.height)};
   if (PrepareWaveField(field, record, desktop, [](const char*) { return false; }) != SetupResult::Ok) {
     state.SkipWithError("set-up refused the scenario");
@@ -115,16 +117,26 @@ std::vector<Scenario> Scenarios() {
 
 double Fastest(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
 
-// Registered at start-up: "Frame/<scenario>/reference" and "Frame/<scenario>/engine", neighbours in the run.
+// Registered at start-up: "Frame/<scenario>/reference", "Frame/<scenario>/engine" (one thread) and, where
+// the machine has more, "Frame/<scenario>/threads" (every thread), neighbours in the run.
 const bool kRegistered = [] {
+  const int threads = MachineThreadCount();
   for (const Scenario& s : Scenarios()) {
     benchmark::RegisterBenchmark(("Frame/" + s.name + "/reference").c_str(), FillFrame, s,
-                                 &FillSurfaceVerticesReference)
+                                 &FillSurfaceVerticesReference, 1)
         ->Unit(benchmark::kMillisecond)
         ->ComputeStatistics("min", Fastest);
-    benchmark::RegisterBenchmark(("Frame/" + s.name + "/engine").c_str(), FillFrame, s, &FillSurfaceVertices)
+    benchmark::RegisterBenchmark(("Frame/" + s.name + "/engine").c_str(), FillFrame, s, &FillSurfaceVertices,
+                                 1)
         ->Unit(benchmark::kMillisecond)
         ->ComputeStatistics("min", Fastest);
+    if (threads > 1) {
+      benchmark::RegisterBenchmark(("Frame/" + s.name + "/threads").c_str(), FillFrame, s,
+                                   &FillSurfaceVertices, threads)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime()
+          ->ComputeStatistics("min", Fastest);
+    }
   }
   return true;
 }();

@@ -24,6 +24,13 @@
 #error "the field's arithmetic needs double operations rounded to double (SSE2), FLT_EVAL_METHOD == 0"
 #endif
 
+// Inlined into every kernel, so that the independent calls of one register's factors overlap.
+#if defined(_MSC_VER)
+#define LUMAR_WAVE_MATH_INLINE __forceinline
+#else
+#define LUMAR_WAVE_MATH_INLINE inline __attribute__((always_inline))
+#endif
+
 namespace lumar {
 
 struct ScalarLane {
@@ -108,7 +115,7 @@ constexpr double kMaxPhase = 0x1p23 * 1.5707963267948966;
 
 // sin x and cos x at once.
 template <class V>
-void SinCosOf(typename V::T x, typename V::T& sine, typename V::T& cosine) {
+LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typename V::T& cosine) {
   using namespace wave_math;
   using T = typename V::T;
   const T nan = V::IsNan(x);
@@ -167,7 +174,7 @@ void SinCosOf(typename V::T x, typename V::T& sine, typename V::T& cosine) {
 
 // e^x.
 template <class V>
-typename V::T ExpOf(typename V::T x) {
+LUMAR_WAVE_MATH_INLINE typename V::T ExpOf(typename V::T x) {
   using namespace wave_math;
   using T = typename V::T;
   const T clamped = V::Max(V::Min(x, V::Set1(kExpHighest)), V::Set1(kExpLowest));
