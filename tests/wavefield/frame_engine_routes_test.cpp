@@ -168,6 +168,32 @@ TEST(FrameEngineThreads, LargestScreenWithSeventySourcesOnEveryThreadCount) {
   }
 }
 
+// Whole frames at the true steady state (3.5 life spans of the preset's own cycle) of "Kite" and
+// "Metamorphosis" (factors computed) and "Swing", at 1920 x 1080, 3840 x 2160 and 7680 x 4320, in both SIMD
+// variants (CompareWithReference) and on two threads. Slow: the reference sums every node.
+TEST(FrameEngineSteadyState, WholeFramesOnThreeScreensMatchTheReference) {
+  struct Size {
+    uint32_t width, height;
+  } const sizes[] = {{1920, 1080}, {3840, 2160}, {7680, 4320}};
+  for (int preset : {34, 35, 26}) {
+    for (const Size& size : sizes) {
+      ParameterSet r = DefaultRecord(size.width, size.height);
+      ApplyPreset(r, preset);
+      WaveField field;
+      Prepare(field, r);
+      ManualClock clock(1000);
+      RandomGenerator random(static_cast<uint32_t>(preset));
+      const auto frames = static_cast<int>(3.5 * 3000.0 * field.constants.sourceLifetime / 100.0) + 1;
+      testing_support::RunFrames(field, clock, random, frames, 100);
+      ASSERT_GT(field.sourceSet.sourceCount, 0);
+      field.engine.UseThreads(2);
+      EXPECT_EQ(CompareWithReference(field), "")
+          << "preset " << preset << " at " << size.width << "x" << size.height << ", "
+          << field.sourceSet.sourceCount << " sources";
+    }
+  }
+}
+
 // Where the processor reports AVX2 to the system, the engine must find it too: a failed detection would
 // leave only SSE2 tested and shipped without a word.
 TEST(FrameEngineVariants, Avx2IsFoundWhereTheProcessorHasIt) {
