@@ -10,6 +10,9 @@
 // computed rather than read, they are computed once per distance class (WaveTables::GroupDistances):
 // every offset at the same distance takes the same contribution.
 //
+// The sin, cos and exp of computed factors are our own (wave_math.h), evaluated a register at a time. On
+// large grids the work may be shared by threads, each summing a band of grid rows (UseThreads).
+//
 // The engine is a part of its wave field and owns only scratch memory; it keeps no state between
 // frames that the results depend on.
 #pragma once
