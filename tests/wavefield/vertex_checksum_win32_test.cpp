@@ -30,6 +30,33 @@ void ExpectCommittedChecksum() {
 
 TEST(VertexChecksumWindows, FixedRunOfEveryPresetGivesTheNativeBuildsChecksum) { ExpectCommittedChecksum(); }
 
+// What the flag guards against: a device made without it drops the thread's x87 precision to single (so
+// the check below can fail). The precision is restored afterwards.
+TEST(VertexChecksumWindows, ADeviceMadeWithoutFpuPreserveDropsTheX87Precision) {
+  const unsigned before = X87Precision();
+  ASSERT_NE(before, 0u);
+  IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+  ASSERT_NE(direct3d, nullptr);
+  test::DeviceWindow window(320, 240);
+  D3DPRESENT_PARAMETERS parameters{};
+  parameters.Windowed = TRUE;
+  parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  parameters.hDeviceWindow = window.get();
+  IDirect3DDevice9* device = nullptr;
+  const HRESULT hr = direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.get(),
+                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device);
+  const unsigned after = X87Precision();
+  unsigned short word = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(word));
+  word = static_cast<unsigned short>((word & ~0x300u) | (before << 8));
+  __asm__ volatile("fldcw %0" : : "m"(word));
+  if (device) device->Release();
+  direct3d->Release();
+  ASSERT_TRUE(SUCCEEDED(hr)) << "no Direct3D device";
+  EXPECT_EQ(after, 0u) << "the device left the x87 precision alone: the flag's test proves nothing here";
+  EXPECT_EQ(X87Precision(), before);
+}
+
 TEST(VertexChecksumWindows, AfterTheRenderersDeviceIsMadeTheBitsAndTheX87PrecisionStay) {
   const unsigned before = X87Precision();
   ASSERT_NE(before, 0u);
