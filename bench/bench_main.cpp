@@ -1,6 +1,7 @@
 // The benchmarks' entry point. Besides Google Benchmark's own report it prints, for every scenario run as
-// "<name>/reference" and "<name>/engine", the fastest repetition of each (process CPU time) and their
-// ratio: on a shared machine the minimum CPU time is the figure least disturbed by other load.
+// "<name>/reference", "<name>/engine" and "<name>/threads", the fastest repetition of each and their
+// ratios, with the number of sources alive: on a shared machine the minimum is the figure least disturbed
+// by other load.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -17,17 +18,20 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       const std::string name = run.run_name.str();
-      const double ms = run.GetAdjustedCPUTime() * ToMilliseconds(run.time_unit);
-      auto found = fastest_.find(name);
-      if (found == fastest_.end()) {
-        order_.push_back(name);
-        fastest_[name] = ms;
-      } else if (ms < found->second) {
-        found->second = ms;
-      }
+      const double unit = ToMilliseconds(run.time_unit);
+      Fastest& fastest = fastest_[name];
+      if (fastest.cpu == 0.0) order_.push_back(name);
+      const double cpu = run.GetAdjustedCPUTime() * unit;
+      const double real = run.GetAdjustedRealTime() * unit;
+      if (fastest.cpu == 0.0 || cpu < fastest.cpu) fastest.cpu = cpu;
+      if (fastest.real == 0.0 || real < fastest.real) fastest.real = real;
+      const auto sources = run.counters.find("sources");
+      if (sources != run.counters.end()) fastest.sources = sources->second.value;
     }
   }
 
+  // Per scenario: the reference and the engine on one thread (CPU time), their ratio; the engine on one
+  // thread and on every thread (elapsed time, which is what threads shorten), their ratio.
   void Finalize() override {
     ConsoleReporter::Finalize();
     const std::string reference = "/reference";
@@ -40,19 +44,31 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const std::string scenario = name.substr(0, name.size() - reference.size());
       const auto engine = fastest_.find(scenario + "/engine");
       if (engine == fastest_.end()) continue;
+      const auto threads = fastest_.find(scenario + "/threads/real_time");
       if (!header) {
-        std::printf("\n%-60s %12s %12s %8s\n", "scenario (fastest repetition, CPU)", "reference ms",
-                    "engine ms", "ratio");
+        std::printf("\n%-46s %7s %10s %10s %6s %10s %10s %6s\n", "scenario (fastest repetition)", "sources",
+                    "ref cpu", "engine cpu", "ratio", "engine wall", "threads wall", "ratio");
         header = true;
       }
-      const double ref = fastest_[name];
-      std::printf("%-60s %12.3f %12.3f %8.2f\n", scenario.c_str(), ref, engine->second,
-                  engine->second > 0.0 ? ref / engine->second : 0.0);
+      const Fastest& ref = fastest_[name];
+      const Fastest& one = engine->second;
+      std::printf("%-46s %7.0f %10.3f %10.3f %6.2f", scenario.c_str(), one.sources, ref.cpu, one.cpu,
+                  one.cpu > 0.0 ? ref.cpu / one.cpu : 0.0);
+      if (threads != fastest_.end()) {
+        std::printf(" %10.3f %10.3f %6.2f", one.real, threads->second.real,
+                    threads->second.real > 0.0 ? one.real / threads->second.real : 0.0);
+      }
+      std::printf("\n");
     }
     std::fflush(stdout);
   }
 
  private:
+  struct Fastest {
+    double cpu = 0.0;
+    double real = 0.0;
+    double sources = 0.0;
+  };
   static double ToMilliseconds(benchmark::TimeUnit unit) {
     switch (unit) {
       case benchmark::kNanosecond:
@@ -67,7 +83,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   std::vector<std::string> order_;
-  std::map<std::string, double> fastest_;
+  std::map<std::string, Fastest> fastest_;
 };
 
 }  // namespace

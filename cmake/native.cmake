@@ -50,3 +50,14 @@ include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME guide_to_html COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/guide_to_html_test.py)
 set_tests_properties(guide_to_html PROPERTIES LABELS native)
+# The AVX2 code confined to the frame engine's AVX2 kernels, in the optimised and the sanitized core.
+if(TARGET wavefield_tests)
+  add_test(NAME avx2_confined COMMAND ${CMAKE_SOURCE_DIR}/tests/wavefield/avx2_confined_check.sh
+                                      ${CMAKE_OBJDUMP} $<TARGET_FILE:wavefield_tests>)
+  set_tests_properties(avx2_confined PROPERTIES LABELS native)
+endif()
+if(TARGET lumar_bench)
+  add_test(NAME avx2_confined_optimised COMMAND ${CMAKE_SOURCE_DIR}/tests/wavefield/avx2_confined_check.sh
+                                                ${CMAKE_OBJDUMP} $<TARGET_FILE:lumar_bench>)
+  set_tests_properties(avx2_confined_optimised PROPERTIES LABELS native)
+endif()

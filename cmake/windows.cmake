@@ -153,6 +153,13 @@ if(TARGET host_win32_tests)
   target_compile_definitions(mpr_double_without_change PRIVATE MPR_DOUBLE_WITHOUT_CHANGE)
 endif()
 
+# The AVX2 code confined to the frame engine's AVX2 kernels in the shipped program.
+if(TARGET lumar_scr)
+  add_test(NAME avx2_confined_scr COMMAND ${CMAKE_SOURCE_DIR}/tests/wavefield/avx2_confined_check.sh
+                                          ${CMAKE_OBJDUMP} $<TARGET_FILE:lumar_scr>)
+  set_tests_properties(avx2_confined_scr PROPERTIES LABELS wine)
+endif()
+
 # End-to-end runs of lumar.scr (label e2e): tests/e2e/*_e2e.sh, each with its own Xvfb and prefix.
 # They share the CPU-heavy software renderer with the other Windows tests, so they take turns.
 file(GLOB LUMAR_E2E_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_e2e.sh)

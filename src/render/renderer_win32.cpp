@@ -19,6 +19,7 @@
 #include "render/vertex_fill.h"
 #include "render/water_cycle.h"
 #include "resource_ids.h"
+#include "wavefield/worker_pool.h"
 
 namespace lumar {
 
@@ -93,7 +94,11 @@ struct Renderer::Impl {
   void SetRenderStates();
 };
 
-Renderer::Renderer(const RenderContext& context) : impl_(new Impl(this, context)) {}
+Renderer::Renderer(const RenderContext& context) : impl_(new Impl(this, context)) {
+  // The field's arithmetic on every core for the run (the engine uses them only on large grids); the
+  // preview keeps to the one thread.
+  if (context.field && !context.preview) context.field->engine.UseThreads(MachineThreadCount());
+}
 
 Renderer::~Renderer() {
   ReleaseDevice(false);
@@ -108,6 +113,9 @@ uint32_t Renderer::framesDrawn() const { return impl_->framesDrawn; }
 
 HRESULT Renderer::Impl::MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focusWindow,
                                    DWORD behaviorFlags) {
+  // Without it the device would set the thread's x87 precision to single, and every library call of a
+  // frame (camera, orange bar) would lose its double precision.
+  behaviorFlags |= D3DCREATE_FPU_PRESERVE;
   HRESULT hr = E_FAIL;
   if (direct3d) {
     if (factory) {
@@ -468,6 +476,8 @@ void Renderer::RenderFrame(float frameTime) {
   IDirect3DDevice9* device = r.device;
   const RunConstants& run = r.context.field->constants;
 
+  // The frame's field arithmetic, before the scene and the vertex buffer's lock: the fill only writes.
+  SumSurfaceField(*r.context.field);
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColor, 1.0f, 0);
   device->BeginScene();
 
@@ -487,7 +497,7 @@ void Renderer::RenderFrame(float frameTime) {
   // The surface vertices from the wave field.
   void* vertices = nullptr;
   if (SUCCEEDED(r.surfaceVertexBuffer->Lock(0, 0, &vertices, 0))) {
-    FillSurfaceVertices(*r.context.field, static_cast<SurfaceVertex*>(vertices), r.layout.vertexCount);
+    WriteSurfaceVertices(*r.context.field, static_cast<SurfaceVertex*>(vertices), r.layout.vertexCount);
     r.surfaceVertexBuffer->Unlock();
   }
 

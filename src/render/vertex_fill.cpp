@@ -37,7 +37,8 @@ bool FillFrom(const WaveField& field, SurfaceVertex* vertices, size_t count, Nod
     for (int j = 0; j <= c.gridCellsY; ++j) {
       const NodeField node = nodeAt(i, j);
       const float weight = RefractionWeight(c, j);
-      SurfaceVertex& vertex = *out++;
+      // Built here and stored whole: `vertices` may be write-combined memory, never read back.
+      SurfaceVertex vertex;
       vertex.x = x;
       vertex.y = j * c.gridStepY - 1.0f;
       vertex.z = node.height;
@@ -50,6 +51,7 @@ bool FillFrom(const WaveField& field, SurfaceVertex* vertices, size_t count, Nod
         vertex.v -= levelShift;
         vertex.v -= vertex.z * c.screenToTextureV * 0.5f;
       }
+      *out++ = vertex;
     }
   }
   return true;
@@ -57,11 +59,20 @@ bool FillFrom(const WaveField& field, SurfaceVertex* vertices, size_t count, Nod
 
 }  // namespace
 
+void SumSurfaceField(const WaveField& field) {
+  if (SurfaceVertexCount(field.constants) > 0) field.engine.SumField(field);
+}
+
+bool WriteSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
+  const FrameEngine& engine = field.engine;
+  if (!engine.Holds(field.constants)) return false;
+  return FillFrom(field, vertices, count, [&](int i, int j) { return engine.NodeAt(i, j); });
+}
+
 bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
   if (vertices == nullptr || count == 0 || count != SurfaceVertexCount(field.constants)) return false;
-  FrameEngine& engine = field.engine;
-  engine.SumField(field);
-  return FillFrom(field, vertices, count, [&](int i, int j) { return engine.NodeAt(i, j); });
+  SumSurfaceField(field);
+  return WriteSurfaceVertices(field, vertices, count);
 }
 
 bool FillSurfaceVerticesReference(const WaveField& field, SurfaceVertex* vertices, size_t count) {

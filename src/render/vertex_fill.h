@@ -14,8 +14,16 @@ namespace lumar {
 // The number of vertices of the field's grid: (gridCellsX + 1) * (gridCellsY + 1).
 size_t SurfaceVertexCount(const RunConstants& constants);
 
-// Writes every vertex of the grid into `vertices` (the locked vertex buffer, column by column). Returns
-// false and writes nothing when `count` is not SurfaceVertexCount. Sums the field with the frame engine.
+// The frame's arithmetic: sums the field at every node with the frame engine (before the vertex buffer is
+// locked).
+void SumSurfaceField(const WaveField& field);
+
+// Writes every vertex of the grid into `vertices` (the locked vertex buffer, column by column) from the
+// last SumSurfaceField, reading nothing back from `vertices`. Returns false and writes nothing when `count`
+// is not SurfaceVertexCount.
+bool WriteSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count);
+
+// SumSurfaceField, then WriteSurfaceVertices.
 bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count);
 
 // The same vertices, bit for bit, from EvaluateNode node by node: the reference the engine is tested and

@@ -1,27 +1,43 @@
-// The arithmetic of the travelling factors once their library calls are done, written once over a lane
-// type V: ScalarLane for the node-by-node evaluation, and the frame engine's SIMD registers
-// (frame_kernels.h). V supplies T, Set1, Add, Sub and Mul; every lane does the same double operations in
-// the same order, so a register's lanes have the bits of the scalar results.
+// The arithmetic of the factors, written once over a lane type V: ScalarLane (wave_math.h) for the
+// node-by-node evaluation and the set-up's tables, and the frame engine's SIMD registers
+// (frame_kernels.h). V supplies what wave_math.h names and Negate; every lane does the same double
+// operations in the same order, so a register's lanes have the bits of the scalar results.
 #pragma once
 
+#include "wavefield/frame_engine_kernels.h"
+#include "wavefield/run_constants.h"
 #include "wavefield/wave_factors.h"
+#include "wavefield/wave_math.h"
 
 namespace lumar {
 
-struct ScalarLane {
-  using T = double;
-  static T Set1(double x) { return x; }
-  static T Add(T a, T b) { return a + b; }
-  static T Sub(T a, T b) { return a - b; }
-  static T Mul(T a, T b) { return a * b; }
-};
-
-// One side doubles the terms (s) and slows the flank's decay by beta (b); q = s * b.
-inline double SideScale(bool oneSide) { return oneSide ? 2.0 : 1.0; }
-inline double SideDecay(bool oneSide) { return oneSide ? static_cast<double>(kOneSideDecay) : 1.0; }
-inline double SideSlopeScale(bool oneSide) {
+// One side doubles the terms (s) and slows the flank's decay by beta (b); q = s * b. Internal linkage: a
+// copy built for AVX2 (frame_kernels_avx2.cpp) must never stand in for the others.
+static inline double SideScale(bool oneSide) { return oneSide ? 2.0 : 1.0; }
+static inline double SideDecay(bool oneSide) { return oneSide ? static_cast<double>(kOneSideDecay) : 1.0; }
+static inline double SideSlopeScale(bool oneSide) {
   return oneSide ? 2.0 * static_cast<double>(kOneSideDecay) : 1.0;
 }
+
+// The travelling factors' library calls at distance r: cos kr, sin kr and e^(-kr), with kr = kappa r.
+template <class V>
+void PhaseWavesOf(typename V::T kr, typename V::T& cosine, typename V::T& sine, typename V::T& decay) {
+  SinCosOf<V>(kr, sine, cosine);
+  decay = ExpOf<V>(V::Negate(kr));
+}
+
+// What a travelling source's factors need besides the distance. Two calls may be skipped where their result
+// is known bit for bit: with no space fading (alpha = 0) the fading growth e^(alpha r + shift) is `growth`
+// = e^shift at every distance; with both sides and no rebase the flank's decay e^(-x + shift) is e^(-kr).
+struct TravelShape {
+  double waveNumber;     // kappa
+  double spaceFadeRate;  // alpha
+  double exponentShift;  // the trail's or the lead's, as the branch takes it
+  bool oneSide;
+  bool constantGrowth;
+  double growth;
+  bool flankDecayIsPhaseDecay;
+};
 
 // The five trail factors, in the order of TrailFactors, from cos kr, sin kr, e^(-kr), the fading growth
 // a = e^(alpha r + shift) and 1/r.
@@ -51,6 +67,30 @@ void LeadFactorsOf(bool oneSide, typename V::T x, typename V::T flankDecay, type
   f[5] = V::Mul(V::Mul(inverseDistance, V::Sub(cosine, sine)), decay);
 }
 
+// The trail factors at distance r (ir = 1/r) from the library calls.
+template <class V>
+void TrailFactorsAt(const TravelShape& shape, typename V::T r, typename V::T ir, typename V::T (&f)[5]) {
+  typename V::T cosine, sine, decay;
+  PhaseWavesOf<V>(V::Mul(V::Set1(shape.waveNumber), r), cosine, sine, decay);
+  const auto growth =
+      shape.constantGrowth
+          ? V::Set1(shape.growth)
+          : ExpOf<V>(V::Add(V::Mul(V::Set1(shape.spaceFadeRate), r), V::Set1(shape.exponentShift)));
+  TrailFactorsOf<V>(shape.oneSide, cosine, sine, decay, growth, ir, f);
+}
+
+// The lead factors at distance r, x = b kappa r.
+template <class V>
+void LeadFactorsAt(const TravelShape& shape, typename V::T r, typename V::T ir, typename V::T (&f)[6]) {
+  const auto kr = V::Mul(V::Set1(shape.waveNumber), r);
+  const auto x = V::Mul(V::Set1(SideDecay(shape.oneSide)), kr);
+  typename V::T cosine, sine, decay;
+  PhaseWavesOf<V>(kr, cosine, sine, decay);
+  const auto flankDecay =
+      shape.flankDecayIsPhaseDecay ? decay : ExpOf<V>(V::Add(V::Negate(x), V::Set1(shape.exponentShift)));
+  LeadFactorsOf<V>(shape.oneSide, x, flankDecay, cosine, sine, decay, ir, f);
+}
+
 // One source's part at a node from the factors of its branch and its coefficients, in the orders of
 // SourceTerms (frame_engine_kernels.h): the height and the radial slope over r.
 // Rising: H = p1 riseSin - p2 riseSinPhase; f = p3 riseSinPhase + p4 riseSin.
@@ -76,6 +116,32 @@ void AheadOfCrestPartOf(const typename V::T (&q)[6], const typename V::T (&s)[6]
                         typename V::T& slope) {
   height = V::Add(V::Sub(V::Mul(q[0], s[0]), V::Mul(q[1], s[1])), V::Mul(q[2], s[2]));
   slope = V::Add(V::Sub(V::Mul(q[5], s[5]), V::Mul(q[3], s[3])), V::Mul(q[4], s[4]));
+}
+
+// A node's outputs from its sums H, Gx, Gy: height = heightScale H and normal = -L G (each to be rounded to
+// float); O = optic G, unit = float(1 / sqrt(Ox^2 + Oy^2 + 1)), refraction = (-unit Ox, -unit Oy, -unit).
+template <class V>
+struct NodeOutput {
+  typename V::T height, normalX, normalY, unit, refractionX, refractionY;
+};
+
+inline OutputScales OutputScalesOf(const RunConstants& c) {
+  return {c.heightScale, -c.lightSlopeScale, c.opticSlopeScale};
+}
+
+template <class V>
+void NodeOutputOf(const OutputScales& scales, typename V::T h, typename V::T gx, typename V::T gy,
+                  NodeOutput<V>& out) {
+  const auto one = V::Set1(1.0);
+  out.height = V::Mul(V::Set1(scales.height), h);
+  out.normalX = V::Mul(V::Set1(scales.negativeLight), gx);
+  out.normalY = V::Mul(V::Set1(scales.negativeLight), gy);
+  const auto ox = V::Mul(V::Set1(scales.optic), gx);
+  const auto oy = V::Mul(V::Set1(scales.optic), gy);
+  out.unit = V::RoundToFloat(V::Div(one, V::Sqrt(V::Add(V::Add(V::Mul(ox, ox), V::Mul(oy, oy)), one))));
+  const auto negativeUnit = V::Negate(out.unit);
+  out.refractionX = V::Mul(negativeUnit, ox);
+  out.refractionY = V::Mul(negativeUnit, oy);
 }
 
 }  // namespace lumar

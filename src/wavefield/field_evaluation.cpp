@@ -1,6 +1,5 @@
 #include "wavefield/field_evaluation.h"
 
-#include <cmath>
 #include <cstdlib>
 
 #include "wavefield/factor_formulas.h"
@@ -16,24 +15,22 @@ bool Contribute(const WaveField& field, const RippleSource& s, int i, int j, Con
   const float r = tables.Distance(i, j);
   const float ir = tables.InverseDistance(i, j);
   const float kappa = s.effectiveWaveNumber;
-  // Normal calculation, and a side whose exponent was rebased out of the tables' range, compute the
-  // factors here.
+  const FactorRoutes routes = RoutesFor(c, s);
   const FactorShape shape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
   if (s.age < s.quarterWaveTime) {
     if (!WithinRiseReach(kappa, r)) return false;
-    out = RisingContribution(s, c.fastCalculation ? tables.Rise(i, j) : ComputeRiseFactors(shape, r, ir));
+    out = RisingContribution(s, routes.riseFromTables ? tables.Rise(i, j) : ComputeRiseFactors(shape, r, ir));
     return true;
   }
   const float delta = r - s.frontDistance;
   if (!WithinTrailReach(c.spaceFadeRate, delta) || !WithinLeadReach(kappa, delta)) return false;
   if (BehindCrest(delta)) {
-    out = BehindCrestContribution(s, c.fastCalculation && !s.trailRebased
+    out = BehindCrestContribution(s, routes.trailFromTables
                                          ? tables.Trail(i, j)
                                          : ComputeTrailFactors(shape, r, ir, s.trailExponentShift));
   } else {
-    out = AheadOfCrestContribution(s, c.fastCalculation && !s.leadRebased
-                                          ? tables.Lead(i, j)
-                                          : ComputeLeadFactors(shape, r, ir, s.leadExponentShift));
+    out = AheadOfCrestContribution(
+        s, routes.leadFromTables ? tables.Lead(i, j) : ComputeLeadFactors(shape, r, ir, s.leadExponentShift));
   }
   return true;
 }
@@ -89,20 +86,16 @@ FieldSums SumSources(const WaveField& field, int a, int b) {
 }
 
 NodeField NodeFieldFromSums(const RunConstants& c, const FieldSums& sums) {
-  const double h = sums.height;
-  const double gx = sums.slopeX;
-  const double gy = sums.slopeY;
+  NodeOutput<ScalarLane> o;
+  NodeOutputOf<ScalarLane>(OutputScalesOf(c), sums.height, sums.slopeX, sums.slopeY, o);
   NodeField out;
-  out.height = static_cast<float>(c.heightScale * h);
-  out.normal[0] = static_cast<float>(-c.lightSlopeScale * gx);
-  out.normal[1] = static_cast<float>(-c.lightSlopeScale * gy);
+  out.height = static_cast<float>(o.height);
+  out.normal[0] = static_cast<float>(o.normalX);
+  out.normal[1] = static_cast<float>(o.normalY);
   out.normal[2] = -1.0;
-  const double ox = c.opticSlopeScale * gx;
-  const double oy = c.opticSlopeScale * gy;
-  const double unit = static_cast<float>(1.0 / std::sqrt(ox * ox + oy * oy + 1.0));
-  out.refraction[0] = -unit * ox;
-  out.refraction[1] = -unit * oy;
-  out.refraction[2] = -unit;
+  out.refraction[0] = o.refractionX;
+  out.refraction[1] = o.refractionY;
+  out.refraction[2] = -o.unit;
   return out;
 }
 

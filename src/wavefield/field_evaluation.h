@@ -27,6 +27,20 @@ inline bool WithinTrailReach(float alpha, float delta) { return !(alpha * delta 
 inline bool WithinLeadReach(float kappa, float delta) { return !(delta * kappa > 10.0f); }
 inline bool BehindCrest(float delta) { return delta <= 0.0f; }
 
+// Which branches of a source read their factors from the tables; the others compute them at the node.
+// Fast calculation reads them, and so does normal calculation for a source whose wave number is the base
+// one (the tables hold exactly what it would compute), except on a side whose exponent was rebased out of
+// the tables' range. The node-by-node evaluation and the frame engine both route by this.
+struct FactorRoutes {
+  bool riseFromTables;
+  bool trailFromTables;
+  bool leadFromTables;
+};
+inline FactorRoutes RoutesFor(const RunConstants& c, const RippleSource& s) {
+  const bool tablesFit = c.fastCalculation || s.effectiveWaveNumber == c.baseWaveNumber;
+  return {tablesFit, tablesFit && !s.trailRebased, tablesFit && !s.leadRebased};
+}
+
 // One source's part at a node: its height, and its radial slope divided by the distance (so that
 // slope * dx and slope * dy are the slope's components). One function per branch of the wave, given the
 // distance factors at the node's distance.

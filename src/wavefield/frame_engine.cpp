@@ -7,6 +7,7 @@
 #include "wavefield/factor_formulas.h"
 #include "wavefield/field_evaluation.h"
 #include "wavefield/wave_field.h"
+#include "wavefield/worker_pool.h"
 
 namespace lumar {
 namespace {
@@ -29,17 +30,6 @@ enum class FrameEngine::Branch { kRising, kBehindCrest, kAheadOfCrest };
 
 bool SimdVariantSupported(SimdVariant variant) { return variant == SimdVariant::kSse2 || CpuHasAvx2(); }
 
-FrameEngine::FrameEngine() {
-  if (!SelectVariant(SimdVariant::kAvx2)) SelectVariant(SimdVariant::kSse2);
-}
-
-bool FrameEngine::SelectVariant(SimdVariant variant) {
-  if (!SimdVariantSupported(variant)) return false;
-  variant_ = variant;
-  kernels_ = variant == SimdVariant::kAvx2 ? &Avx2Kernels() : &Sse2Kernels();
-  return true;
-}
-
 // One source's walk over the table rows: its decisions, taken once, and the columns of the grid it reaches.
 struct FrameEngine::Walk {
   const WaveTables* tables;
@@ -60,42 +50,125 @@ struct FrameEngine::Walk {
   SourceTerms trail;
   SourceTerms lead;
   int64_t nodeX;
+  int64_t nodeY;
   Run right;  // offsets I of the nodes a = nodeX + I on the grid
   Run left;   // offsets I >= 1 of the nodes a = nodeX - I on the grid
 };
+
+struct FrameEngine::SourcePlan {
+  Walk walk;
+  RouteCounts counts;  // of the sources this plan held in the last SumField
+  std::vector<RowPlan> rows;
+  // Values per distance class (those whose stamp is classSerial), and the lists of classes behind and
+  // ahead of the crest that the source computes: their distances and terms.
+  uint32_t classSerial = 0;
+  std::vector<uint32_t> classStamps;
+  struct ClassValue {
+    double height;
+    double slope;
+  };
+  std::vector<ClassValue> classValues;
+  std::vector<int32_t> classList[2];
+  std::vector<float> listDistances;
+  std::vector<float> listInverseDistances;
+  std::vector<double> listHeight;
+  std::vector<double> listSlope;
+};
+
+FrameEngine::FrameEngine() {
+  if (!SelectVariant(SimdVariant::kAvx2)) SelectVariant(SimdVariant::kSse2);
+  UseThreads(1);
+}
+
+FrameEngine::~FrameEngine() = default;
+
+void FrameEngine::UseThreads(int threads) {
+  threads = std::clamp(threads, 1, kMaxEngineThreads);
+  if (threads == this->threads() && !plans_.empty()) return;
+  pool_.reset();
+  if (threads > 1) pool_ = std::make_unique<WorkerPool>(threads);
+  plans_.clear();
+  for (int t = 0; t < threads; ++t) plans_.push_back(std::make_unique<SourcePlan>());
+  rows_.assign(static_cast<std::size_t>(threads), RowScratch{});
+}
+
+int FrameEngine::threads() const { return pool_ ? pool_->threads() : 1; }
+
+FrameEngine::RouteCounts FrameEngine::routes() const {
+  RouteCounts sum;
+  for (const auto& plan : plans_) {
+    sum.risingComputed += plan->counts.risingComputed;
+    sum.constantGrowth += plan->counts.constantGrowth;
+    sum.leadOnlyComputed += plan->counts.leadOnlyComputed;
+    sum.trailRebased += plan->counts.trailRebased;
+  }
+  return sum;
+}
+
+bool FrameEngine::SelectVariant(SimdVariant variant) {
+  if (!SimdVariantSupported(variant)) return false;
+  variant_ = variant;
+  kernels_ = variant == SimdVariant::kAvx2 ? &Avx2Kernels() : &Sse2Kernels();
+  return true;
+}
 
 void FrameEngine::SumField(const WaveField& field) {
   const RunConstants& c = field.constants;
   width_ = c.gridCellsX + 1;
   height_ = c.gridCellsY + 1;
   const std::size_t nodes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-  heightSums_.assign(nodes, 0.0);
-  slopeXSums_.assign(nodes, 0.0);
-  slopeYSums_.assign(nodes, 0.0);
-  if (field.tables.empty()) {
-    ResolveOutputs(field);
-    return;
-  }
-  const std::size_t rowLength = field.tables.RowStride() + 4;
-  rowHeight_.resize(rowLength);
-  rowSlopeX_.resize(rowLength);
-  rowSlopeY_.resize(rowLength);
-  rowSlope_.resize(rowLength);
-  for (int n = 0; n < field.sourceSet.sourceCount; ++n) SumSource(field, n);
-  ResolveOutputs(field);
-}
-
-void FrameEngine::ResolveOutputs(const WaveField& field) {
-  const RunConstants& c = field.constants;
-  const std::size_t nodes = heightSums_.size();
+  for (std::vector<double>* sums : {&heightSums_, &slopeXSums_, &slopeYSums_}) sums->resize(nodes);
   heights_.resize(nodes);
   normalsX_.resize(nodes);
   normalsY_.resize(nodes);
   refractionsX_.resize(nodes);
   refractionsY_.resize(nodes);
   units_.resize(nodes);
-  const OutputScales scales{c.heightScale, -c.lightSlopeScale, c.opticSlopeScale};
-  for (int b = 0; b < height_; ++b) {
+  const std::size_t rowLength = field.tables.RowStride() + kLanePadding;
+  for (RowScratch& row : rows_) {
+    row.height.resize(rowLength);
+    row.slopeX.resize(rowLength);
+    row.slopeY.resize(rowLength);
+  }
+  for (auto& plan : plans_) plan->counts = RouteCounts{};
+  const int threads = pool_ && nodes >= kThreadedNodes ? pool_->threads() : 1;
+  if (threads == 1) return SumBand(field, 0, 1);
+  pool_->Run([&](int thread) { SumBand(field, thread, threads); });
+}
+
+void FrameEngine::SumBand(const WaveField& field, int thread, int threads) {
+  const int firstRow = static_cast<int>(static_cast<int64_t>(height_) * thread / threads);
+  const int endRow = static_cast<int>(static_cast<int64_t>(height_) * (thread + 1) / threads);
+  const std::size_t first = static_cast<std::size_t>(firstRow) * static_cast<std::size_t>(width_);
+  const std::size_t end = static_cast<std::size_t>(endRow) * static_cast<std::size_t>(width_);
+  for (std::vector<double>* sums : {&heightSums_, &slopeXSums_, &slopeYSums_})
+    std::fill(sums->begin() + static_cast<std::ptrdiff_t>(first),
+              sums->begin() + static_cast<std::ptrdiff_t>(end), 0.0);
+  if (!field.tables.empty()) {
+    // The sources in groups, one per thread: each plans its own (its rows and computed classes), then each
+    // adds the group's sources, in index order, to its band.
+    const int count = field.sourceSet.sourceCount;
+    for (int group = 0; group < count; group += threads) {
+      const int members = std::min(threads, count - group);
+      SourcePlan& own = *plans_[static_cast<std::size_t>(thread)];
+      const bool planned = thread < members && PlanSource(field, group + thread, own);
+      if (!planned) own.walk.source = nullptr;
+      if (threads > 1) pool_->Barrier();
+      for (int k = 0; k < members; ++k) {
+        const SourcePlan& plan = *plans_[static_cast<std::size_t>(k)];
+        if (plan.walk.source != nullptr)
+          ApplySource(plan, firstRow, endRow, rows_[static_cast<std::size_t>(thread)]);
+      }
+      if (threads > 1) pool_->Barrier();
+    }
+  }
+  ResolveOutputs(field, firstRow, endRow);
+}
+
+void FrameEngine::ResolveOutputs(const WaveField& field, int firstRow, int endRow) {
+  const RunConstants& c = field.constants;
+  const OutputScales scales = OutputScalesOf(c);
+  for (int b = firstRow; b < endRow; ++b) {
     const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_);
     const NodeOutputRow row{&heights_[k],      &normalsX_[k],     &normalsY_[k],
                             &refractionsX_[k], &refractionsY_[k], &units_[k]};
@@ -112,41 +185,44 @@ void FrameEngine::ResolveOutputs(const WaveField& field) {
   }
 }
 
-void FrameEngine::SumSource(const WaveField& field, int index) {
+bool FrameEngine::PlanSource(const WaveField& field, int index, SourcePlan& sourcePlan) const {
   const RunConstants& c = field.constants;
   const WaveTables& tables = field.tables;
   const RippleSource& s = field.sourceSet.sources[index];
-  if (!(s.age > 0.0f)) return;
+  if (!(s.age > 0.0f)) return false;
 
   const float kappa = s.effectiveWaveNumber;
   const float front = s.frontDistance;
   const float alpha = c.spaceFadeRate;
-  const bool tablesFit = c.fastCalculation || kappa == c.baseWaveNumber;
-  Walk w{};
+  const FactorRoutes routes = RoutesFor(c, s);
+  Walk& w = sourcePlan.walk;
+  w = Walk{};
   w.tables = &tables;
   w.source = &s;
   w.rising = s.age < s.quarterWaveTime;
-  w.riseFromTables = tablesFit;
-  w.trailFromTables = tablesFit && !s.trailRebased;
-  w.leadFromTables = tablesFit && !s.leadRebased;
+  w.riseFromTables = routes.riseFromTables;
+  w.trailFromTables = routes.trailFromTables;
+  w.leadFromTables = routes.leadFromTables;
   w.shape = FactorShape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
   w.constantGrowth = w.shape.spaceFadeRate == 0.0;
-  w.growth = std::exp(w.shape.spaceFadeRate * 0.0 + s.trailExponentShift);
+  w.growth = Exp(w.shape.spaceFadeRate * 0.0 + s.trailExponentShift);
   w.flankDecayIsPhaseDecay = !c.oneSide && s.leadExponentShift == 0.0;
   w.rise = SourceTerms{{s.riseSin, s.riseSinPhase}};
   w.trail = SourceTerms{{s.trailLevel, s.trailSin, s.trailCos, s.trailCosSlope, s.trailSinSlope}};
   w.lead = SourceTerms{
       {s.leadLevel, s.leadLevelPhase, s.frontCos, s.leadLevelSlope, s.leadLevelPhaseSlope, s.frontCosSlope}};
   w.nodeX = s.nodeX;
+  w.nodeY = s.nodeY;
   const int64_t lastColumn = width_ - 1;
   const int64_t lastRow = height_ - 1;
   w.right = Run{-w.nodeX, lastColumn - w.nodeX}.Within(0, tables.columnCount);
   w.left = Run{w.nodeX - lastColumn, w.nodeX}.Within(1, tables.columnCount);
-  if (w.right.empty() && w.left.empty()) return;
+  if (w.right.empty() && w.left.empty()) return false;
 
   // The rows the source reaches: the run of offsets the cut-offs pass within the grid, and the first one
   // ahead of the crest.
-  plans_.clear();
+  std::vector<RowPlan>& plans = sourcePlan.rows;
+  plans.clear();
   const int64_t nodeY = s.nodeY;
   const int64_t scale = tables.rowStep;
   const int64_t farthestRow = std::min<int64_t>(tables.rowCount / scale, std::max(nodeY, lastRow - nodeY));
@@ -178,37 +254,57 @@ void FrameEngine::SumSource(const WaveField& field, int index) {
                                     : Run{std::min(plan.left.first, plan.right.first),
                                           std::max(plan.left.last, plan.right.last)};
     plan.d = static_cast<int>(d);
-    plans_.push_back(plan);
+    plans.push_back(plan);
   }
-  if (!w.rising && !(w.trailFromTables && w.leadFromTables)) ComputeClasses(w);
-  for (const RowPlan& plan : plans_) {
-    ComputeRow(w, plan);
-    if (plan.up) ApplyRow(w, static_cast<int>(nodeY + plan.d), plan.right, plan.left, false);
-    if (plan.down) ApplyRow(w, static_cast<int>(nodeY - plan.d), plan.right, plan.left, true);
+  if (plans.empty()) return false;
+  RouteCounts& counts = sourcePlan.counts;
+  if (w.rising) {
+    counts.risingComputed += !w.riseFromTables;
+  } else {
+    counts.constantGrowth += !w.trailFromTables && w.constantGrowth;
+    counts.leadOnlyComputed += w.trailFromTables && !w.leadFromTables;
+    counts.trailRebased += s.trailRebased;
+    if (!(w.trailFromTables && w.leadFromTables)) ComputeClasses(sourcePlan);
+  }
+  return true;
+}
+
+void FrameEngine::ApplySource(const SourcePlan& sourcePlan, int firstRow, int endRow, RowScratch& row) {
+  const Walk& w = sourcePlan.walk;
+  const RowTerms terms{row.height.data(), row.slopeX.data(), row.slopeY.data(), nullptr};
+  const auto inBand = [&](int64_t b) { return b >= firstRow && b < endRow; };
+  for (const RowPlan& plan : sourcePlan.rows) {
+    const bool up = plan.up && inBand(w.nodeY + plan.d);
+    const bool down = plan.down && inBand(w.nodeY - plan.d);
+    if (!up && !down) continue;
+    ComputeRow(sourcePlan, plan, terms);
+    if (up) ApplyRow(w, static_cast<int>(w.nodeY + plan.d), plan.right, plan.left, false, terms);
+    if (down) ApplyRow(w, static_cast<int>(w.nodeY - plan.d), plan.right, plan.left, true, terms);
   }
 }
 
 // A travelling source whose factors are computed: its contribution depends on the distance alone, so it is
 // computed once for each distance class its rows reach, in two lists (behind and ahead of the crest).
-void FrameEngine::ComputeClasses(const Walk& w) {
+void FrameEngine::ComputeClasses(SourcePlan& p) const {
+  const Walk& w = p.walk;
   const WaveTables& tables = *w.tables;
   // The stamps are kept apart from the values, small enough to stay in the cache while a source marks.
-  if (++classSerial_ == 0) {
-    std::fill(classStamps_.begin(), classStamps_.end(), 0u);
-    classSerial_ = 1;
-  }
   const std::size_t classes = static_cast<std::size_t>(tables.ClassCount());
-  if (classValues_.size() != classes) {
-    classValues_.assign(classes, ClassValue{0.0, 0.0});
-    classStamps_.assign(classes, 0u);
+  if (p.classValues.size() != classes) {
+    p.classValues.assign(classes, SourcePlan::ClassValue{0.0, 0.0});
+    p.classStamps.assign(classes, 0u);
+  }
+  if (++p.classSerial == 0) {
+    std::fill(p.classStamps.begin(), p.classStamps.end(), 0u);
+    p.classSerial = 1;
   }
   // Stamp the classes the computed segments reach; along a row the classes ascend, so each segment's ends
   // bound the stamped range.
-  const uint32_t serial = classSerial_;
-  uint32_t* stamps = classStamps_.data();
+  const uint32_t serial = p.classSerial;
+  uint32_t* stamps = p.classStamps.data();
   int32_t lowest = tables.ClassCount();
   int32_t highest = -1;
-  for (const RowPlan& plan : plans_) {
+  for (const RowPlan& plan : p.rows) {
     const int32_t* row = tables.ClassRow(plan.d * tables.rowStep);
     const Run segments[2] = {plan.both.Within(plan.both.first, plan.crest - 1),
                              plan.both.Within(plan.crest, plan.both.last)};
@@ -230,8 +326,8 @@ void FrameEngine::ComputeClasses(const Walk& w) {
   const int32_t bounds[3] = {lowest, crest, highest + 1};
   std::size_t listed[2] = {0, 0};
   for (int branch = 0; branch < 2; ++branch) {
-    if (classList_[branch].size() < classes + 1) classList_[branch].resize(classes + 1);
-    int32_t* list = classList_[branch].data();
+    if (p.classList[branch].size() < classes + 1) p.classList[branch].resize(classes + 1);
+    int32_t* list = p.classList[branch].data();
     std::size_t n = 0;
     for (int32_t k = bounds[branch]; k < bounds[branch + 1]; ++k) {
       list[n] = k;
@@ -240,43 +336,42 @@ void FrameEngine::ComputeClasses(const Walk& w) {
     listed[branch] = n;
   }
   for (int branch = 0; branch < 2; ++branch) {
-    const int32_t* list = classList_[branch].data();
+    const int32_t* list = p.classList[branch].data();
     const std::size_t count = listed[branch];
     if (count == 0) continue;
-    const std::size_t length = count + 4;
-    for (int k = 0; k < kWaveLanes; ++k) waveScratch_[k].resize(length);
-    for (std::vector<double>* terms : {&listHeight_, &listSlopeX_, &listSlopeY_, &listSlope_})
-      terms->resize(length);
-    listDistances_.resize(length);
-    listInverseDistances_.resize(length);
+    const std::size_t length = count + kLanePadding;
+    p.listHeight.resize(length);
+    p.listSlope.resize(length);
+    p.listDistances.resize(length);
+    p.listInverseDistances.resize(length);
     for (std::size_t n = 0; n < count; ++n) {
-      listDistances_[n] = tables.ClassDistance(list[n]);
-      listInverseDistances_[n] = tables.ClassInverseDistance(list[n]);
+      p.listDistances[n] = tables.ClassDistance(list[n]);
+      p.listInverseDistances[n] = tables.ClassInverseDistance(list[n]);
     }
-    const RowTerms out{listHeight_.data(), listSlopeX_.data(), listSlopeY_.data(), listSlope_.data()};
-    ComputeTravelling(w, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest, listDistances_.data(),
-                      listInverseDistances_.data(), 0, static_cast<int>(count) - 1, 0.0, out);
+    const RowTerms out{p.listHeight.data(), nullptr, nullptr, p.listSlope.data()};
+    ComputeTravelling(w, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest, p.listDistances.data(),
+                      p.listInverseDistances.data(), 0, static_cast<int>(count) - 1, 0.0, out);
     for (std::size_t n = 0; n < count; ++n) {
-      ClassValue& value = classValues_[static_cast<std::size_t>(list[n])];
-      value.height = listHeight_[n];
-      value.slope = listSlope_[n];
+      SourcePlan::ClassValue& value = p.classValues[static_cast<std::size_t>(list[n])];
+      value.height = p.listHeight[n];
+      value.slope = p.listSlope[n];
     }
   }
 }
 
-void FrameEngine::ComputeRow(const Walk& w, const RowPlan& plan) {
-  const RowTerms out{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data(), rowSlope_.data()};
-  if (w.rising) {
-    ComputeSegment(w, plan.d, plan.both, Branch::kRising, out);
+void FrameEngine::ComputeRow(const SourcePlan& p, const RowPlan& plan, const RowTerms& out) const {
+  if (p.walk.rising) {
+    ComputeSegment(p, plan.d, plan.both, Branch::kRising, out);
     return;
   }
   // Behind first: the registers it writes past the crest are overwritten by the segment ahead.
-  ComputeSegment(w, plan.d, plan.both.Within(plan.both.first, plan.crest - 1), Branch::kBehindCrest, out);
-  ComputeSegment(w, plan.d, plan.both.Within(plan.crest, plan.both.last), Branch::kAheadOfCrest, out);
+  ComputeSegment(p, plan.d, plan.both.Within(plan.both.first, plan.crest - 1), Branch::kBehindCrest, out);
+  ComputeSegment(p, plan.d, plan.both.Within(plan.crest, plan.both.last), Branch::kAheadOfCrest, out);
 }
 
-void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch branch,
+void FrameEngine::ComputeSegment(const SourcePlan& p, int d, const Run& run, Branch branch,
                                  const RowTerms& out) const {
+  const Walk& w = p.walk;
   if (run.empty()) return;
   const WaveTables& tables = *w.tables;
   const int j = d * tables.rowStep;
@@ -317,7 +412,7 @@ void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch br
   // Travelling with computed factors: the values of the offsets' distance classes (ComputeClasses).
   const int32_t* classes = tables.ClassRow(j);
   for (int i = from; i <= to; ++i) {
-    const ClassValue& value = classValues_[static_cast<std::size_t>(classes[i])];
+    const SourcePlan::ClassValue& value = p.classValues[static_cast<std::size_t>(classes[i])];
     const double slope = value.slope;
     out.height[i] = value.height;
     out.slopeX[i] = slope * i;
@@ -327,41 +422,27 @@ void FrameEngine::ComputeSegment(const Walk& w, int d, const Run& run, Branch br
 
 void FrameEngine::ComputeTravelling(const Walk& w, Branch branch, const float* distances,
                                     const float* inverseDistances, int from, int to, double rowOffset,
-                                    const RowTerms& out) {
-  // The library calls of the node-by-node evaluation, one offset at a time; the arithmetic in registers.
+                                    const RowTerms& out) const {
   const RippleSource& s = *w.source;
-  double* lane[kWaveLanes];
-  for (int k = 0; k < kWaveLanes; ++k) lane[k] = waveScratch_[k].data();
-  const WaveRow waves{{lane[0], lane[1], lane[2], lane[3], lane[4]}};
   if (branch == Branch::kBehindCrest) {
-    for (int i = from; i <= to; ++i) {
-      const double r = distances[i];
-      const PhaseWaves p = ComputePhaseWaves(w.shape.waveNumber * r);
-      lane[0][i] = p.cosine;
-      lane[1][i] = p.sine;
-      lane[2][i] = p.decay;
-      lane[3][i] = w.constantGrowth ? w.growth : std::exp(w.shape.spaceFadeRate * r + s.trailExponentShift);
-    }
-    return kernels_->behindCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.trail, rowOffset,
-                                            from, to, out);
+    const TravelShape shape{w.shape.waveNumber,
+                            w.shape.spaceFadeRate,
+                            s.trailExponentShift,
+                            w.shape.oneSide,
+                            w.constantGrowth,
+                            w.growth,
+                            false};
+    return kernels_->behindCrestComputedRow(distances, inverseDistances, shape, w.trail, rowOffset, from, to,
+                                            out);
   }
-  const double sideDecay = SideDecay(w.shape.oneSide);
-  for (int i = from; i <= to; ++i) {
-    const double kr = w.shape.waveNumber * distances[i];
-    const double x = sideDecay * kr;
-    const PhaseWaves p = ComputePhaseWaves(kr);
-    lane[0][i] = x;
-    lane[1][i] = w.flankDecayIsPhaseDecay ? p.decay : std::exp(-x + s.leadExponentShift);
-    lane[2][i] = p.cosine;
-    lane[3][i] = p.sine;
-    lane[4][i] = p.decay;
-  }
-  kernels_->aheadOfCrestComputedRow(waves, inverseDistances, w.shape.oneSide, w.lead, rowOffset, from, to,
-                                    out);
+  const TravelShape shape{
+      w.shape.waveNumber,      w.shape.spaceFadeRate, s.leadExponentShift, w.shape.oneSide, false, 0.0,
+      w.flankDecayIsPhaseDecay};
+  kernels_->aheadOfCrestComputedRow(distances, inverseDistances, shape, w.lead, rowOffset, from, to, out);
 }
 
-void FrameEngine::ApplyRow(const Walk& w, int b, const Run& right, const Run& left, bool negateY) {
-  const RowTerms terms{rowHeight_.data(), rowSlopeX_.data(), rowSlopeY_.data(), rowSlope_.data()};
+void FrameEngine::ApplyRow(const Walk& w, int b, const Run& right, const Run& left, bool negateY,
+                           const RowTerms& terms) {
   const std::size_t rowStart = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_);
   if (!right.empty()) {
     const std::size_t a = rowStart + static_cast<std::size_t>(w.nodeX + right.first);

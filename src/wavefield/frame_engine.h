@@ -10,19 +10,25 @@
 // computed rather than read, they are computed once per distance class (WaveTables::GroupDistances):
 // every offset at the same distance takes the same contribution.
 //
+// The sin, cos and exp of computed factors are our own (wave_math.h), evaluated a register at a time. On
+// large grids the work may be shared by threads, each summing a band of grid rows (UseThreads).
+//
 // The engine is a part of its wave field and owns only scratch memory; it keeps no state between
 // frames that the results depend on.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "wavefield/frame_engine_kernels.h"
 #include "wavefield/node_field.h"
+#include "wavefield/run_constants.h"
 
 namespace lumar {
 
 struct WaveField;
+class WorkerPool;
 
 enum class SimdVariant { kSse2, kAvx2 };
 
@@ -33,9 +39,32 @@ class FrameEngine {
   // Runs the widest variant the processor supports.
   FrameEngine();
 
+  ~FrameEngine();
+  FrameEngine(const FrameEngine&) = delete;
+  FrameEngine& operator=(const FrameEngine&) = delete;
+
   // False, and the variant unchanged, when the processor lacks it.
   bool SelectVariant(SimdVariant variant);
   SimdVariant variant() const { return variant_; }
+
+  // Sums grids of at least kThreadedNodes nodes on `threads` threads (the calling one included; 1 to
+  // kMaxEngineThreads), each summing a band of grid rows. The workers are made here, once; 1 ends them.
+  // The bits are those of one thread: every node still adds its sources in index order.
+  void UseThreads(int threads);
+  int threads() const;
+  static constexpr std::size_t kThreadedNodes = 20000;
+
+  // How many sources of the last SumField took each route where factors are computed rather than read:
+  // rising with computed factors; travelling with computed trail factors and no space fading (one growth
+  // for every distance); travelling with the trail from the tables and the lead computed (the lead's
+  // exponent rebased); travelling with the trail's exponent rebased.
+  struct RouteCounts {
+    int risingComputed = 0;
+    int constantGrowth = 0;
+    int leadOnlyComputed = 0;
+    int trailRebased = 0;
+  };
+  RouteCounts routes() const;
 
   // The sums of every node (a in 0..gridCellsX, b in 0..gridCellsY) for the field's sources as they
   // stand; read them with SumsAt until the next call.
@@ -43,6 +72,11 @@ class FrameEngine {
   FieldSums SumsAt(int a, int b) const {
     const std::size_t k = Index(a, b);
     return {heightSums_[k], slopeXSums_[k], slopeYSums_[k]};
+  }
+  // Whether the last SumField covered a grid of these constants' size (NodeAt may read every node).
+  bool Holds(const RunConstants& constants) const {
+    return width_ == constants.gridCellsX + 1 && height_ == constants.gridCellsY + 1 &&
+           heights_.size() == static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
   }
   // EvaluateNode's result at node (a, b), bit for bit, after SumField.
   NodeField NodeAt(int a, int b) const {
@@ -84,18 +118,34 @@ class FrameEngine {
     bool up;
     bool down;
   };
-  void SumSource(const WaveField& field, int index);
-  void ComputeClasses(const Walk& walk);
-  void ResolveOutputs(const WaveField& field);
+  // One source's walk, its rows and its values per distance class: planned by one thread, then read by
+  // every thread for its band.
+  struct SourcePlan;
+  // One thread's row of terms, indexed by the column offset.
+  struct RowScratch {
+    std::vector<double> height;
+    std::vector<double> slopeX;
+    std::vector<double> slopeY;
+  };
+  // The work of thread `thread` of `threads`: its band of rows, every source in groups of `threads`.
+  void SumBand(const WaveField& field, int thread, int threads);
+  // Plans source `index` into `plan`; false when it reaches no node.
+  bool PlanSource(const WaveField& field, int index, SourcePlan& plan) const;
+  void ComputeClasses(SourcePlan& plan) const;
+  // Adds a planned source to the rows [firstRow, endRow).
+  void ApplySource(const SourcePlan& plan, int firstRow, int endRow, RowScratch& row);
+  void ResolveOutputs(const WaveField& field, int firstRow, int endRow);
   // One source's terms along its planned row for the offsets the row reaches.
-  void ComputeRow(const Walk& walk, const RowPlan& plan);
-  void ComputeSegment(const Walk& walk, int d, const Run& run, Branch branch, const RowTerms& out) const;
+  void ComputeRow(const SourcePlan& plan, const RowPlan& rowPlan, const RowTerms& out) const;
+  void ComputeSegment(const SourcePlan& plan, int d, const Run& run, Branch branch,
+                      const RowTerms& out) const;
   // The travelling terms at distances[from..to] with factors computed there.
   void ComputeTravelling(const Walk& walk, Branch branch, const float* distances,
                          const float* inverseDistances, int from, int to, double rowOffset,
-                         const RowTerms& out);
+                         const RowTerms& out) const;
   // Adds the row's terms to grid row b: `right` forward from the source's column, `left` mirrored.
-  void ApplyRow(const Walk& walk, int b, const Run& right, const Run& left, bool negateY);
+  void ApplyRow(const Walk& walk, int b, const Run& right, const Run& left, bool negateY,
+                const RowTerms& terms);
 
   SimdVariant variant_ = SimdVariant::kSse2;
   const FrameKernels* kernels_ = nullptr;
@@ -112,31 +162,10 @@ class FrameEngine {
   std::vector<double> refractionsX_;
   std::vector<double> refractionsY_;
   std::vector<float> units_;
-  // One source's terms along the current table row, indexed by the column offset.
-  std::vector<double> rowHeight_;
-  std::vector<double> rowSlopeX_;
-  std::vector<double> rowSlopeY_;
-  std::vector<double> rowSlope_;  // the radial slope over r, which the kernels store too
-  // One source's rows.
-  std::vector<RowPlan> plans_;
-  // One source's values per distance class (those whose stamp is classSerial_), and the lists of
-  // classes behind and ahead of its crest that it computes: their distances, library results and terms.
-  uint32_t classSerial_ = 0;
-  std::vector<uint32_t> classStamps_;
-  struct ClassValue {
-    double height;
-    double slope;
-  };
-  std::vector<ClassValue> classValues_;
-  std::vector<int32_t> classList_[2];
-  std::vector<float> listDistances_;
-  std::vector<float> listInverseDistances_;
-  static constexpr int kWaveLanes = 5;
-  std::vector<double> waveScratch_[kWaveLanes];
-  std::vector<double> listHeight_;
-  std::vector<double> listSlopeX_;
-  std::vector<double> listSlopeY_;
-  std::vector<double> listSlope_;
+  // Per thread: a source's plan (a group of sources is planned at once, one per thread) and a row of terms.
+  std::vector<std::unique_ptr<SourcePlan>> plans_;
+  std::vector<RowScratch> rows_;
+  std::unique_ptr<WorkerPool> pool_;
 };
 
 }  // namespace lumar

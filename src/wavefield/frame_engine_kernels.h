@@ -3,6 +3,12 @@
 
 namespace lumar {
 
+struct TravelShape;
+
+// Scratch rows are padded by this many entries: a register's loads and stores may run that far past the
+// last entry of a row.
+constexpr int kLanePadding = 4;
+
 // One table row (fixed J): the factor planes a branch reads, in the order of its formula.
 struct TableRow {
   const double* plane[6];
@@ -13,18 +19,13 @@ struct SourceTerms {
   double c[6];
 };
 
-// One row of a travelling branch's library results, indexed by the column offset, in the order the
-// factor formulas take them (factor_formulas.h): behind the crest cos kr, sin kr, e^(-kr) and the fading
-// growth; ahead of it x, the flank's decay, cos kr, sin kr and e^(-kr).
-struct WaveRow {
-  const double* lane[5];
-};
-
 // One source's terms along a table row, indexed by the column offset I: height, and the radial slope times
-// I and times the row offset (the slope's components on the side where both offsets are positive).
+// I and times the row offset (the slope's components on the side where both offsets are positive). Either
+// the components or the radial slope itself may be left out (null): a table row needs the components, a
+// list of distance classes the slope.
 struct RowTerms {
   double* height;
-  double* slopeX;
+  double* slopeX;  // with slopeY
   double* slopeY;
   double* slope;  // the radial slope over r itself
 };
@@ -58,10 +59,10 @@ struct NodeOutputRow {
 // y slope negated on the mirrored row (dy = -row offset).
 using RowKernel = void (*)(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                            const RowTerms& out);
-// The same from the row's library results and the table row's inverse distances.
-using ComputedRowKernel = void (*)(const WaveRow& waves, const float* inverseDistances, bool oneSide,
-                                   const SourceTerms& s, double rowOffset, int from, int to,
-                                   const RowTerms& out);
+// The same with the factors computed from distances and inverse distances (factor_formulas.h).
+using ComputedRowKernel = void (*)(const float* distances, const float* inverseDistances,
+                                   const TravelShape& shape, const SourceTerms& s, double rowOffset, int from,
+                                   int to, const RowTerms& out);
 using ApplyKernel = void (*)(const RowTerms& terms, int first, int count, const NodeSums& nodes,
                              bool backward, bool negateY);
 

@@ -2,8 +2,9 @@
 // set (frame_kernels_sse2.cpp, frame_kernels_avx2.cpp). V supplies kWidth doubles per register and Load,
 // Store, LoadFloats (kWidth floats, widened), Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt,
 // Negate, Reverse, RoundToFloat (to single precision and back) and StoreFloats (kWidth floats, rounded).
-// Every kernel does, lane by lane, exactly the double operations of the node-by-node evaluation in the same
-// order, so each lane's result has the same bits as the scalar one.
+// V also supplies the operations of our sin, cos and exp (wave_math.h). Every kernel does, lane by lane,
+// exactly the double operations of the node-by-node evaluation in the same order, so each lane's result has
+// the same bits as the scalar one.
 //
 // Everything here is a template on V, and each V lives in an unnamed namespace of its own file: no
 // instruction set leaks into code that another file links.
@@ -29,9 +30,11 @@ template <class V>
 void StoreTerms(const RowTerms& out, int i, typename V::T height, typename V::T slope,
                 typename V::T columnOffset, typename V::T rowOffset) {
   V::Store(out.height + i, height);
-  V::Store(out.slope + i, slope);
-  V::Store(out.slopeX + i, V::Mul(slope, columnOffset));
-  V::Store(out.slopeY + i, V::Mul(slope, rowOffset));
+  if (out.slope != nullptr) V::Store(out.slope + i, slope);
+  if (out.slopeX != nullptr) {
+    V::Store(out.slopeX + i, V::Mul(slope, columnOffset));
+    V::Store(out.slopeY + i, V::Mul(slope, rowOffset));
+  }
 }
 
 template <class V, int kFactors, int kTerms, class FactorsAt, class PartOf>
@@ -80,25 +83,21 @@ void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset
   TermsRow<V, 6, 6>(s, rowOffset, from, to, out, FromPlanes<V, 6>(row), AheadOfCrestPartOf<V>);
 }
 
-// The travelling branches' terms from a row of library results and inverse distances.
+// The travelling branches' terms with their factors computed from the distances, a register at a time.
 template <class V>
-void BehindCrestComputedRow(const WaveRow& waves, const float* inverseDistances, bool oneSide,
+void BehindCrestComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
                             const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
   const auto factorsAt = [&](int i, typename V::T(&q)[5]) {
-    const auto* lane = waves.lane;
-    TrailFactorsOf<V>(oneSide, V::Load(lane[0] + i), V::Load(lane[1] + i), V::Load(lane[2] + i),
-                      V::Load(lane[3] + i), V::LoadFloats(inverseDistances + i), q);
+    TrailFactorsAt<V>(shape, V::LoadFloats(distances + i), V::LoadFloats(inverseDistances + i), q);
   };
   TermsRow<V, 5, 5>(s, rowOffset, from, to, out, factorsAt, BehindCrestPartOf<V>);
 }
 
 template <class V>
-void AheadOfCrestComputedRow(const WaveRow& waves, const float* inverseDistances, bool oneSide,
+void AheadOfCrestComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
                              const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
   const auto factorsAt = [&](int i, typename V::T(&q)[6]) {
-    const auto* lane = waves.lane;
-    LeadFactorsOf<V>(oneSide, V::Load(lane[0] + i), V::Load(lane[1] + i), V::Load(lane[2] + i),
-                     V::Load(lane[3] + i), V::Load(lane[4] + i), V::LoadFloats(inverseDistances + i), q);
+    LeadFactorsAt<V>(shape, V::LoadFloats(distances + i), V::LoadFloats(inverseDistances + i), q);
   };
   TermsRow<V, 6, 6>(s, rowOffset, from, to, out, factorsAt, AheadOfCrestPartOf<V>);
 }
@@ -149,30 +148,20 @@ void ApplyRun(const RowTerms& terms, int first, int count, const NodeSums& nodes
   }
 }
 
-// As NodeFieldFromSums: height = float(heightScale H); normal = float(-L G); O = optic G,
-// unit = float(1 / sqrt(Ox^2 + Oy^2 + 1)), refraction = (-unit Ox, -unit Oy, -unit).
+// NodeFieldFromSums a register at a time (NodeOutputOf).
 template <class V>
 int OutputRow(const OutputScales& scales, const double* height, const double* slopeX, const double* slopeY,
               int count, const NodeOutputRow& out) {
-  const auto heightScale = V::Set1(scales.height);
-  const auto negativeLight = V::Set1(scales.negativeLight);
-  const auto optic = V::Set1(scales.optic);
-  const auto one = V::Set1(1.0);
   int i = 0;
   for (; i + V::kWidth <= count; i += V::kWidth) {
-    const auto gx = V::Load(slopeX + i);
-    const auto gy = V::Load(slopeY + i);
-    V::StoreFloats(out.height + i, V::Mul(heightScale, V::Load(height + i)));
-    V::StoreFloats(out.normalX + i, V::Mul(negativeLight, gx));
-    V::StoreFloats(out.normalY + i, V::Mul(negativeLight, gy));
-    const auto ox = V::Mul(optic, gx);
-    const auto oy = V::Mul(optic, gy);
-    const auto unit =
-        V::RoundToFloat(V::Div(one, V::Sqrt(V::Add(V::Add(V::Mul(ox, ox), V::Mul(oy, oy)), one))));
-    V::StoreFloats(out.unit + i, unit);
-    const auto negativeUnit = V::Negate(unit);
-    V::Store(out.refractionX + i, V::Mul(negativeUnit, ox));
-    V::Store(out.refractionY + i, V::Mul(negativeUnit, oy));
+    NodeOutput<V> o;
+    NodeOutputOf<V>(scales, V::Load(height + i), V::Load(slopeX + i), V::Load(slopeY + i), o);
+    V::StoreFloats(out.height + i, o.height);
+    V::StoreFloats(out.normalX + i, o.normalX);
+    V::StoreFloats(out.normalY + i, o.normalY);
+    V::StoreFloats(out.unit + i, o.unit);
+    V::Store(out.refractionX + i, o.refractionX);
+    V::Store(out.refractionY + i, o.refractionY);
   }
   return i;
 }

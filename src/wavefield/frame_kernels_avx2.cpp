@@ -2,6 +2,8 @@
 // never for FMA); the engine calls it only where the processor reports AVX2 (CpuHasAvx2).
 #include <immintrin.h>
 
+#include <cstdint>
+
 #include "wavefield/frame_kernels.h"
 
 namespace lumar {
@@ -20,6 +22,25 @@ struct Avx2 {
   static T Mul(T a, T b) { return _mm256_mul_pd(a, b); }
   static T Div(T a, T b) { return _mm256_div_pd(a, b); }
   static T Sqrt(T v) { return _mm256_sqrt_pd(v); }
+  static T Min(T a, T b) { return _mm256_min_pd(a, b); }
+  static T Max(T a, T b) { return _mm256_max_pd(a, b); }
+  static T And(T a, T b) { return _mm256_and_pd(a, b); }
+  static T Or(T a, T b) { return _mm256_or_pd(a, b); }
+  static T Xor(T a, T b) { return _mm256_xor_pd(a, b); }
+  static T SetBits(uint64_t bits) {
+    return _mm256_castsi256_pd(_mm256_set1_epi64x(static_cast<long long>(bits)));
+  }
+  static T AddBits(T a, T b) {
+    return _mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(a), _mm256_castpd_si256(b)));
+  }
+  template <int N>
+  static T ShiftLeft(T a) {
+    return _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_castpd_si256(a), N));
+  }
+  static T SignMask(T a) {
+    return _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_setzero_si256(), _mm256_castpd_si256(a)));
+  }
+  static T IsNan(T a) { return _mm256_cmp_pd(a, a, _CMP_UNORD_Q); }
   static T Negate(T v) { return _mm256_xor_pd(v, _mm256_set1_pd(-0.0)); }
   static T Reverse(T v) { return _mm256_permute4x64_pd(v, 0x1B); }
   static T RoundToFloat(T v) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(v)); }

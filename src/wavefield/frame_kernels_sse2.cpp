@@ -1,6 +1,8 @@
 // The frame engine's loops with SSE2, two doubles per register: every x86-64 processor has it.
 #include <emmintrin.h>
 
+#include <cstdint>
+
 #include "wavefield/frame_kernels.h"
 
 namespace lumar {
@@ -21,6 +23,25 @@ struct Sse2 {
   static T Mul(T a, T b) { return _mm_mul_pd(a, b); }
   static T Div(T a, T b) { return _mm_div_pd(a, b); }
   static T Sqrt(T v) { return _mm_sqrt_pd(v); }
+  static T Min(T a, T b) { return _mm_min_pd(a, b); }
+  static T Max(T a, T b) { return _mm_max_pd(a, b); }
+  static T And(T a, T b) { return _mm_and_pd(a, b); }
+  static T Or(T a, T b) { return _mm_or_pd(a, b); }
+  static T Xor(T a, T b) { return _mm_xor_pd(a, b); }
+  static T SetBits(uint64_t bits) { return _mm_castsi128_pd(_mm_set1_epi64x(static_cast<long long>(bits))); }
+  static T AddBits(T a, T b) {
+    return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(a), _mm_castpd_si128(b)));
+  }
+  template <int N>
+  static T ShiftLeft(T a) {
+    return _mm_castsi128_pd(_mm_slli_epi64(_mm_castpd_si128(a), N));
+  }
+  // The sign copied over each 32-bit half, then the upper half's copy over the whole lane.
+  static T SignMask(T a) {
+    return _mm_castsi128_pd(
+        _mm_shuffle_epi32(_mm_srai_epi32(_mm_castpd_si128(a), 31), _MM_SHUFFLE(3, 3, 1, 1)));
+  }
+  static T IsNan(T a) { return _mm_cmpunord_pd(a, a); }
   static T Negate(T v) { return _mm_xor_pd(v, _mm_set1_pd(-0.0)); }
   static T Reverse(T v) { return _mm_shuffle_pd(v, v, 1); }
   static T RoundToFloat(T v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }

@@ -1,7 +1,5 @@
 #include "wavefield/wave_factors.h"
 
-#include <cmath>
-
 #include "wavefield/factor_formulas.h"
 
 namespace lumar {
@@ -11,7 +9,7 @@ RiseFactors ComputeRiseFactors(const FactorShape& shape, double r, double ir) {
   const double b = SideDecay(shape.oneSide);
   const double c0 = kRiseGain;
   const double x = b * shape.waveNumber * r;
-  const double e = std::exp(-x);
+  const double e = Exp(-x);
   const double k = b * shape.waveNumber;
   RiseFactors f;
   f.riseLevel = e * c0 * s * (x + 1.0 + (2.0 - e) * kPi / 2.0);
@@ -22,20 +20,18 @@ RiseFactors ComputeRiseFactors(const FactorShape& shape, double r, double ir) {
 }
 
 TrailFactors ComputeTrailFactors(const FactorShape& shape, double r, double ir, double exponentShift) {
-  const PhaseWaves p = ComputePhaseWaves(shape.waveNumber * r);
-  const double growth = std::exp(shape.spaceFadeRate * r + exponentShift);
+  const TravelShape travel{
+      shape.waveNumber, shape.spaceFadeRate, exponentShift, shape.oneSide, false, 0.0, false};
   double f[5];
-  TrailFactorsOf<ScalarLane>(shape.oneSide, p.cosine, p.sine, p.decay, growth, ir, f);
+  TrailFactorsAt<ScalarLane>(travel, r, ir, f);
   return {f[0], f[1], f[2], f[3], f[4]};
 }
 
 LeadFactors ComputeLeadFactors(const FactorShape& shape, double r, double ir, double exponentShift) {
-  const double kr = shape.waveNumber * r;
-  const double x = SideDecay(shape.oneSide) * kr;
-  const double flankDecay = std::exp(-x + exponentShift);
-  const PhaseWaves p = ComputePhaseWaves(kr);
+  const TravelShape travel{
+      shape.waveNumber, shape.spaceFadeRate, exponentShift, shape.oneSide, false, 0.0, false};
   double f[6];
-  LeadFactorsOf<ScalarLane>(shape.oneSide, x, flankDecay, p.cosine, p.sine, p.decay, ir, f);
+  LeadFactorsAt<ScalarLane>(travel, r, ir, f);
   return {f[0], f[1], f[2], f[3], f[4], f[5]};
 }
 

@@ -3,8 +3,6 @@
 // base wave number; normal calculation computes them per node for each source's own wave number.
 #pragma once
 
-#include <cmath>
-
 namespace lumar {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -34,14 +32,6 @@ struct FactorShape {
   bool oneSide;
   double spaceFadeRate;
 };
-
-// The library calls of the travelling factors that depend on the phase kr = kappa r alone: cos kr, sin kr
-// and e^(-kr). The node-by-node evaluation and the frame engine both take them from here.
-struct PhaseWaves {
-  double cosine, sine, decay;
-};
-// Inline, so that each caller stores the results straight where it needs them.
-inline PhaseWaves ComputePhaseWaves(double kr) { return {std::cos(kr), std::sin(kr), std::exp(-kr)}; }
 
 // r in pixels, ir = 1/r (0 at r = 0).
 RiseFactors ComputeRiseFactors(const FactorShape& shape, double r, double ir);

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "wavefield/wave_factors.h"
+#include "wavefield/wave_math.h"
 
 namespace lumar {
 namespace {
@@ -113,7 +114,7 @@ void UpdateSource(RippleSource& s, const WaveField& field, const MillisecondCloc
   const float t = s.age;
 
   const float x = t / c.fadeStartTime;
-  s.envelope = x < 1.0f ? 1.0f : std::exp(-5.0f * (x - 1.0f) * (x - 1.0f));
+  s.envelope = x < 1.0f ? 1.0f : static_cast<float>(Exp(-5.0f * (x - 1.0f) * (x - 1.0f)));
 
   // Broadening stretches wave length and speed alike as the ripple travels.
   const float v = static_cast<float>(s.spawnSpeed);
@@ -131,12 +132,12 @@ void UpdateSource(RippleSource& s, const WaveField& field, const MillisecondCloc
   const double e = s.envelope;
   const double b = c.oneSide ? static_cast<double>(kOneSideDecay) : 1.0;
   const double slope = 10.0 * static_cast<double>(s.effectiveWaveNumber);
-  const double sinPhi = std::sin(static_cast<double>(phi));
-  const double cosPhi = std::cos(static_cast<double>(phi));
+  double sinPhi, cosPhi;
+  SinCos(static_cast<double>(phi), sinPhi, cosPhi);
 
   // e^phi is only read while rising, where phi < pi/2; later it could overflow. It is kept up to the switch
   // to the travelling branch itself, where both branches meet.
-  s.riseSin = t <= s.quarterWaveTime ? e * std::exp(static_cast<double>(phi)) * sinPhi : 0.0;
+  s.riseSin = t <= s.quarterWaveTime ? e * Exp(static_cast<double>(phi)) * sinPhi : 0.0;
   s.riseSinPhase = phi * s.riseSin;
 
   const double trailExponent = -static_cast<double>(c.spaceFadeRate) * s.frontDistance;
@@ -145,8 +146,8 @@ void UpdateSource(RippleSource& s, const WaveField& field, const MillisecondCloc
   s.leadRebased = leadExponent > kRebaseExponent;
   s.trailExponentShift = s.trailRebased ? trailExponent : 0.0;
   s.leadExponentShift = s.leadRebased ? leadExponent : 0.0;
-  const double trailScale = s.trailRebased ? 1.0 : std::exp(trailExponent);
-  const double leadScale = s.leadRebased ? 1.0 : std::exp(leadExponent);
+  const double trailScale = s.trailRebased ? 1.0 : Exp(trailExponent);
+  const double leadScale = s.leadRebased ? 1.0 : Exp(leadExponent);
 
   s.trailLevel = e * trailScale;
   s.trailSin = e * sinPhi * trailScale;

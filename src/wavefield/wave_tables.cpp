@@ -5,14 +5,16 @@
 #include <new>
 #include <vector>
 
+#include "wavefield/frame_engine_kernels.h"
+
 namespace lumar {
 
 // 2^24 entries per plane (2 GB in all): far above any display mode the set-up accepts.
 constexpr std::size_t kMaxTableEntries = std::size_t{1} << 24;
-// Rows are padded to a multiple of four entries, and every plane has room for a four-wide read that
-// starts at a row's last entry.
-constexpr std::size_t kRowAlignment = 4;
-constexpr std::size_t kReadPast = 4;
+// Rows are padded to a multiple of the engine's lane padding, and every plane has room for a register-wide
+// read that starts at a row's last entry.
+constexpr std::size_t kRowAlignment = kLanePadding;
+constexpr std::size_t kReadPast = kLanePadding;
 
 bool WaveTables::Allocate(int32_t columns, int32_t rows, int32_t step) {
   Free();

@@ -49,9 +49,9 @@ class WaveTables {
   std::size_t EntryCount() const;
   std::size_t ByteSize() const;
 
-  // Whether (I, J) is an offset the tables hold.
+  // Whether (I, J) is an offset the tables hold (none while they are empty).
   bool Holds(int64_t i, int64_t j) const {
-    return i >= 0 && j >= 0 && i <= columnCount && j <= rowCount && j % rowStep == 0;
+    return !empty() && i >= 0 && j >= 0 && i <= columnCount && j <= rowCount && j % rowStep == 0;
   }
 
   // Row J (a multiple of rowStep), entries I = 0..columnCount, then padding up to RowStride().

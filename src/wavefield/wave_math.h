@@ -1,0 +1,226 @@
+// Our own sin, cos and exp, written once over a lane type V like the factor formulas: ScalarLane below for
+// the node-by-node evaluation, the set-up and the sources, and the frame engine's SIMD registers
+// (frame_kernels_*.cpp). Only additions, subtractions, multiplications and bit operations in a fixed order,
+// so every build (native or MinGW, SSE2 or AVX2, whatever the C library) gives the same bits, and a
+// register's lanes the bits of the scalar function.
+//
+// Accuracy (tests/wavefield/wave_math_test.cpp): within 1 ulp of the correctly rounded result for
+// |x| <= kMaxPhase (sin, cos) and for every x (exp, overflowing to +inf above 709.78 and underflowing
+// through the subnormals to +0 below -745.13). Beyond kMaxPhase (far beyond any phase of the field) sin and
+// cos take x as +-kMaxPhase: the results stay deterministic and within [-1, 1]. NaN gives NaN.
+//
+// V supplies, besides the factor formulas' T, Set1, Add, Sub and Mul: Min and Max (with the operand order
+// of minpd and maxpd: the second operand where either is NaN), And, Or, Xor, SetBits (a lane from its 64
+// bits), AddBits (64-bit integer addition), ShiftLeft<N> (64-bit shift), SignMask (all ones where the sign
+// bit is set) and IsNan (all ones where NaN).
+#pragma once
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#if FLT_EVAL_METHOD != 0
+#error "the field's arithmetic needs double operations rounded to double (SSE2), FLT_EVAL_METHOD == 0"
+#endif
+
+// Inlined into every kernel, so that the independent calls of one register's factors overlap.
+#if defined(_MSC_VER)
+#define LUMAR_WAVE_MATH_INLINE __forceinline
+#else
+#define LUMAR_WAVE_MATH_INLINE inline __attribute__((always_inline))
+#endif
+
+namespace lumar {
+
+struct ScalarLane {
+  using T = double;
+  static T Set1(double x) { return x; }
+  static T Add(T a, T b) { return a + b; }
+  static T Sub(T a, T b) { return a - b; }
+  static T Mul(T a, T b) { return a * b; }
+  static T Div(T a, T b) { return a / b; }
+  static T Sqrt(T a) { return std::sqrt(a); }
+  static T Negate(T a) { return -a; }
+  static T RoundToFloat(T a) { return static_cast<float>(a); }
+  static T Min(T a, T b) { return a < b ? a : b; }
+  static T Max(T a, T b) { return a > b ? a : b; }
+  static T And(T a, T b) { return FromBits(Bits(a) & Bits(b)); }
+  static T Or(T a, T b) { return FromBits(Bits(a) | Bits(b)); }
+  static T Xor(T a, T b) { return FromBits(Bits(a) ^ Bits(b)); }
+  static T SetBits(uint64_t bits) { return FromBits(bits); }
+  static T AddBits(T a, T b) { return FromBits(Bits(a) + Bits(b)); }
+  template <int N>
+  static T ShiftLeft(T a) {
+    return FromBits(Bits(a) << N);
+  }
+  static T SignMask(T a) { return FromBits((Bits(a) >> 63) != 0 ? ~uint64_t{0} : 0); }
+  static T IsNan(T a) { return FromBits(a != a ? ~uint64_t{0} : 0); }
+
+ private:
+  static uint64_t Bits(double x) {
+    uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+  }
+  static double FromBits(uint64_t bits) {
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
+  }
+};
+
+namespace wave_math {
+
+// 1.5 * 2^52: adding it rounds a double below 2^51 in magnitude to an integer (to nearest, ties to even),
+// which then stands in the low bits of the sum's mantissa.
+constexpr double kRoundingShift = 0x1.8p52;
+constexpr uint64_t kRoundingShiftBits = 0x4338000000000000u;
+
+// pi/2 in four parts: the first three of 30 bits, so that n times each is exact for |n| < 2^23.
+constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
+constexpr double kHalfPi1 = 0x1.921fb54000000p+0;
+constexpr double kHalfPi2 = 0x1.10b4611800000p-30;
+constexpr double kHalfPi3 = 0x1.313198a000000p-61;
+constexpr double kHalfPi4 = 0x1.701b839a25205p-92;
+
+// ln 2 in two parts, the first of 32 bits (n ln2hi exact for every n exp needs).
+constexpr double kInverseLn2 = 0x1.71547652b82fep+0;
+constexpr double kLn2High = 0x1.62e42fee00000p-1;
+constexpr double kLn2Low = 0x1.a39ef35793c76p-33;
+
+// exp's arguments are clamped here: beyond, the result is +inf or +0 anyway.
+constexpr double kExpHighest = 710.0;
+constexpr double kExpLowest = -746.0;
+
+// a + b = s + e exactly (Knuth's two-sum: no condition on the magnitudes).
+template <class V>
+void TwoSum(typename V::T a, typename V::T b, typename V::T& s, typename V::T& e) {
+  s = V::Add(a, b);
+  const auto bb = V::Sub(s, a);
+  e = V::Add(V::Sub(a, V::Sub(s, bb)), V::Sub(b, bb));
+}
+
+// 2^k for an integer k in [-1022, 1023] held as kRoundingShift + k.
+template <class V>
+typename V::T PowerOfTwo(typename V::T shifted) {
+  constexpr uint64_t kBias = 1023u - kRoundingShiftBits;  // wraps: an integer addition of 1023 - shift
+  return V::template ShiftLeft<52>(V::AddBits(shifted, V::SetBits(kBias)));
+}
+
+}  // namespace wave_math
+
+// The largest |x| sin and cos reduce exactly: 2^23 quarter turns.
+constexpr double kMaxPhase = 0x1p23 * 1.5707963267948966;
+
+// sin x and cos x at once.
+template <class V>
+LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typename V::T& cosine) {
+  using namespace wave_math;
+  using T = typename V::T;
+  const T nan = V::IsNan(x);
+  const T keep = V::Xor(nan, V::SetBits(~uint64_t{0}));
+  const T phase = V::Max(V::Min(x, V::Set1(kMaxPhase)), V::Set1(-kMaxPhase));
+  // n = round(x 2/pi); y + yl = x - n pi/2 as an unevaluated sum, the products with the 30-bit parts exact.
+  const T shifted = V::Add(V::Mul(phase, V::Set1(kTwoOverPi)), V::Set1(kRoundingShift));
+  const T n = V::Sub(shifted, V::Set1(kRoundingShift));
+  const T a = V::Sub(phase, V::Mul(n, V::Set1(kHalfPi1)));
+  T s1, e1, s2, e2;
+  TwoSum<V>(a, V::Mul(n, V::Set1(-kHalfPi2)), s1, e1);
+  TwoSum<V>(s1, V::Mul(n, V::Set1(-kHalfPi3)), s2, e2);
+  const T tail = V::Sub(V::Add(e1, e2), V::Mul(n, V::Set1(kHalfPi4)));
+  T y, yl;
+  TwoSum<V>(s2, tail, y, yl);
+
+  // |y| <= pi/4: Taylor series to y^17 (sin) and y^16 (cos), whose remainders are below 1e-19.
+  const T z = V::Mul(y, y);
+  T p = V::Set1(1.0 / 355687428096000.0);  // 1/17!
+  p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 1307674368000.0));
+  p = V::Add(V::Mul(p, z), V::Set1(1.0 / 6227020800.0));
+  p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 39916800.0));
+  p = V::Add(V::Mul(p, z), V::Set1(1.0 / 362880.0));
+  p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 5040.0));
+  p = V::Add(V::Mul(p, z), V::Set1(1.0 / 120.0));
+  p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 6.0));
+  // sin(y + yl) = sin y + yl cos y.
+  const T halfZ = V::Mul(z, V::Set1(0.5));
+  const T sinTail = V::Add(V::Mul(V::Mul(y, z), p), V::Sub(yl, V::Mul(yl, halfZ)));
+  const T sinY = V::Add(y, sinTail);
+
+  T q = V::Set1(1.0 / 20922789888000.0);  // 1/16!
+  q = V::Add(V::Mul(q, z), V::Set1(-1.0 / 87178291200.0));
+  q = V::Add(V::Mul(q, z), V::Set1(1.0 / 479001600.0));
+  q = V::Add(V::Mul(q, z), V::Set1(-1.0 / 3628800.0));
+  q = V::Add(V::Mul(q, z), V::Set1(1.0 / 40320.0));
+  q = V::Add(V::Mul(q, z), V::Set1(-1.0 / 720.0));
+  q = V::Add(V::Mul(q, z), V::Set1(1.0 / 24.0));
+  // cos(y + yl) = 1 - z/2 + z^2 q - yl y, with the rounding of 1 - z/2 carried in the tail.
+  const T one = V::Set1(1.0);
+  const T w = V::Sub(one, halfZ);
+  const T cosTail = V::Add(V::Sub(V::Sub(one, w), halfZ), V::Sub(V::Mul(V::Mul(z, z), q), V::Mul(y, yl)));
+  const T cosY = V::Add(w, cosTail);
+
+  // The quadrant n mod 4 stands in the low bits of `shifted`: an odd one swaps sin and cos; sin is negated
+  // in quadrants 2 and 3, cos in 1 and 2.
+  const T signBit = V::SetBits(uint64_t{1} << 63);
+  const T swap = V::SignMask(V::template ShiftLeft<63>(shifted));
+  const T sinSign = V::And(V::template ShiftLeft<62>(shifted), signBit);
+  const T cosSign = V::And(V::template ShiftLeft<62>(V::AddBits(shifted, V::SetBits(1))), signBit);
+  const T sinPart = V::Or(V::And(swap, cosY), V::And(V::Xor(swap, V::SetBits(~uint64_t{0})), sinY));
+  const T cosPart = V::Or(V::And(swap, sinY), V::And(V::Xor(swap, V::SetBits(~uint64_t{0})), cosY));
+  sine = V::Or(V::And(nan, x), V::And(keep, V::Xor(sinPart, sinSign)));
+  cosine = V::Or(V::And(nan, x), V::And(keep, V::Xor(cosPart, cosSign)));
+}
+
+// e^x.
+template <class V>
+LUMAR_WAVE_MATH_INLINE typename V::T ExpOf(typename V::T x) {
+  using namespace wave_math;
+  using T = typename V::T;
+  const T clamped = V::Max(V::Min(x, V::Set1(kExpHighest)), V::Set1(kExpLowest));
+  // n = round(x / ln 2); r + rr = x - n ln 2, hi exact.
+  const T shifted = V::Add(V::Mul(clamped, V::Set1(kInverseLn2)), V::Set1(kRoundingShift));
+  const T n = V::Sub(shifted, V::Set1(kRoundingShift));
+  const T hi = V::Sub(clamped, V::Mul(n, V::Set1(kLn2High)));
+  const T lo = V::Mul(n, V::Set1(kLn2Low));
+  const T r = V::Sub(hi, lo);
+  const T rr = V::Sub(V::Sub(hi, r), lo);
+  // |r| <= 0.35: e^r = 1 + r + r^2 (1/2! + r/3! + ... + r^11/13!), the remainder below 5e-18.
+  T p = V::Set1(1.0 / 6227020800.0);  // 1/13!
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 479001600.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 39916800.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 3628800.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 362880.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 40320.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 5040.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 720.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 120.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 24.0));
+  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 6.0));
+  p = V::Add(V::Mul(p, r), V::Set1(0.5));
+  const T er = V::Add(V::Set1(1.0), V::Add(r, V::Add(V::Mul(V::Mul(r, r), p), rr)));
+  // 2^n in two steps, 2^n1 2^n2 with n1 about n/2: each factor is a normal double, the first product is
+  // exact, and only the second rounds (once) where the result overflows or is subnormal.
+  const T shifted1 = V::Add(V::Mul(n, V::Set1(0.5)), V::Set1(kRoundingShift));
+  const T n1 = V::Sub(shifted1, V::Set1(kRoundingShift));
+  const T shifted2 = V::Add(V::Sub(n, n1), V::Set1(kRoundingShift));
+  const T result = V::Mul(V::Mul(er, PowerOfTwo<V>(shifted1)), PowerOfTwo<V>(shifted2));
+  const T nan = V::IsNan(x);
+  return V::Or(V::And(nan, x), V::And(V::Xor(nan, V::SetBits(~uint64_t{0})), result));
+}
+
+// The scalar functions: what the node-by-node evaluation, the set-up and the sources call.
+inline void SinCos(double x, double& sine, double& cosine) { SinCosOf<ScalarLane>(x, sine, cosine); }
+inline double Sin(double x) {
+  double s, c;
+  SinCos(x, s, c);
+  return s;
+}
+inline double Cos(double x) {
+  double s, c;
+  SinCos(x, s, c);
+  return c;
+}
+inline double Exp(double x) { return ExpOf<ScalarLane>(x); }
+
+}  // namespace lumar

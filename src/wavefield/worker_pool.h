@@ -1,0 +1,62 @@
+// The frame engine's worker threads: made once (per run), they wait for a job, run it with the calling
+// thread's floating-point control state (SSE control and status, x87 control word), and meet at barriers
+// within it. No worker ever calls Win32 or Direct3D: a job is the field's arithmetic only.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace lumar {
+
+// The most threads a job runs on, the calling thread included.
+constexpr int kMaxEngineThreads = 8;
+
+// The thread count for this machine: its hardware threads, at most kMaxEngineThreads, at least 1.
+int MachineThreadCount();
+
+class WorkerPool {
+ public:
+  // threads - 1 workers; the calling thread is the first of `threads`.
+  explicit WorkerPool(int threads);
+  ~WorkerPool();
+  WorkerPool(const WorkerPool&) = delete;
+  WorkerPool& operator=(const WorkerPool&) = delete;
+
+  int threads() const { return static_cast<int>(workers_.size()) + 1; }
+
+  // Runs job(0) on the calling thread and job(1) .. job(threads - 1) on the workers; returns when all are
+  // done.
+  void Run(const std::function<void(int)>& job);
+
+  // Within a job: waits until every thread of the job has arrived.
+  void Barrier();
+
+ private:
+  struct FloatingPointState {
+    uint32_t sseControl;
+    uint16_t x87Control;
+  };
+  static FloatingPointState CurrentState();
+  static void Apply(const FloatingPointState& state);
+  void WorkerLoop(int index);
+
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  const std::function<void(int)>* job_ = nullptr;
+  FloatingPointState state_{};
+  uint64_t jobSerial_ = 0;
+  int running_ = 0;
+  bool stopping_ = false;
+  // The barrier: arrivals of the current round, and the round's number.
+  std::atomic<int> arrived_{0};
+  std::atomic<uint32_t> round_{0};
+};
+
+}  // namespace lumar
