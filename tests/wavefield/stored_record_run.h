@@ -108,7 +108,7 @@ inline bool StoredRecordRunKeepsItsContract(const uint8_t* data, std::size_t siz
   const std::size_t valueSize = size - kRunInputHeaderSize;
   const bool read = valueSize <= sizeof(ParameterSet);
   if (read && valueSize > 0) std::memcpy(&settings.parameters, data + kRunInputHeaderSize, valueSize);
-  report.load = ValidateLoadedSettings(settings, read, identifier, desktopMode);
+  report.load = ValidateLoadedSettings(settings, read, identifier, desktopMode, valueSize);
   ParameterSet& record = settings.parameters;
   if (settings.settingsWereReset) UseDesktopMode(record, desktopMode);
   if (uint64_t{record.screenWidth} * record.screenHeight > kLargestRunArea) {
