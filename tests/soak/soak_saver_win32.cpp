@@ -3,11 +3,11 @@
 // 30 s, and that it prints once a minute what the process holds: private bytes, handles, and our own live
 // COM objects (devices, textures, buffers, state blocks) and GDI objects. When the run ends it prints what
 // is left.
-#include <psapi.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "host/saver_app_win32.h"
 #include "platform/multimedia_clock_win32.h"
@@ -40,19 +40,53 @@ struct Pending {
 Pending pending[16];
 int pendingCount = 0;
 
+// Committed private memory: the sum of the committed private regions of the address space (Wine leaves
+// the counters of GetProcessMemoryInfo at 0).
+unsigned long long PrivateBytes() {
+  unsigned long long total = 0;
+  MEMORY_BASIC_INFORMATION region{};
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    if (region.RegionSize == 0) break;
+  }
+  return total;
+}
+
+// The process's open handles, from the system's handle list (Wine's GetProcessHandleCount says 0).
+long HandleCount() {
+  struct Entry {
+    ULONG process;
+    UCHAR type;
+    UCHAR flags;
+    USHORT handle;
+    void* object;
+    ACCESS_MASK access;
+  };
+  using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+  static const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return -1;
+  static std::vector<unsigned char> buffer(1 << 20);
+  ULONG needed = 0;
+  LONG status;
+  while ((status = query(16 /* SystemHandleInformation */, buffer.data(), static_cast<ULONG>(buffer.size()),
+                         &needed)) == static_cast<LONG>(0xC0000004L) /* STATUS_INFO_LENGTH_MISMATCH */)
+    buffer.resize(buffer.size() * 2);
+  if (status != 0) return -1;
+  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
+  long ours = 0;
+  for (ULONG i = 0; i < count; ++i) ours += entries[i].process == GetCurrentProcessId();
+  return ours;
+}
+
 void Report(const char* when) {
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof memory;
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                       sizeof memory);
-  DWORD handles = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handles);
   std::printf(
-      "soak: %s t=%lus private_bytes=%llu handles=%lu com_objects=%ld gdi_objects=%ld devices=%zu "
+      "soak: %s t=%lus private_bytes=%llu handles=%ld com_objects=%ld gdi_objects=%ld devices=%zu "
       "losses=%ld recovered=%ld\n",
-      when, static_cast<unsigned long>((GetTickCount() - soak.start) / 1000),
-      static_cast<unsigned long long>(memory.PrivateUsage), static_cast<unsigned long>(handles), Live().com,
-      Live().gdi, FaultyDevice::Alive().size(), soak.devicesLost, soak.devicesRecovered);
+      when, static_cast<unsigned long>((GetTickCount() - soak.start) / 1000), PrivateBytes(), HandleCount(),
+      Live().com, Live().gdi, FaultyDevice::Alive().size(), soak.devicesLost, soak.devicesRecovered);
   std::fflush(stdout);
 }
 
