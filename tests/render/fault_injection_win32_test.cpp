@@ -34,7 +34,7 @@ IDirect3D9* realDirect3D = nullptr;
 test::FaultyDirect3D* faultyDirect3D = nullptr;
 
 IDirect3D9* WINAPI CreateFaultyDirect3D(UINT version) {
-  if (Faults().Fails("Direct3DCreate9", test::kNullHandleOnly)) return nullptr;
+  if (Faults().Fails("Direct3DCreate9", test::kNullHandleOnly, __builtin_return_address(0))) return nullptr;
   realDirect3D = Direct3DCreate9(version);
   if (!realDirect3D) return nullptr;
   faultyDirect3D = new test::FaultyDirect3D(realDirect3D);
@@ -83,6 +83,9 @@ BOOL SaverRunningSetting() {
   SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
   return running;
 }
+
+// The phases of the scripted run: a fault in each place of each is tried.
+enum Phase { kStartingUp, kRunning, kClosingDown };
 
 // What one run came to.
 struct RunOutcome {
@@ -137,25 +140,27 @@ class FaultInjectionTest : public ::testing::Test {
       app.SetMonitorSource(TwoMonitors);
       app.SetDirect3DCreator(CreateFaultyDirect3D);
       outcome.started = app.StartUp("/s");
+      Faults().phase = kRunning;
       if (outcome.started) {
         for (const auto& screen : app.screens()) ShowWindow(screen->window, SW_SHOWNOACTIVATE);
-        Frames(app, 2);
+        Frames(app, 1);
         // A device loss on each device, one after the other.
         for (const auto& screen : app.screens()) {
           if (!screen->drawing()) continue;
           static_cast<FaultyDevice*>(screen->renderer->device())->Lose();
-          Frames(app, 3);
+          Frames(app, 2);  // lost, then reset and drawn
         }
         // A monitor removed and added comes here once the host follows WM_DISPLAYCHANGE.
-        outcome.failedSite = Faults().failedSite;
-        Faults().Disarm();
-        // The fault has passed: every monitor with a device draws again (a lost one within a few
+        Frames(app, 3);
+        // Frames outside the count, to see the run after a fault that has passed (one still to come
+        // falls in the close-down): every monitor with a device draws again (a lost one within a few
         // steps), and one without keeps its black window.
+        Faults().paused = true;
         std::vector<int> before;
         for (const auto& screen : app.screens())
           before.push_back(
               screen->drawing() ? static_cast<FaultyDevice*>(screen->renderer->device())->presented : -1);
-        Frames(app, 4);
+        Frames(app, 3);
         for (size_t i = 0; i < app.screens().size(); ++i) {
           const SaverScreen& screen = *app.screens()[i];
           if (screen.drawing()) {
@@ -168,20 +173,21 @@ class FaultInjectionTest : public ::testing::Test {
           }
         }
         EXPECT_TRUE(shownMessages.empty()) << shownMessages[0];
+        Faults().paused = false;
+        Faults().phase = kClosingDown;
         app.CloseDown();
       } else {
-        outcome.failedSite = Faults().failedSite;
-        Faults().Disarm();
         // Start-up failed: a message of its table, or none.
         EXPECT_LE(shownMessages.size(), 1u);
         for (const std::string& message : shownMessages)
           EXPECT_TRUE(StartUpMessages().count(message)) << "not a start-up message: " << message;
-        if (outcome.failedSite == "Direct3DCreate9") {
+        if (Faults().failedSite == "Direct3DCreate9") {
           EXPECT_EQ(shownMessages, std::vector<std::string>{"Application requred DirectX 9.0b or higher"});
         }
       }
       app.Shutdown();
     }
+    outcome.failedSite = Faults().failedSite;
     Faults().Disarm();
     EXPECT_EQ(Live().com, 0) << "COM objects of ours still referenced";
     EXPECT_EQ(Live().realLeftOver, 0) << "real objects that outlived their last release";
@@ -209,32 +215,51 @@ TEST_F(FaultInjectionTest, TheScriptedRunWithoutFaultsDrawsOnBothMonitorsAndLeav
   // Both devices and their resources were made through the doubles.
   EXPECT_GE(Faults().sites["IDirect3D9::CreateDevice"], 2);
   EXPECT_GE(Faults().sites["IDirect3DDevice9::Reset"], 2);
+  for (FaultKind kind : {FaultKind::kOutOfMemory, FaultKind::kOutOfVideoMemory, FaultKind::kInvalidCall,
+                         FaultKind::kDeviceLost, FaultKind::kNullHandle})
+    std::printf("fault injection: %ld calls can return %s\n", Faults().count(kind), test::FaultName(kind));
+  for (const auto& site : Faults().sites) std::printf("  %s: %ld calls\n", site.first.c_str(), site.second);
 }
 
 // Each error kind in turn: count the calls that can return it, then fail each one once.
 class EveryCallFailsOnce : public FaultInjectionTest, public ::testing::WithParamInterface<FaultKind> {};
 
+// Which calls of `kind` to fail: the first at each place (call site, phase and device) of the counted
+// run; with LUMAR_FAULT_SWEEP=every in the environment, every one of them (a long run, not for the test
+// command).
+std::vector<long> CallsToFail(FaultKind kind) {
+  char sweep[16] = {};
+  if (GetEnvironmentVariableA("LUMAR_FAULT_SWEEP", sweep, sizeof sweep) && std::string(sweep) == "every") {
+    std::vector<long> every;
+    for (long n = 1; n <= Faults().count(kind); ++n) every.push_back(n);
+    return every;
+  }
+  return Faults().FirstCalls(kind);
+}
+
 TEST_P(EveryCallFailsOnce, AndTheRunStaysSound) {
   const FaultKind kind = GetParam();
   ScriptedRun(kind, 0);
   const long calls = Faults().count(kind);
-  const std::map<std::string, long> sites = Faults().sites;
-  ASSERT_GT(calls, 0) << test::FaultName(kind);
+  const size_t callSites = Faults().callSites();
+  const std::vector<long> chosen = CallsToFail(kind);
+  ASSERT_FALSE(chosen.empty()) << test::FaultName(kind);
   int started = 0;
   std::set<std::string> failedSites;
-  for (long n = 1; n <= calls; ++n) {
+  for (long n : chosen) {
     std::printf("fault injection: %s at call %ld of %ld\n", test::FaultName(kind), n, calls);
     std::fflush(stdout);
     SCOPED_TRACE(std::string(test::FaultName(kind)) + " at call " + std::to_string(n));
     const RunOutcome outcome = ScriptedRun(kind, n);
     SCOPED_TRACE("in " + outcome.failedSite);
+    EXPECT_FALSE(outcome.failedSite.empty()) << "the run did not reach call " << n;
     started += outcome.started;
     failedSites.insert(outcome.failedSite);
     if (HasFailure()) break;  // the first unsound run is enough to mend
   }
-  std::printf("fault injection: %s: %ld runs over %zu call sites (%d started)\n", test::FaultName(kind),
-              calls, failedSites.size(), started);
-  for (const auto& site : sites) std::printf("  %s: %ld calls\n", site.first.c_str(), site.second);
+  std::printf(
+      "fault injection: %s: %zu runs of %ld calls from %zu places in our code, %zu methods; %d started\n",
+      test::FaultName(kind), chosen.size(), calls, callSites, failedSites.size(), started);
 }
 
 std::string KindName(const ::testing::TestParamInfo<FaultKind>& info) {
