@@ -80,6 +80,7 @@ class FaultPlan {
     places_.clear();
     firstCalls_.clear();
     callers_.clear();
+    callerOrder_.clear();
     sites.clear();
     failedSite.clear();
     phase = 0;
@@ -92,11 +93,17 @@ class FaultPlan {
   bool Fails(const char* site, FaultKinds kinds, const void* caller, int device = -1) {
     if (paused) return false;
     ++sites[site];
-    callers_.insert(caller);
+    const bool newCaller = callers_.emplace(caller, CallerRecord{}).second;
+    CallerRecord& record = callers_[caller];
+    if (newCaller) {
+      record.kinds = kinds;
+      callerOrder_.push_back(caller);
+    }
     bool fails = false;
     for (int k = 0; k < kFaultKindCount; ++k) {
       if (!(kinds & (1u << k))) continue;
       const long n = ++counts_[k];
+      if (newCaller) record.firstCall[k] = n;
       if (places_.insert(std::make_tuple(k, caller, phase, device)).second) firstCalls_[k].push_back(n);
       if (k == static_cast<int>(kind_) && failAt_ != 0 && n == failAt_) fails = true;
     }
@@ -116,6 +123,20 @@ class FaultPlan {
   }
   // How many places in our code made the calls.
   size_t callSites() const { return callers_.size(); }
+  // One call of each call site of our code, its first, each failed with one of the errors it can return,
+  // taken in turn from site to site: the numbers of those given `kind`.
+  std::vector<long> FirstCallOfEachSite(FaultKind kind) const {
+    std::vector<long> chosen;
+    for (size_t i = 0; i < callerOrder_.size(); ++i) {
+      const CallerRecord& record = callers_.at(callerOrder_[i]);
+      std::vector<int> kinds;
+      for (int k = 0; k < kFaultKindCount; ++k)
+        if (record.kinds & (1u << k)) kinds.push_back(k);
+      if (!kinds.empty() && kinds[i % kinds.size()] == static_cast<int>(kind))
+        chosen.push_back(record.firstCall[static_cast<int>(kind)]);
+    }
+    return chosen;
+  }
 
   std::map<std::string, long> sites;  // every interface method or function asked, with its calls
   std::string failedSite;             // where the fault was injected; empty when none was
@@ -129,7 +150,12 @@ class FaultPlan {
   std::map<int, long> counts_;
   std::set<std::tuple<int, const void*, int, int>> places_;
   std::map<int, std::vector<long>> firstCalls_;
-  std::set<const void*> callers_;
+  struct CallerRecord {
+    FaultKinds kinds = 0;
+    long firstCall[kFaultKindCount] = {};
+  };
+  std::map<const void*, CallerRecord> callers_;
+  std::vector<const void*> callerOrder_;
 };
 
 inline FaultPlan& Faults() {
