@@ -207,12 +207,12 @@ e2e_shows_picture() {
 
 # Whether picture $1 is the saver's surface over the desktop picture $2 rather than the desktop itself
 # left uncovered: a flat surface looks like the desktop, but it is lit and resampled, so it never matches
-# it pixel for pixel (mean difference over $3, default 0.001; a flat surface measured 0.003 to 0.01 on a
-# small monitor and 0.06 full screen), while an uncovered desktop matches exactly (0).
+# it pixel for pixel (mean difference over $3, default 0.002: a flat surface measured 0.003 to 0.01 on a
+# small monitor and 0.06 full screen, an uncovered desktop 0.0007 to 0.0008 against its picture).
 e2e_not_the_desktop() {
   local difference
   difference=$(e2e_difference "$1" "$2")
-  e2e_greater "$difference" "${3:-0.001}"
+  e2e_greater "$difference" "${3:-0.002}"
 }
 
 # Stores a settings record for this machine with the given preset, as the dialog's OK would:
