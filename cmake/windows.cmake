@@ -199,13 +199,30 @@ if(TARGET lumar_scr)
   endforeach()
 endif()
 
+# Entries that run a test program with a GoogleTest filter pass only when the filter selected at least one
+# test and none failed: a filter that selects nothing would otherwise pass with exit code 0. With a pass
+# expression CTest ignores the exit code, so the failure expression also catches a non-zero one (wine-run
+# reports it).
+set(LUMAR_GTEST_RAN "\\[  PASSED  \\] [1-9][0-9]* tests?\\.")
+set(LUMAR_GTEST_FAILED "\\[  FAILED  \\]|SKIPPED|ended with exit code")
+# The expressions themselves: the summary of a filter that selected nothing must not pass.
+add_test(NAME gtest_filter_selecting_nothing_fails
+         COMMAND ${CMAKE_COMMAND} -E echo "[==========] 0 tests from 0 test suites ran. [  PASSED  ] 0 tests.")
+set_tests_properties(gtest_filter_selecting_nothing_fails PROPERTIES PASS_REGULAR_EXPRESSION "${LUMAR_GTEST_RAN}"
+                     WILL_FAIL TRUE)
+add_test(NAME gtest_filter_selecting_one_passes
+         COMMAND ${CMAKE_COMMAND} -E echo "[==========] 1 test from 1 test suite ran. [  PASSED  ] 1 test.")
+set_tests_properties(gtest_filter_selecting_one_passes PROPERTIES PASS_REGULAR_EXPRESSION "${LUMAR_GTEST_RAN}"
+                     FAIL_REGULAR_EXPRESSION "${LUMAR_GTEST_FAILED}")
+
 # The configuration dialog on a desktop scaled to 150 %, in a session of its own.
 if(TARGET config_win32_tests)
   add_test(NAME config_dialog_at_144_dpi
            COMMAND env LUMAR_LOG_PIXELS=144 LUMAR_EXPECT_DPI=144
                    LUMAR_WINE_SESSION=${CMAKE_BINARY_DIR}/no-shared-session ${CMAKE_SOURCE_DIR}/scripts/wine-run
                    $<TARGET_FILE:config_win32_tests> --gtest_filter=*AtTheScreensDpi*)
-  set_tests_properties(config_dialog_at_144_dpi PROPERTIES LABELS wine RESOURCE_LOCK wine_session TIMEOUT 300)
+  set_tests_properties(config_dialog_at_144_dpi PROPERTIES LABELS wine RESOURCE_LOCK wine_session TIMEOUT 300
+                       PASS_REGULAR_EXPRESSION "${LUMAR_GTEST_RAN}" FAIL_REGULAR_EXPRESSION "${LUMAR_GTEST_FAILED}")
 endif()
 
 # Tests that need a larger screen than the shared session's: each runs in a private session of its own
@@ -218,6 +235,16 @@ if(TARGET render_win32_tests)
                      ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:render_win32_tests>
                      --gtest_filter=*LargeScreen*)
     set_tests_properties(render_large_screen_${screen} PROPERTIES LABELS wine RESOURCE_LOCK wine_session
-                         FAIL_REGULAR_EXPRESSION "SKIPPED" TIMEOUT 900)
+                         PASS_REGULAR_EXPRESSION "${LUMAR_GTEST_RAN}"
+                         FAIL_REGULAR_EXPRESSION "${LUMAR_GTEST_FAILED}" TIMEOUT 900)
   endforeach()
+endif()
+
+# The saver of the long run (scripts/soak): lumar.scr's program over the fault-injection doubles, which
+# force a device loss every 30 s and count the live objects. A test program; never shipped.
+if(TARGET lumar_scr)
+  add_executable(lumar_soak ${CMAKE_SOURCE_DIR}/tests/soak/soak_saver_win32.cpp $<TARGET_OBJECTS:lumar_resources>)
+  target_compile_options(lumar_soak PRIVATE ${LUMAR_WARNINGS})
+  target_include_directories(lumar_soak PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(lumar_soak PRIVATE lumar_win)
 endif()

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/gdi_calls_win32.h"
+
 namespace lumar {
 
 BITMAPINFOHEADER DesktopSnapshot::Header() const {
@@ -55,14 +57,14 @@ bool DesktopSnapshot::Capture(int squareSize, int bitsPerPixel, const std::vecto
   BITMAPINFO info{};
   info.bmiHeader = Header();
 
-  HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  HDC display = Gdi().createDC("DISPLAY", nullptr, nullptr, nullptr);
   if (!display) return false;
-  snapshotDC_ = CreateCompatibleDC(display);
+  snapshotDC_ = Gdi().createCompatibleDC(display);
   void* bits = nullptr;
-  snapshotBitmap_ = CreateDIBSection(display, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  snapshotBitmap_ = Gdi().createDIBSection(display, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   bits_ = static_cast<const unsigned char*>(bits);
   if (snapshotDC_ && snapshotBitmap_) {
-    previousBitmap_ = SelectObject(snapshotDC_, snapshotBitmap_);
+    previousBitmap_ = Gdi().selectObject(snapshotDC_, snapshotBitmap_);
     // Every copy reads from the screen's origin on the desktop; results are not examined (a failed copy
     // leaves the bitmap as it was). A scaled copy averages the pixels it drops.
     SetStretchBltMode(snapshotDC_, HALFTONE);
@@ -70,14 +72,14 @@ bool DesktopSnapshot::Capture(int squareSize, int bitsPerPixel, const std::vecto
     for (const CopyRect& r : copies) {
       if (r.empty()) continue;
       if (r.scaled()) {
-        StretchBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, originX, originY, r.sourceWidth,
-                   r.sourceHeight, SRCCOPY);
+        Gdi().stretchBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, originX, originY, r.sourceWidth,
+                         r.sourceHeight, SRCCOPY);
       } else {
-        BitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, originX, originY, SRCCOPY);
+        Gdi().bitBlt(snapshotDC_, r.x, r.y, r.width, r.height, display, originX, originY, SRCCOPY);
       }
     }
   }
-  DeleteDC(display);
+  Gdi().deleteDC(display);
   if (!snapshotBitmap_) {
     Release();
     return false;
@@ -99,15 +101,15 @@ int DesktopSnapshot::CopyRows(void* destination, int pitch) const {
 }
 
 void DesktopSnapshot::Release() {
-  if (snapshotDC_ && previousBitmap_) SelectObject(snapshotDC_, previousBitmap_);
+  if (snapshotDC_ && previousBitmap_) Gdi().selectObject(snapshotDC_, previousBitmap_);
   previousBitmap_ = nullptr;
   bits_ = nullptr;
   if (snapshotBitmap_) {
-    DeleteObject(snapshotBitmap_);
+    Gdi().deleteObject(snapshotBitmap_);
     snapshotBitmap_ = nullptr;
   }
   if (snapshotDC_) {
-    DeleteDC(snapshotDC_);
+    Gdi().deleteDC(snapshotDC_);
     snapshotDC_ = nullptr;
   }
 }

@@ -4,16 +4,17 @@
 #include <memory>
 #include <type_traits>
 
+#include "platform/gdi_calls_win32.h"
 #include "render/text_quads.h"
 
 namespace lumar {
 namespace {
 
 struct DcDeleter {
-  void operator()(HDC dc) const { DeleteDC(dc); }
+  void operator()(HDC dc) const { Gdi().deleteDC(dc); }
 };
 struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+  void operator()(HGDIOBJ object) const { Gdi().deleteObject(object); }
 };
 using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiObjectDeleter>;
@@ -22,11 +23,11 @@ using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiObjectDelet
 // then be deleted.
 class Selection {
  public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(Gdi().selectObject(dc, object)) {}
   Selection(const Selection&) = delete;
   Selection& operator=(const Selection&) = delete;
   ~Selection() {
-    if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    if (previous_ && previous_ != HGDI_ERROR) Gdi().selectObject(dc_, previous_);
   }
 
  private:
@@ -42,10 +43,11 @@ class GdiGlyphRasterizer : public GlyphRasterizer {
 
   bool SelectScale(float textScale) override {
     selection_.reset();  // the old font leaves the DC before it is deleted
-    font_.reset(CreateFontA(FontHeight(pointSize_, GetDeviceCaps(dc_, LOGPIXELSY), textScale), 0, 0, 0,
-                            (flags_ & kTextBold) ? FW_BOLD : FW_NORMAL, (flags_ & kTextItalic) ? TRUE : FALSE,
-                            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            ANTIALIASED_QUALITY, VARIABLE_PITCH, faceName_));
+    font_.reset(Gdi().createFont(FontHeight(pointSize_, GetDeviceCaps(dc_, LOGPIXELSY), textScale), 0, 0, 0,
+                                 (flags_ & kTextBold) ? FW_BOLD : FW_NORMAL,
+                                 (flags_ & kTextItalic) ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH,
+                                 faceName_));
     if (!font_) return false;
     selection_ = std::make_unique<Selection>(dc_, font_.get());
     return true;
@@ -115,7 +117,7 @@ HRESULT TextOverlay::InitDeviceObjects(IDirect3DDevice9* device) {
   device_ = device;
   atlas_ = GlyphAtlas{};
 
-  MemoryDc dc(CreateCompatibleDC(nullptr));
+  MemoryDc dc(Gdi().createCompatibleDC(nullptr));
   if (!dc) return E_FAIL;
   SetMapMode(dc.get(), MM_TEXT);
   GdiGlyphRasterizer font(dc.get(), faceName_, pointSize_, flags_);
@@ -139,7 +141,7 @@ HRESULT TextOverlay::InitDeviceObjects(IDirect3DDevice9* device) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  GdiObject bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  GdiObject bitmap(Gdi().createDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || !bits) return E_FAIL;
   Selection drawing(dc.get(), bitmap.get());
   SetTextColor(dc.get(), RGB(255, 255, 255));

@@ -39,7 +39,7 @@ open_dialog() {
 check_dialog() {
   local what="$1" colours
   e2e_check "$what: a dialog-sized window (${WIDTH}x${HEIGHT})" \
-    awk -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN { r = w / h; exit !(w > 400 && w < 1000 && r > 1.2 && r < 1.6) }'
+    e2e_numbers 'w > 400 && w < 1000 && w / h > 1.2 && w / h < 1.6' w="$WIDTH" h="$HEIGHT"
   e2e_screenshot "$E2E_WORK/screen.png"
   convert "$E2E_WORK/screen.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$E2E_WORK/dialog.png"
   colours=$(identify -format '%k' "$E2E_WORK/dialog.png")

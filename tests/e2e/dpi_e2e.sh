@@ -17,7 +17,10 @@ if e2e_store_preset 14 0 flat; then
     likeness=$(e2e_correlation "$desktop" "$E2E_WORK/saver.png")
     control=$(e2e_correlation "$E2E_WORK/part.png" "$E2E_WORK/saver.png")
     e2e_check "at 144 dpi the saver shows the whole desktop (correlation $likeness, its top-left two thirds $control)" \
-      awk -v a="$likeness" -v c="$control" 'BEGIN { exit !(a > 0.9 && a > c + 0.15) }'
+      e2e_numbers 'a > 0.9 && a > c + 0.15' a="$likeness" c="$control"
+    # An uncovered desktop would pass the likeness too; the saver's lit surface is never the desktop itself.
+    e2e_check "at 144 dpi it is the saver's surface, not the desktop left uncovered (difference $(e2e_difference "$desktop" "$E2E_WORK/saver.png"))" \
+      e2e_not_the_desktop "$E2E_WORK/saver.png" "$desktop"
   else
     e2e_fail "the saver did not draw at 144 dpi"
   fi
@@ -33,7 +36,7 @@ if id=$(e2e_wait_window 30); then
   sleep 1
   read -r width height < <(xwininfo -id "$id" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')
   e2e_check "the dialog at 144 dpi is ${width}x${height}, at least 1.4 times its size at 96 dpi" \
-    awk -v w="$width" -v h="$height" 'BEGIN { exit !(w >= 1.4 * 640 && h >= 1.4 * 430) }'
+    e2e_numbers 'w >= 1.4 * 640 && h >= 1.4 * 430' w="$width" h="$height"
   [ -n "${E2E_DIALOG_SHOT:-}" ] && import -window "$id" "$E2E_DIALOG_SHOT"
   xdotool key Escape
 else

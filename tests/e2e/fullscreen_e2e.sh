@@ -34,7 +34,9 @@ if e2e_store_preset 14 && start_saver /s; then
   likeness=$(e2e_correlation "$desktop" "$E2E_WORK/saver.png")
   control=$(e2e_correlation "$E2E_WORK/control.png" "$E2E_WORK/saver.png")
   e2e_check "the saver shows the desktop (correlation $likeness, upside down $control)" \
-    awk -v a="$likeness" -v c="$control" 'BEGIN { exit !(a > 0.8 && a > c + 0.3) }'
+    e2e_numbers 'a > 0.8 && a > c + 0.3' a="$likeness" c="$control"
+  e2e_check "... under the saver's ripples, not uncovered (difference $(e2e_difference "$desktop" "$E2E_WORK/saver.png"))" \
+    e2e_not_the_desktop "$E2E_WORK/saver.png" "$desktop"
   xdotool click 1
   e2e_ended_cleanly "a click"
   wine reg delete 'HKCU\Software\Korvan\Lumar' /f >/dev/null 2>&1
@@ -48,8 +50,7 @@ if start_saver /s; then
   xdotool mousemove 200 150; sleep 0.3
   xdotool mousemove 300 200; sleep 0.3
   xdotool mousemove 400 250; sleep 0.5
-  code=$(e2e_wait_exit 1)
-  e2e_check "still running after the first message and four moves" [ "$code" = running ]
+  e2e_check "still running after the first message and four moves" e2e_still_running
   xdotool mousemove 500 300
   e2e_ended_cleanly "the sixth mouse position"
 fi
@@ -57,9 +58,7 @@ fi
 # Alt+F4 does not end the saver; a key afterwards does.
 if start_saver /s; then
   xdotool key alt+F4
-  sleep 1
-  code=$(e2e_wait_exit 1)
-  e2e_check "Alt+F4 leaves the saver running" [ "$code" = running ]
+  e2e_check "Alt+F4 leaves the saver running" e2e_still_running
   xdotool key Return
   e2e_ended_cleanly "a key after Alt+F4"
 fi

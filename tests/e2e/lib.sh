@@ -73,7 +73,8 @@ e2e_screenshot() {
     fi
     sleep 0.2
   done
-  echo "e2e: screenshot failed: $(tail -n 2 "$E2E_WORK/screenshot.err")" >&2
+  # A picture check without its picture cannot pass: the failure counts against the script.
+  e2e_fail "screenshot $1 failed: $(tail -n 2 "$E2E_WORK/screenshot.err" 2>/dev/null)"
   return 1
 }
 
@@ -102,6 +103,30 @@ e2e_wait_exit() {
     sleep 0.1
   done
   echo running
+}
+
+# Whether the saver started by e2e_start still runs, judged after a moment for Wine to end it: it has not
+# ended, its process lives, a window titled "Lumar" shows, and the screen still changes (it draws).
+e2e_still_running() {
+  sleep 1.5
+  [ ! -f "$E2E_WORK/exit" ] || { echo "e2e: the saver ended (code $(cat "$E2E_WORK/exit"))" >&2; return 1; }
+  kill -0 "${E2E_PID:-0}" 2>/dev/null || { echo "e2e: the saver's process is gone" >&2; return 1; }
+  [ -n "$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null)" ] ||
+    { echo "e2e: no saver window" >&2; return 1; }
+  e2e_wait_drawn 5 || { echo "e2e: the saver no longer draws" >&2; return 1; }
+}
+
+# CPU milliseconds process $1 used in the next $2 seconds; "gone" when it did not live throughout.
+e2e_cpu_over() {
+  local pid="$1" seconds="$2" a b
+  a=$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null)
+  sleep "$seconds"
+  b=$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null)
+  if ! e2e_is_number "$a" || ! e2e_is_number "$b"; then
+    echo gone
+    return 0
+  fi
+  echo $(((b - a) * 1000 / $(getconf CLK_TCK)))
 }
 
 # Ends every Windows process of the session (after a failed check left a saver running).
@@ -160,8 +185,9 @@ e2e_wait_drawn() {
 # taken on small grey versions so that ripples and colour shifts count little.
 e2e_correlation() {
   local a="$E2E_WORK/ncc-a.png" b="$E2E_WORK/ncc-b.png"
-  convert "$1" -colorspace gray -resize 64x48! "$a"
-  convert "$2" -colorspace gray -resize 64x48! "$b"
+  rm -f "$a" "$b"
+  convert "$1" -colorspace gray -resize 64x48! "$a" 2>/dev/null &&
+    convert "$2" -colorspace gray -resize 64x48! "$b" 2>/dev/null || { echo error; return 0; }
   compare -metric NCC "$a" "$b" null: 2>&1 | awk '{print $1}'
 }
 
@@ -172,6 +198,23 @@ e2e_difference() {
   if [[ "$out" =~ \(([0-9.e-]+)\) ]]; then echo "${BASH_REMATCH[1]}"; else echo error; fi
 }
 
+# Whether picture $1 shows something: readable, and not black (mean brightness over 0.02).
+e2e_shows_picture() {
+  local mean
+  mean=$(identify -format '%[fx:mean]' "$1" 2>/dev/null)
+  e2e_greater "$mean" 0.02
+}
+
+# Whether picture $1 is the saver's surface over the desktop picture $2 rather than the desktop itself
+# left uncovered: a flat surface looks like the desktop, but it is lit and resampled, so it never matches
+# it pixel for pixel (mean difference over $3, default 0.002: a flat surface measured 0.003 to 0.01 on a
+# small monitor and 0.06 full screen, an uncovered desktop 0.0007 to 0.0008 against its picture).
+e2e_not_the_desktop() {
+  local difference
+  difference=$(e2e_difference "$1" "$2")
+  e2e_greater "$difference" "${3:-0.002}"
+}
+
 # Stores a settings record for this machine with the given preset, as the dialog's OK would:
 #   e2e_store_preset <preset id> [texture]
 e2e_store_preset() {
@@ -179,8 +222,30 @@ e2e_store_preset() {
     { e2e_fail "settings_tool $*: $(cat "$E2E_WORK/settings_tool.out")"; return 1; }
 }
 
-# Numeric a > b with awk.
-e2e_greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+# Whether $1 is a decimal number (what the picture tools print when they work): "", "error", "compare:"
+# or "nan" are not.
+e2e_is_number() { [[ "$1" =~ ^[-+]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][-+]?[0-9]+)?$ ]]; }
+
+# Numeric a > b; fails, saying so, when either is not a number.
+e2e_greater() { e2e_numbers 'a > b' a="$1" b="$2"; }
+
+# A numeric condition in awk over named values, true only when every value is a number:
+#   e2e_numbers 'a > 0.8 && a > c + 0.3' a="$likeness" c="$control"
+e2e_numbers() {
+  local condition="$1" pair name value
+  shift
+  local vars=()
+  for pair in "$@"; do
+    name="${pair%%=*}"
+    value="${pair#*=}"
+    if ! e2e_is_number "$value"; then
+      echo "e2e: '$value' ($name) is not a number" >&2
+      return 1
+    fi
+    vars+=(-v "$pair")
+  done
+  awk "${vars[@]}" "BEGIN { exit !($condition) }"
+}
 
 # A session whose desktop (root window) shows e2e_desktop_picture; the picture's path is in $desktop.
 e2e_begin_with_desktop() {

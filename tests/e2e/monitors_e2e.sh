@@ -42,7 +42,7 @@ least_tile_difference() {
   convert "$1" "$2" -compose difference -composite -colorspace gray \
     -filter box -resize "$((w / 64))x$((h / 64))!" -depth 16 txt:- |
     sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\).*/\1/p' |
-    awk '{ v = $1 / 65535; if (min == "" || v < min) min = v } END { print min + 0 }'
+    awk '{ v = $1 / 65535; if (min == "" || v < min) min = v } END { print (min == "" ? "error" : min) }'
 }
 
 saver_running() { wine "$E2E_TOOLS/saver_running_tool.exe" 2>/dev/null | tr -d '\r'; }
@@ -94,7 +94,9 @@ check_own_part_of_desktop() {
   likeness=$(e2e_correlation "$E2E_WORK/own.png" "$E2E_WORK/m.png")
   control=$(e2e_correlation "$E2E_WORK/corner.png" "$E2E_WORK/m.png")
   e2e_check "monitor 2 shows its own part of the desktop (correlation $likeness, the primary's corner $control)" \
-    awk -v a="$likeness" -v c="$control" 'BEGIN { exit !(a > 0.8 && a > c + 0.3) }'
+    e2e_numbers 'a > 0.8 && a > c + 0.3' a="$likeness" c="$control"
+  e2e_check "monitor 2 shows the saver's surface, not its part of the desktop uncovered (difference $(e2e_difference "$E2E_WORK/own.png" "$E2E_WORK/m.png"))" \
+    e2e_not_the_desktop "$E2E_WORK/m.png" "$E2E_WORK/own.png"
   xdotool mousemove "$1" "$2" click 1
   ended "a click on monitor 2"
   wine reg delete 'HKCU\Software\Korvan\Lumar' /f >/dev/null 2>&1
@@ -103,7 +105,7 @@ check_own_part_of_desktop() {
 # Five mouse positions over monitor 2 leave the saver running (the first message at the pointer's place
 # counts as one), the sixth ends it: the count runs over all the saver's windows together.
 check_six_moves_on_monitor_2() {
-  local x="$1" y="$2" code
+  local x="$1" y="$2"
   xdotool mousemove "$x" "$y"
   e2e_start_saver /s || return
   xdotool mousemove "$x" "$y"; sleep 0.3  # the same place: not a move
@@ -111,8 +113,7 @@ check_six_moves_on_monitor_2() {
   xdotool mousemove $((x + 40)) $((y + 20)); sleep 0.3
   xdotool mousemove $((x + 60)) $((y + 30)); sleep 0.3
   xdotool mousemove $((x + 80)) $((y + 40)); sleep 0.5
-  code=$(e2e_wait_exit 1)
-  e2e_check "still running after five positions over monitor 2" [ "$code" = running ]
+  e2e_check "still running after five positions over monitor 2" e2e_still_running
   xdotool mousemove $((x + 100)) $((y + 50))
   ended "the sixth mouse position over monitor 2"
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs an end-to-end script, and once more only when its failure is one of Wine's own faults: a page fault
-# (or other unhandled exception) at a saver's start or exit, seen about once in forty runs, whose
-# backtrace does not start in our code. Any other failure fails the test at once. A rerun is announced in
-# the test's output and recorded in $E2E_TOOLS/e2e-reruns.log, which the test command reports.
+# Runs an end-to-end script, and once more only when its failure is shown to be one of Wine's own: a
+# page fault (or other unhandled exception) at a saver's start or exit, seen about once in forty runs,
+# whose backtrace has no frame in our programs, or a broken connection between a Wine process and its
+# server. A fault printed without a backtrace is not rerun: nothing shows it is not ours. Any other
+# failure fails the test at once. A rerun is announced in the test's output and recorded in
+# $E2E_TOOLS/e2e-reruns.log, which the test command reports.
 script="$1"
 name=$(basename "$script")
 log=$(mktemp)
@@ -12,20 +14,28 @@ trap 'rm -f "$log"' EXIT
 [ "${PIPESTATUS[0]}" -eq 0 ] && exit 0
 
 # What Wine prints for a fault: "wine: Unhandled page fault on read access to ... starting debugger..."
-# from the process, then the debugger's "Unhandled exception: page fault on ..." and a backtrace whose
-# first frame ("=>0 0x... in module") names the faulting module.
-fault=$(grep -m 1 -E 'wine: Unhandled (page fault|exception)|^Unhandled exception: |wine client error' "$log")
-first_frame=$(grep -m 1 -E '^=>0 ' "$log")
-ours='in (lumar|settings_tool|preview_host_tool)([^a-z_]|$)'
-if [ -z "$fault" ]; then
+# from the process, then the debugger's "Unhandled exception: page fault on ..." and a backtrace, one
+# line a frame ("=>0 0x... in module (+0x...)", "  1 0x... in module ..."), each naming its module.
+fault=$(grep -m 1 -E 'wine: Unhandled (page fault|exception)|^Unhandled exception: ' "$log")
+client=$(grep -m 1 -E 'wine client error' "$log")
+frames=$(grep -E '^(=>)? *[0-9]+ 0x[0-9a-fA-F]+ in ' "$log")
+ours='in (lumar|lumar_soak|settings_tool|preview_host_tool|saver_running_tool|[a-z0-9_]+_tests)([^a-z0-9_]|$)'
+if [ -n "$fault" ]; then
+  if [ -z "$frames" ]; then
+    echo "e2e: $name failed with a fault but no backtrace ($fault): it may be ours, not rerun" >&2
+    exit 1
+  fi
+  if grep -qE "$ours" <<<"$frames"; then
+    echo "e2e: $name failed with a fault in our own code ($(grep -m 1 -E "$ours" <<<"$frames")): not rerun" >&2
+    exit 1
+  fi
+  message="e2e: RERUN $name after Wine's own fault: $fault"
+elif [ -n "$client" ]; then
+  message="e2e: RERUN $name after Wine lost its server: $client"
+else
   echo "e2e: $name failed (no Wine fault in its output): not rerun" >&2
   exit 1
 fi
-if [[ "$first_frame" =~ $ours ]]; then
-  echo "e2e: $name failed with a fault in our own code ($first_frame): not rerun" >&2
-  exit 1
-fi
-message="e2e: RERUN $name after Wine's own fault: $fault"
 echo "$message" >&2
 [ -n "${E2E_TOOLS:-}" ] && echo "$message" >>"$E2E_TOOLS/e2e-reruns.log"
 "$@"

@@ -40,6 +40,18 @@ e2e_check "no rerun recorded" [ ! -s "$work/e2e-reruns.log" ]
 ours='wine: Unhandled page fault on read access to 0000000000000008 at address 0000000140001234 (thread 0024), starting debugger...\n=>0 0x0000000140001234 in lumar (+0x1234) (0x000000000021fb40)'
 e2e_check "a fault in our own code: not run again" [ "$(run_case "$ours")" = "1 1" ]
 
+# A fault with no backtrace may be ours: not run again.
+bare='wine: Unhandled page fault on read access to 0000000000000000 at address 00006FFFFFC52F11 (thread 0024), starting debugger...'
+e2e_check "a fault without a backtrace: not run again" [ "$(run_case "$bare")" = "1 1" ]
+e2e_check "... and said why" grep -q 'no backtrace' "$work/out"
+# A fault inside a system library that our code called (a frame of ours further down) is ours.
+called='wine: Unhandled page fault on read access to 0000000000000000 at address 00006FFFFFC52F11 (thread 0024), starting debugger...\n=>0 0x00006fffffc52f11 in ntdll (+0x52f11) (0x000000000021fb40)\n  1 0x0000000140001234 in lumar (+0x1234) (0x000000000021fc00)'
+e2e_check "a fault in Wine called from our code: not run again" [ "$(run_case "$called")" = "1 1" ]
+e2e_check "a fault in a test program of ours: not run again" \
+  [ "$(run_case "${ours/in lumar/in render_win32_tests}")" = "1 1" ]
+e2e_check "a broken connection to the Wine server: run again" \
+  [ "$(run_case 'wine client error:24: write: Bad file descriptor')" = "0 2" ]
+
 # wine-run in a CTest session, with a stand-in for wine that counts its runs and fails its first run
 # printing $FIRST_OUTPUT (nothing when empty).
 mkdir -p "$work/bin" "$work/session" "$work/programs"

@@ -51,9 +51,41 @@ TEST_F(AdapterModesTest, WineListsTheDisplayModeOfTheTestScreen) {
     EXPECT_GE(mode.width, 640u);
     EXPECT_GE(mode.height, 480u);
   }
+  // Which of the two follows from the adapter's capabilities: see the test below.
   EXPECT_TRUE(modes.behaviorFlags == D3DCREATE_HARDWARE_VERTEXPROCESSING ||
               modes.behaviorFlags == D3DCREATE_SOFTWARE_VERTEXPROCESSING);
-  EXPECT_EQ(modes.behaviorFlags, BehaviorFlagsFor(modes.caps));
+}
+
+// Reports the real adapter's capabilities with hardware transform and lighting present or absent.
+class TransformAndLightingDirect3D : public test::ForwardingDirect3D {
+ public:
+  TransformAndLightingDirect3D(IDirect3D9* real, bool hardware)
+      : ForwardingDirect3D(real), hardware_(hardware) {}
+  HRESULT STDMETHODCALLTYPE GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override {
+    const HRESULT hr = real()->GetDeviceCaps(adapter, type, caps);
+    if (hardware_) {
+      caps->DevCaps |= D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+    } else {
+      caps->DevCaps &= ~static_cast<DWORD>(D3DDEVCAPS_HWTRANSFORMANDLIGHT);
+    }
+    return hr;
+  }
+
+ private:
+  bool hardware_;
+};
+
+TEST_F(AdapterModesTest, VertexProcessingFollowsTheAdaptersTransformAndLighting) {
+  const struct {
+    bool hardware;
+    DWORD expected;
+  } cases[] = {{true, D3DCREATE_HARDWARE_VERTEXPROCESSING}, {false, D3DCREATE_SOFTWARE_VERTEXPROCESSING}};
+  for (const auto& c : cases) {
+    TransformAndLightingDirect3D adapter(direct3d_, c.hardware);
+    AdapterModes modes;
+    ASSERT_EQ(EnumerateAdapterModes(&adapter, modes), S_OK);
+    EXPECT_EQ(modes.behaviorFlags, c.expected) << c.hardware;
+  }
 }
 
 // Which check of the start of the enumeration refuses.

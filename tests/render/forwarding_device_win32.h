@@ -138,11 +138,15 @@ class ForwardingDevice : public IDirect3DDevice9 {
   ULONG STDMETHODCALLTYPE Release() override {
     const ULONG left = --references_;
     if (left == 0) {
-      real_->Release();
+      Released(real_->Release());
       delete this;
     }
     return left;
   }
+
+ protected:
+  // After the last release: the references the real device still has (0: it is gone).
+  virtual void Released(ULONG /*realLeft*/) {}
 
  private:
   IDirect3DDevice9* real_;

@@ -1,6 +1,8 @@
 // Comparing frames read back from the device with the pictures they should show.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +12,15 @@
 #include "render/render_rig_win32.h"
 
 namespace lumar::test {
+
+// The counters below measure a frame; over no frame (nothing drawn, nothing read back) they fail the test,
+// since any count they returned could satisfy a check.
+inline bool HasPixels(const Frame& frame) {
+  if (!frame.pixels.empty() && frame.pixels.size() == static_cast<size_t>(frame.width) * frame.height)
+    return true;
+  ADD_FAILURE() << "no frame to measure: nothing was drawn or it could not be read back";
+  return false;
+}
 
 inline int ChannelDifference(uint32_t a, uint32_t b) {
   int most = 0;
@@ -40,6 +51,7 @@ inline Frame StretchedPicture(const Image& picture, int width, int height, bool 
 // The largest channel difference between the mean colours of corresponding `block` x `block` squares:
 // small when the frame shows the expected picture in place, whichever single pixels the sampling moves.
 inline double WorstBlockDifference(const Frame& frame, const Frame& expected, int block) {
+  if (!HasPixels(frame) || !HasPixels(expected)) return 255.0;
   double worst = 0.0;
   for (int by = 0; by + block <= frame.height; by += block) {
     for (int bx = 0; bx + block <= frame.width; bx += block) {
@@ -59,6 +71,12 @@ inline double WorstBlockDifference(const Frame& frame, const Frame& expected, in
 // How many pixels for which `where` holds differ between two frames by more than `tolerance`.
 inline int CountChanged(const Frame& a, const Frame& b, const std::function<bool(int x, int y)>& where,
                         int tolerance = 0) {
+  if (!HasPixels(a) || !HasPixels(b)) return -1;
+  if (a.width != b.width || a.height != b.height) {
+    ADD_FAILURE() << "frames of different sizes: " << a.width << "x" << a.height << ", " << b.width << "x"
+                  << b.height;
+    return -1;
+  }
   int changed = 0;
   for (int y = 0; y < a.height; ++y)
     for (int x = 0; x < a.width; ++x)
@@ -67,6 +85,7 @@ inline int CountChanged(const Frame& a, const Frame& b, const std::function<bool
 }
 
 inline int CountPixels(const Frame& frame, const std::function<bool(int x, int y)>& where) {
+  if (!HasPixels(frame)) return -1;
   int count = 0;
   for (int y = 0; y < frame.height; ++y)
     for (int x = 0; x < frame.width; ++x)
@@ -76,6 +95,7 @@ inline int CountPixels(const Frame& frame, const std::function<bool(int x, int y
 
 // How many pixels for which `where` holds are within 2 of `color` in every channel.
 inline int CountColor(const Frame& frame, uint32_t color, const std::function<bool(int x, int y)>& where) {
+  if (!HasPixels(frame)) return -2;  // never equal to a CountPixels over no frame either
   int count = 0;
   for (int y = 0; y < frame.height; ++y)
     for (int x = 0; x < frame.width; ++x)

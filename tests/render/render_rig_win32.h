@@ -4,6 +4,7 @@
 #pragma once
 
 #include <d3d9.h>
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -22,11 +23,14 @@
 
 namespace lumar::test {
 
-// A frame as read back: 0xAARRGGBB words, top row first.
+// A frame as read back: 0xAARRGGBB words, top row first. Empty when none was presented; a frame that
+// was presented but could not be read back fails the test where it happens, so that an empty frame always
+// means "nothing drawn".
 struct Frame {
   int width = 0;
   int height = 0;
   std::vector<uint32_t> pixels;
+  bool readBackFailed = false;
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
@@ -106,8 +110,13 @@ class TestDevice : public ForwardingDevice {
 
   // The back buffer through a system-memory copy, as it stands before Present.
   void ReadBackBuffer() {
+    lastFrame = Frame{};
+    lastFrame.readBackFailed = true;  // until the copy is made
     IDirect3DSurface9* back = nullptr;
-    if (FAILED(real()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back))) return;
+    if (FAILED(real()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back))) {
+      ADD_FAILURE() << "a presented frame could not be read back (GetBackBuffer)";
+      return;
+    }
     D3DSURFACE_DESC desc{};
     back->GetDesc(&desc);
     IDirect3DSurface9* copy = nullptr;
@@ -126,7 +135,12 @@ class TestDevice : public ForwardingDevice {
             lastFrame.pixels[static_cast<size_t>(y) * desc.Width + x] = row[x] | 0xFF000000u;
         }
         copy->UnlockRect();
+        lastFrame.readBackFailed = false;
       }
+    }
+    if (lastFrame.readBackFailed) {
+      lastFrame.pixels.clear();
+      ADD_FAILURE() << "a presented frame could not be read back";
     }
     if (copy) copy->Release();
     back->Release();

@@ -3,6 +3,7 @@
 // the clear colour, device loss and recreation, and failures that must leave nothing behind.
 #include "render/renderer_win32.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -102,6 +103,24 @@ void UseFile(ParameterSet& record, const std::string& path) {
 }
 
 // ---- The pictures, with no active source ----
+
+// The measures of a frame fail the test when there is no frame, so that no picture check can pass when
+// nothing was drawn or the frame could not be read back.
+TEST(FrameMeasuresTest, FailWithoutAFrame) {
+  const Frame none;
+  Frame tiny;
+  tiny.width = tiny.height = 8;
+  tiny.pixels.assign(64, kClearColor);
+  const auto everywhere = [](int, int) { return true; };
+  EXPECT_NONFATAL_FAILURE(test::CountColor(none, kClearColor, everywhere), "no frame to measure");
+  EXPECT_NONFATAL_FAILURE(test::CountPixels(none, everywhere), "no frame to measure");
+  EXPECT_NONFATAL_FAILURE(test::CountChanged(none, tiny, everywhere), "no frame to measure");
+  EXPECT_NONFATAL_FAILURE(test::CountChanged(tiny, none, everywhere), "no frame to measure");
+  EXPECT_NONFATAL_FAILURE(test::WorstBlockDifference(none, tiny, 4), "no frame to measure");
+  // With a frame they measure.
+  EXPECT_EQ(test::CountColor(tiny, kClearColor, everywhere), 64);
+  EXPECT_EQ(test::CountChanged(tiny, tiny, everywhere), 0);
+}
 
 TEST_F(RendererTest, DesktopPictureShowsTheScreenUndistorted) {
   test::PatternWindow pattern(PaintCells);
