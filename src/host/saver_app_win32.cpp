@@ -238,6 +238,7 @@ bool SaverApp::OpenScreenWindow(SaverScreen& screen, HWND parent) {
   } else if (mode_ == ScreenSaverMode::Preview) {
     screen.window = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent,
                                     nullptr, instance_, nullptr);
+    screen.windowOwnedByParent = true;
   } else {
     screen.window = CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, "Lumar", WS_POPUP, 0, 0, width, height,
                                     nullptr, nullptr, instance_, nullptr);
@@ -256,8 +257,8 @@ SetupResult SaverApp::PrepareScreen(SaverScreen& screen, const FileExistsCheck& 
     // unusable; each monitor takes a copy of the picture it decoded, which is never read again.
     record = settings_.parameters;
     desktop = DesktopSize{area.right - area.left, area.bottom - area.top};
-    record.screenWidth = static_cast<uint32_t>(desktop.width);
-    record.screenHeight = static_cast<uint32_t>(desktop.height);
+    record.screenWidth = static_cast<uint32_t>(desktop.desktopWidth);
+    record.screenHeight = static_cast<uint32_t>(desktop.desktopHeight);
     fileCheck = [](const char*) { return true; };
   }
   screen.record = &record;
@@ -458,14 +459,11 @@ void SaverApp::Rest(const LoopPlan& plan) {
   HANDLE handles[1] = {};
   DWORD count = 0;
   if (plan.paced && paceTimer_) {
-    // The next frame is due when the timer fires (finer than a message wait's time-out); the time-out
-    // stays as a backstop.
+    // The next frame is due when the timer fires, at the timer's finer resolution; the time-out, the
+    // same, is only a backstop.
     LARGE_INTEGER due{};
     due.QuadPart = -10000LL * static_cast<LONGLONG>(milliseconds);
-    if (SetWaitableTimer(paceTimer_, &due, 0, nullptr, nullptr, FALSE)) {
-      handles[count++] = paceTimer_;
-      milliseconds += LoopState::kLostDeviceWaitMs;
-    }
+    if (SetWaitableTimer(paceTimer_, &due, 0, nullptr, nullptr, FALSE)) handles[count++] = paceTimer_;
   }
   if (loopWait_) {
     loopWait_(count, handles, milliseconds);

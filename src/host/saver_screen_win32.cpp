@@ -93,7 +93,7 @@ void SaverScreen::Close() {
   Release();
   HWND gone = window;
   window = nullptr;
-  if (gone && IsWindow(gone)) DestroyWindow(gone);
+  if (gone && !windowOwnedByParent && IsWindow(gone)) DestroyWindow(gone);
 }
 
 }  // namespace lumar

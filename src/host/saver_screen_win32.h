@@ -70,6 +70,7 @@ struct SaverScreen {
   MonitorArea monitor;
   UINT adapter = 0;  // the Direct3D adapter that drives the monitor
   HWND window = nullptr;
+  bool windowOwnedByParent = false;      // the preview's child window goes with the control panel's
   ParameterSet ownRecord;                // a monitor other than the primary: the run's record sized to it
   const ParameterSet* record = nullptr;  // what the field and renderer run: the app's record or ownRecord
   std::unique_ptr<WaveField> field;

@@ -149,6 +149,7 @@ TEST_F(DisplayChangeTest, AResizedMonitorGetsItsScreenRebuiltAtTheNewSize) {
   const HWND before = app_->screens()[1]->window;
   // Its snapshot's bitmap: a GDI object that must be gone with the old screen.
   HBITMAP oldBitmap = app_->screens()[1]->snapshot.snapshotBitmap();
+  ASSERT_NE(oldBitmap, nullptr) << "the default record shows the desktop";
   monitors_[1].area = RECT{100, 100, 740, 580};
   DisplayChanged();
   ASSERT_EQ(app_->screens().size(), 2u);
@@ -158,7 +159,7 @@ TEST_F(DisplayChangeTest, AResizedMonitorGetsItsScreenRebuiltAtTheNewSize) {
   EXPECT_EQ(rebuilt.field->constants.gridCellsY, 480 / 10 + 1);
   EXPECT_FALSE(IsWindow(before));
   EXPECT_EQ(ReleaseRealDeviceOf(before), 0u);
-  if (oldBitmap) EXPECT_EQ(GetObjectType(oldBitmap), 0u);
+  EXPECT_EQ(GetObjectType(oldBitmap), 0u);
   ASSERT_EQ(made_.size(), 3u);
   EXPECT_EQ(made_[2].device->presents, 1);
 }

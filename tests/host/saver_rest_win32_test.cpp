@@ -102,6 +102,7 @@ class SaverRestTest : public ::testing::Test {
     Drain();
   }
 
+ public:
   void PowerSetting(const GUID& setting, DWORD state, DWORD length = sizeof(DWORD)) {
     struct {
       POWERBROADCAST_SETTING header;
@@ -114,6 +115,8 @@ class SaverRestTest : public ::testing::Test {
                  reinterpret_cast<LPARAM>(&message));
   }
   void Session(WPARAM code) { SendMessageA(app_->mainWindow(), WM_WTSSESSION_CHANGE, code, 0); }
+
+ protected:
   // Ends the loop at the `count`-th present from now.
   void QuitAfterPresents(int count) {
     const int until = device_->presents + count;
@@ -196,7 +199,7 @@ TEST_F(SaverRestTest, UnexpectedPowerSettingsAreIgnored) {
   PowerSetting(kConsoleDisplayState, 0);
   ASSERT_TRUE(app_->loopState().displaysOff());
   for (const Case& c : ignored) {
-    PowerSetting(*c.setting, 1, c.length);
+    PowerSetting(*c.setting, c.state == 0 ? 1 : c.state, c.length);
     EXPECT_TRUE(app_->loopState().displaysOff()) << c.length;
   }
   SendMessageA(app_->mainWindow(), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0);  // no data at all
@@ -236,8 +239,11 @@ TEST_F(SaverRestTest, EveryDeviceLostWaitsBetweenDeviceTests) {
     const int tests = device_->tests - testsBefore;
     EXPECT_GE(tests, 9) << c.what;
     EXPECT_LE(tests, 11) << c.what;
-    EXPECT_LE(app_->loopPasses() - passesBefore, 12u) << c.what;
-    if (c.refuseReset) EXPECT_EQ(device_->resetAttempts, tests) << c.what;
+    // A pass either tests the devices or waits: two passes per test.
+    EXPECT_LE(app_->loopPasses() - passesBefore, 23u) << c.what;
+    if (c.refuseReset) {
+      EXPECT_EQ(device_->resetAttempts, tests) << c.what;
+    }
     for (const Wait& wait : waits_) EXPECT_LE(wait.milliseconds, LoopState::kLostDeviceWaitMs) << c.what;
     EXPECT_EQ(device_->presents, 0) << c.what;
     // Back: the next test finds it usable and the loop draws without waiting.
@@ -270,7 +276,7 @@ TEST_F(SaverRestTest, OnBatteryFramesArePacedToTheRefreshAndUnpacedOnMains) {
   EXPECT_GE(static_cast<uint32_t>(frames), 1000 / interval - 1);
   for (const Wait& wait : waits_) {
     EXPECT_EQ(wait.handles, 1u) << "the pacing timer";
-    EXPECT_LE(wait.milliseconds, interval + LoopState::kLostDeviceWaitMs);
+    EXPECT_LE(wait.milliseconds, interval);
   }
 
   onBattery_ = false;
