@@ -39,8 +39,12 @@ TEST(LoopState, DisplaysOffOrSessionHiddenRestUntilAMessage) {
     // Every case starts from the resting state it may leave.
     state.RecordDisplayState(c.display == 1 || c.display == 2 ? 0 : 1);
     state.RecordSessionChange(c.session == 8 ? 7u : c.session == 1 || c.session == 3 ? 4u : 8u);
-    if (c.display >= 0) EXPECT_TRUE(state.RecordDisplayState(static_cast<uint32_t>(c.display))) << c.what;
-    if (c.session >= 0) EXPECT_TRUE(state.RecordSessionChange(static_cast<uint32_t>(c.session))) << c.what;
+    if (c.display >= 0) {
+      EXPECT_TRUE(state.RecordDisplayState(static_cast<uint32_t>(c.display))) << c.what;
+    }
+    if (c.session >= 0) {
+      EXPECT_TRUE(state.RecordSessionChange(static_cast<uint32_t>(c.session))) << c.what;
+    }
     const LoopPlan plan = state.Plan(1000);
     EXPECT_EQ(plan.frameStep, c.draws) << c.what;
     EXPECT_EQ(plan.waitMilliseconds, c.draws ? 0u : LoopPlan::kForever) << c.what;
