@@ -34,6 +34,7 @@ struct Made {
   test::TestDevice* device;
   IDirect3DDevice9* real;
   HWND window;
+  D3DPRESENT_PARAMETERS parameters;
 };
 
 class DisplayChangeTest : public ::testing::Test {
@@ -54,7 +55,7 @@ class DisplayChangeTest : public ::testing::Test {
           d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, focus, flags, &parameters, &real);
       if (FAILED(hr)) return hr;
       real->AddRef();
-      made_.push_back(Made{new test::TestDevice(real), real, parameters.hDeviceWindow});
+      made_.push_back(Made{new test::TestDevice(real), real, parameters.hDeviceWindow, parameters});
       made_.back().device->captureFrames = false;
       *created = made_.back().device;
       return hr;
@@ -199,6 +200,45 @@ TEST_F(DisplayChangeTest, ANewPrimaryEndsTheRun) {
   EXPECT_TRUE(app_->closedDown());
   SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
   EXPECT_FALSE(running);
+}
+
+// A monitor of the primary's size that no adapter claims: the default adapter stands in, and the primary
+// holds it full screen, so the monitor's device must be windowed, and present without waiting for the
+// refresh, so that it never holds up the primary.
+TEST_F(DisplayChangeTest, AMonitorNoAdapterClaimsGetsAWindowedDeviceThatNeverWaits) {
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  monitors_.push_back(Monitor(RECT{1, 0, width + 1, height}));
+  DisplayChanged();
+  ASSERT_EQ(app_->screens().size(), 3u);
+  ASSERT_EQ(made_.size(), 3u);
+  EXPECT_FALSE(made_[0].parameters.Windowed) << "the primary is full screen";
+  for (size_t i = 1; i < made_.size(); ++i) {
+    EXPECT_TRUE(made_[i].parameters.Windowed) << i;
+    EXPECT_EQ(made_[i].parameters.PresentationInterval, static_cast<UINT>(D3DPRESENT_INTERVAL_IMMEDIATE))
+        << i;
+  }
+  EXPECT_EQ(made_[2].device->presents, 1);
+}
+
+// A run that starts while an ending one still holds a signalled "LumarEvent" starts it afresh, so that a
+// preview waits for this run.
+TEST(SaverEvent, AnEventLeftSignalledIsResetByTheNextRun) {
+  HANDLE ending = CreateEventA(nullptr, TRUE, TRUE, kSaverEventName);
+  ASSERT_NE(ending, nullptr);
+  ManualClock clock(5000);
+  {
+    SaverApp app(GetModuleHandleA(nullptr), clock);
+    app.SetMonitorSource([] { return std::vector<MonitorArea>{}; });
+    ASSERT_TRUE(app.StartUp("/s"));
+    EXPECT_EQ(WaitForSingleObject(ending, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    app.CloseDown();
+    app.Shutdown();
+  }
+  EXPECT_EQ(WaitForSingleObject(ending, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  CloseHandle(ending);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
 }
 
 }  // namespace
