@@ -220,6 +220,50 @@ TEST_F(DisplayChangeTest, AMonitorNoAdapterClaimsGetsAWindowedDeviceThatNeverWai
   EXPECT_EQ(made_[2].device->presents, 1);
 }
 
+// Releasing a full-screen device restores the screen mode, which sends messages; one of them (input, here)
+// leads back into close-down while it releases. The device is released once.
+int deviceReleases = 0;
+class ModeRestoringDevice : public test::TestDevice {
+ public:
+  using test::TestDevice::TestDevice;
+  HWND window = nullptr;
+  ULONG STDMETHODCALLTYPE Release() override {
+    if (++deviceReleases == 1) SendMessageA(window, WM_KEYDOWN, 'A', 0);
+    return test::TestDevice::Release();
+  }
+};
+
+TEST(SaverCloseDown, InputWhileTheDeviceIsReleasedDoesNotReleaseItAgain) {
+  ManualClock clock(5000);
+  deviceReleases = 0;
+  {
+    SaverApp app(GetModuleHandleA(nullptr), clock);
+    app.SetMonitorSource([] { return std::vector<MonitorArea>{}; });
+    app.SetDeviceFactory([](IDirect3D9* d3d, HWND window, DWORD flags, D3DPRESENT_PARAMETERS& parameters,
+                            IDirect3DDevice9** created) {
+      IDirect3DDevice9* real = nullptr;
+      const HRESULT hr =
+          d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, flags, &parameters, &real);
+      if (FAILED(hr)) return hr;
+      auto* device = new ModeRestoringDevice(real);
+      device->window = window;
+      device->captureFrames = false;
+      *created = device;
+      return hr;
+    });
+    ASSERT_TRUE(app.StartUp("/s"));
+    app.CloseDown();
+    EXPECT_EQ(deviceReleases, 1);
+    EXPECT_TRUE(app.closedDown());
+    EXPECT_EQ(app.renderer()->device(), nullptr);
+    app.Shutdown();
+  }
+  EXPECT_EQ(deviceReleases, 1);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
 // A run that starts while an ending one still holds a signalled "LumarEvent" starts it afresh, so that a
 // preview waits for this run.
 TEST(SaverEvent, AnEventLeftSignalledIsResetByTheNextRun) {
