@@ -159,7 +159,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   screen.random.Srand(seed_);
 
   // 10-11. The window, hidden until start-up succeeds: the whole screen, or the preview's area.
-  if (!RegisterWindows(parent)) return false;
+  if (!RegisterWindows()) return false;
   screen.monitor.primary = true;
   if (mode_ == ScreenSaverMode::Preview) {
     RECT area{};
@@ -229,8 +229,8 @@ bool SaverApp::OpenScreenWindow(SaverScreen& screen, HWND parent) {
   const RECT& area = screen.monitor.area;
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return false;
   if (!screen.isPrimary()) {
+    if (width <= 0 || height <= 0) return false;
     screen.adapter = AdapterOfMonitor(direct3d_, screen.monitor.monitor);
     // Same window class, procedure and rules as the primary's; topmost over whatever that monitor shows.
     screen.window = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, "Lumar", WS_POPUP, area.left, area.top,
@@ -386,8 +386,7 @@ SaverScreen* SaverApp::ScreenOf(HWND window) const {
   return nullptr;
 }
 
-bool SaverApp::RegisterWindows(HWND parent) {
-  (void)parent;
+bool SaverApp::RegisterWindows() {
   if (mode_ == ScreenSaverMode::Preview) {
     WNDCLASSA wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW;

@@ -110,7 +110,7 @@ class SaverApp {
   bool DetectWin9x() const;
   bool EnumerateModes(const char* outOfMemoryMessage);
   // The window class, and for a full-screen run the event and the running flag.
-  bool RegisterWindows(HWND parent);
+  bool RegisterWindows();
   SaverScreen& primary() const { return *screens_.front(); }
   SaverScreen* ScreenOf(HWND window) const;
   // One screen's way in, the same for the primary and every other monitor: its window (hidden), then its
