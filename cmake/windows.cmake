@@ -225,6 +225,15 @@ if(TARGET config_win32_tests)
                        PASS_REGULAR_EXPRESSION "${LUMAR_GTEST_RAN}" FAIL_REGULAR_EXPRESSION "${LUMAR_GTEST_FAILED}")
 endif()
 
+# The preview on a desktop scaled to 150 %, in a session of its own.
+if(TARGET host_win32_tests)
+  add_test(NAME preview_at_144_dpi
+           COMMAND env LUMAR_LOG_PIXELS=144 LUMAR_EXPECT_DPI=144
+                   LUMAR_WINE_SESSION=${CMAKE_BINARY_DIR}/no-shared-session ${CMAKE_SOURCE_DIR}/scripts/wine-run
+                   $<TARGET_FILE:host_win32_tests> --gtest_filter=*AtTheScreensDpi*)
+  set_tests_properties(preview_at_144_dpi PROPERTIES LABELS wine RESOURCE_LOCK wine_session TIMEOUT 300)
+endif()
+
 # Tests that need a larger screen than the shared session's: each runs in a private session of its own
 # size (wine-run starts one when LUMAR_WINE_SESSION names no running session). The tests skip themselves
 # on any other screen, so a skip here is a failure.

@@ -3,6 +3,9 @@
 
 #include <commctrl.h>
 #include <mmsystem.h>
+#include <wtsapi32.h>
+
+#include <cstring>
 
 #include "config/config_dialog_win32.h"
 #include "host/preview_pause_win32.h"
@@ -62,7 +65,7 @@ int SaverApp::Run(const std::string& arguments) {
   if (StartUp(arguments)) {
     ShowWindow(mainWindow(), SW_SHOWDEFAULT);
     UpdateWindow(mainWindow());
-    ShowOtherMonitors();
+    ShowOtherMonitors(1);
     MessageLoop();
   }
   Shutdown();
@@ -151,109 +154,181 @@ bool SaverApp::StartUp(const std::string& arguments) {
   }
 
   // 9. The ripples' random sequence: the same every run unless "Random Start" is set.
-  const uint32_t seed = record.randomStart ? GetTickCount() : 1u;
-  primary().random.Srand(seed);
+  seed_ = record.randomStart ? GetTickCount() : 1u;
+  SaverScreen& screen = primary();
+  screen.random.Srand(seed_);
 
-  // 10-11. The window, hidden until start-up succeeds.
-  if (!CreateMainWindow(parent)) return false;
+  // 10-11. The window, hidden until start-up succeeds: the whole screen, or the preview's area.
+  if (!RegisterWindows()) return false;
+  screen.monitor.primary = true;
+  if (mode_ == ScreenSaverMode::Preview) {
+    RECT area{};
+    GetWindowRect(parent, &area);
+    screen.monitor.area = RECT{0, 0, area.right - area.left, area.bottom - area.top};
+  } else {
+    screen.monitor.area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  if (!OpenScreenWindow(screen, parent)) return false;
   ApplyRunOverrides();
 
   // 11. Run set-up and, for the Desktop picture, the snapshot.
-  SaverScreen& screen = primary();
-  const DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  const int maxTextureEdge = QueryDeviceLimits(direct3d_).LargestSquareTexture();
   // The user's picture is used only when it still exists, decodes and fits in memory; otherwise the run
   // shows the desktop, so a damaged or huge file never leaves the user without a saver. The picture is
   // decoded here, once, and handed to the first texture creation.
+  const int maxTextureEdge = QueryDeviceLimits(direct3d_, screen.adapter).LargestSquareTexture();
   const FileExistsCheck pictureUsable = [&screen, maxTextureEdge](const char* path) {
     screen.picture = Image{};
     const uint32_t maxEdge = maxTextureEdge > 0 ? static_cast<uint32_t>(maxTextureEdge) : kMaxImageEdge;
     return PictureFileExists(path) && LoadTexturePicture(path, maxEdge, screen.picture) == ImageStatus::kOk;
   };
-  SetupResult setup = PrepareWaveField(*screen.field, record, desktop, pictureUsable, maxTextureEdge);
+  SetupResult setup = PrepareScreen(screen, pictureUsable);
   if (setup == SetupResult::InvalidSettings) {
     // A stored record the field cannot run (damaged on this machine): run the defaults instead of
     // failing, keeping the chosen screen mode.
     ResetToDefaultsKeepingScreenMode(settings_);
     ApplyRunOverrides();
-    setup = PrepareWaveField(*screen.field, record, desktop, pictureUsable, maxTextureEdge);
+    setup = PrepareScreen(screen, pictureUsable);
   }
   if (setup != SetupResult::Ok) {
     Inform(setup == SetupResult::OutOfMemory ? "Not enough memory for the wave field"
                                              : "Screen size not supported");
     return false;
   }
-  screen.fieldPrepared = true;
-  if (record.texture == kTextureDesktop) {
-    screen.snapshot.Take(screen.field->constants);
-  }
   // The other monitors photograph their parts of the desktop before any device exists.
-  if (mode_ == ScreenSaverMode::Saver) PrepareOtherMonitors(seed, maxTextureEdge);
+  std::vector<MonitorArea> monitors;
+  if (mode_ == ScreenSaverMode::Saver && monitorSource_) monitors = monitorSource_();
+  for (const MonitorArea& monitor : monitors) {
+    if (monitor.primary) primaryMonitor_ = monitor.monitor;
+  }
+  std::vector<std::unique_ptr<SaverScreen>> others;
+  for (const MonitorArea& monitor : monitors) {
+    // The primary's own monitor, however the system marks it, is already covered.
+    if (monitor.primary || EqualRect(&monitor.area, &screen.monitor.area)) continue;
+    ++monitorIndex_;
+    auto other = std::make_unique<SaverScreen>();
+    other->monitor = monitor;
+    other->random.Srand(MonitorSeed(seed_, monitorIndex_));
+    if (!OpenScreenWindow(*other, nullptr)) continue;
+    PrepareScreen(*other, nullptr);
+    screens_.push_back(std::move(other));
+  }
 
-  // 12. Device and resources.
-  screen.MakeRenderer(&record, clock_, instance_, mode_ == ScreenSaverMode::Preview, deviceFactory_);
-  if (FAILED(screen.renderer->CreateRenderDevice(direct3d_, screen.window))) return false;
-  CreateOtherDevices();
+  // 12. Device and resources: the primary's first, its window the focus window of the others.
+  if (!CreateScreenDevice(screen)) return false;
+  for (size_t i = 1; i < screens_.size(); ++i) CreateScreenDevice(*screens_[i]);
 
   // 13. The clock runs and the first ripple starts at once.
   frameTimer_.Clear();
   frameTimer_.Start(clock_);
   for (auto& each : screens_) each->StartRipples(clock_);
+  WatchSystemState();
   return true;
 }
 
-void SaverApp::PrepareOtherMonitors(uint32_t seed, int maxTextureEdge) {
-  int index = 0;
-  for (const MonitorArea& monitor : monitorSource_ ? monitorSource_() : std::vector<MonitorArea>{}) {
-    // The primary's own monitor, however the system marks it, is already covered.
+bool SaverApp::OpenScreenWindow(SaverScreen& screen, HWND parent) {
+  const RECT& area = screen.monitor.area;
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (!screen.isPrimary()) {
+    if (width <= 0 || height <= 0) return false;
+    screen.adapter = AdapterOfMonitor(direct3d_, screen.monitor.monitor);
+    // Same window class, procedure and rules as the primary's; topmost over whatever that monitor shows.
+    screen.window = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, "Lumar", WS_POPUP, area.left, area.top,
+                                    width, height, nullptr, nullptr, instance_, nullptr);
+  } else if (mode_ == ScreenSaverMode::Preview) {
+    screen.window = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent,
+                                    nullptr, instance_, nullptr);
+    screen.windowOwnedByParent = true;
+  } else {
+    screen.window = CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, "Lumar", WS_POPUP, 0, 0, width, height,
+                                    nullptr, nullptr, instance_, nullptr);
+  }
+  return screen.window != nullptr;
+}
+
+SetupResult SaverApp::PrepareScreen(SaverScreen& screen, const FileExistsCheck& pictureUsable) {
+  const RECT& area = screen.monitor.area;
+  ParameterSet& record = screen.isPrimary() ? settings_.parameters : screen.ownRecord;
+  DesktopSize desktop{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  FileExistsCheck fileCheck = pictureUsable;
+  if (!screen.isPrimary()) {
+    // The run's record (after every fallback of the primary's set-up), at this monitor's size. The
+    // primary's set-up has checked the user's picture and fallen back to the desktop where it was
+    // unusable; each monitor takes a copy of the picture it decoded, which is never read again.
+    record = settings_.parameters;
+    desktop = DesktopSize{area.right - area.left, area.bottom - area.top};
+    record.screenWidth = static_cast<uint32_t>(desktop.desktopWidth);
+    record.screenHeight = static_cast<uint32_t>(desktop.desktopHeight);
+    fileCheck = [](const char*) { return true; };
+  }
+  screen.record = &record;
+  // The texture limit of the adapter that will draw this screen.
+  const int maxTextureEdge = QueryDeviceLimits(direct3d_, screen.adapter).LargestSquareTexture();
+  const SetupResult setup = PrepareWaveField(*screen.field, record, desktop, fileCheck, maxTextureEdge);
+  screen.fieldPrepared = setup == SetupResult::Ok;
+  if (!screen.fieldPrepared) return setup;
+  if (record.texture == kTextureDesktop)
+    screen.snapshot.Take(screen.field->constants, area.left, area.top);
+  else if (!screen.isPrimary() && record.texture > kTextureSky)
+    screen.picture = primary().picture;
+  return setup;
+}
+
+bool SaverApp::CreateScreenDevice(SaverScreen& screen) {
+  if (!screen.fieldPrepared) return false;  // another monitor's screen stays black
+  screen.MakeRenderer(screen.record, clock_, instance_, mode_ == ScreenSaverMode::Preview, deviceFactory_);
+  if (screen.isPrimary()) return SUCCEEDED(screen.renderer->CreateRenderDevice(direct3d_, screen.window));
+  // Never full screen on an adapter that no adapter's monitor claims (the default one stands in), nor on
+  // one another screen holds exclusively.
+  bool exclusive = screen.monitor.monitor != nullptr && direct3d_ &&
+                   screen.adapter < direct3d_->GetAdapterCount() &&
+                   direct3d_->GetAdapterMonitor(screen.adapter) == screen.monitor.monitor;
+  for (const auto& other : screens_) {
+    if (other.get() != &screen && other->adapter == screen.adapter && other->renderer &&
+        other->renderer->fullScreen())
+      exclusive = false;
+  }
+  if (FAILED(screen.renderer->CreateMonitorDevice(direct3d_, screen.window, screen.adapter, mainWindow(),
+                                                  exclusive))) {
+    screen.ReleaseDevice(false);  // no device: the window is painted black
+    return false;
+  }
+  return true;
+}
+
+size_t SaverApp::OpenOtherMonitors(const std::vector<MonitorArea>& monitors) {
+  const size_t before = screens_.size();
+  for (const MonitorArea& monitor : monitors) {
     if (monitor.primary || EqualRect(&monitor.area, &primary().monitor.area)) continue;
-    ++index;
-    const int width = monitor.area.right - monitor.area.left;
-    const int height = monitor.area.bottom - monitor.area.top;
-    if (width <= 0 || height <= 0) continue;
+    bool covered = false;
+    for (const auto& screen : screens_) covered = covered || EqualRect(&screen->monitor.area, &monitor.area);
+    if (covered) continue;
+    ++monitorIndex_;
     auto screen = std::make_unique<SaverScreen>();
     screen->monitor = monitor;
-    screen->random.Srand(MonitorSeed(seed, index));
-    // Same window class, procedure and rules as the primary's; topmost over whatever that monitor shows.
-    screen->window = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, "Lumar", WS_POPUP, monitor.area.left,
-                                     monitor.area.top, width, height, nullptr, nullptr, instance_, nullptr);
-    if (!screen->window) continue;
-    // The run's record (after every fallback of the primary's set-up), at this monitor's size.
-    ParameterSet& record = screen->ownRecord;
-    record = settings_.parameters;
-    record.screenWidth = static_cast<uint32_t>(width);
-    record.screenHeight = static_cast<uint32_t>(height);
-    // The primary's set-up has checked the user's picture and fallen back to the desktop where it was
-    // unusable; each monitor takes a copy of the picture it decoded, which is never read again.
-    const DesktopSize desktop{width, height};
-    const FileExistsCheck checkedByPrimary = [](const char*) { return true; };
-    screen->fieldPrepared = PrepareWaveField(*screen->field, record, desktop, checkedByPrimary,
-                                             maxTextureEdge) == SetupResult::Ok;
-    if (screen->fieldPrepared && record.texture == kTextureDesktop)
-      screen->snapshot.Take(screen->field->constants, monitor.area.left, monitor.area.top);
-    else if (screen->fieldPrepared && record.texture > kTextureSky)
-      screen->picture = primary().picture;
+    screen->monitor.primary = false;
+    screen->random.Srand(MonitorSeed(seed_, monitorIndex_));
+    if (!OpenScreenWindow(*screen, nullptr)) continue;
+    PrepareScreen(*screen, nullptr);
+    CreateScreenDevice(*screen);
+    screen->StartRipples(clock_);
     screens_.push_back(std::move(screen));
   }
+  return screens_.size() - before;
 }
 
-void SaverApp::CreateOtherDevices() {
-  for (size_t i = 1; i < screens_.size(); ++i) {
-    SaverScreen& screen = *screens_[i];
-    if (!screen.fieldPrepared) continue;  // stays black
-    screen.MakeRenderer(&screen.ownRecord, clock_, instance_, false, deviceFactory_);
-    const UINT adapter = AdapterOfMonitor(direct3d_, screen.monitor.monitor);
-    if (FAILED(screen.renderer->CreateMonitorDevice(direct3d_, screen.window, adapter, mainWindow())))
-      screen.ReleaseDevice(false);  // no device: the window is painted black
-  }
-}
-
-void SaverApp::ShowOtherMonitors() {
+void SaverApp::ShowOtherMonitors(size_t from) {
   // Shown without taking the activation from the primary, whose window is the devices' focus window.
-  for (size_t i = 1; i < screens_.size(); ++i) {
+  for (size_t i = from; i < screens_.size(); ++i) {
     ShowWindow(screens_[i]->window, SW_SHOWNOACTIVATE);
     UpdateWindow(screens_[i]->window);
   }
+}
+
+void SaverApp::CloseScreen(size_t index) {
+  std::unique_ptr<SaverScreen> gone = std::move(screens_[index]);
+  screens_.erase(screens_.begin() + static_cast<std::ptrdiff_t>(index));
+  gone->Close();  // its WM_DESTROY finds no screen of the run, so the run goes on
 }
 
 void SaverApp::ReleaseDevices(bool discardSnapshots) {
@@ -261,12 +336,47 @@ void SaverApp::ReleaseDevices(bool discardSnapshots) {
   for (size_t i = screens_.size(); i-- > 0;) screens_[i]->ReleaseDevice(discardSnapshots);
 }
 
-void SaverApp::DestroyOtherWindows() {
-  for (size_t i = screens_.size(); i-- > 1;) {
-    screens_[i]->Release();
-    if (screens_[i]->window) DestroyWindow(screens_[i]->window);
+namespace {
+
+// The same monitor in two lists: the same handle where both have one, else the same origin.
+bool SameMonitor(const MonitorArea& a, const MonitorArea& b) {
+  if (a.monitor && b.monitor) return a.monitor == b.monitor;
+  return a.area.left == b.area.left && a.area.top == b.area.top;
+}
+
+}  // namespace
+
+void SaverApp::ApplyDisplayChange() {
+  displayChangePending_ = false;
+  if (mode_ != ScreenSaverMode::Saver || closedDown_ || passwordDialogActive_ || !monitorSource_) return;
+  const std::vector<MonitorArea> monitors = monitorSource_();
+  if (monitors.empty()) return;  // a failed list changes nothing
+  for (const MonitorArea& monitor : monitors) {
+    // Another monitor became the primary: the full-screen device belongs to the old one. The run ends
+    // as if the user had moved the mouse.
+    if (monitor.primary && monitor.monitor && primaryMonitor_ && monitor.monitor != primaryMonitor_) {
+      CloseDown();
+      return;
+    }
   }
-  screens_.resize(1);
+  // Gone, or changed in size or place: released (a changed one is made again below).
+  for (size_t i = screens_.size(); i-- > 1;) {
+    bool kept = false;
+    for (const MonitorArea& monitor : monitors) {
+      if (!monitor.primary && SameMonitor(monitor, screens_[i]->monitor) &&
+          EqualRect(&monitor.area, &screens_[i]->monitor.area))
+        kept = true;
+    }
+    if (!kept) CloseScreen(i);
+  }
+  const size_t first = screens_.size();
+  if (OpenOtherMonitors(monitors) > 0) ShowOtherMonitors(first);
+}
+
+void SaverApp::ApplyRunOverrides() {
+  ParameterSet& record = settings_.parameters;
+  if (mode_ == ScreenSaverMode::Preview) record.showFps = 0;
+  if (mode_ == ScreenSaverMode::Saver && password_.ntSecure) record.texture = kTextureSky;
 }
 
 SaverScreen* SaverApp::ScreenOf(HWND window) const {
@@ -276,16 +386,8 @@ SaverScreen* SaverApp::ScreenOf(HWND window) const {
   return nullptr;
 }
 
-void SaverApp::ApplyRunOverrides() {
-  ParameterSet& record = settings_.parameters;
-  if (mode_ == ScreenSaverMode::Preview) record.showFps = 0;
-  if (mode_ == ScreenSaverMode::Saver && password_.ntSecure) record.texture = kTextureSky;
-}
-
-bool SaverApp::CreateMainWindow(HWND parent) {
+bool SaverApp::RegisterWindows() {
   if (mode_ == ScreenSaverMode::Preview) {
-    RECT area{};
-    GetWindowRect(parent, &area);
     WNDCLASSA wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = SaverWindowProc;
@@ -294,15 +396,15 @@ bool SaverApp::CreateMainWindow(HWND parent) {
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassA(&wc)) return false;
     classRegistered_ = true;
-    primary().window =
-        CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, area.right - area.left,
-                        area.bottom - area.top, parent, nullptr, instance_, nullptr);
-    return mainWindow() != nullptr;
+    return true;
   }
 
   SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
   saverEvent_ = CreateEventA(&security, TRUE, FALSE, kSaverEventName);
   if (!saverEvent_) return false;
+  // A run that is ending may still hold the event, signalled or about to be: this run starts it afresh,
+  // so that a preview waits for this one.
+  if (GetLastError() == ERROR_ALREADY_EXISTS) ResetEvent(saverEvent_);
   SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &previousSaverRunning_, 0);
   saverRunningSet_ = true;
   WNDCLASSEXA wc{};
@@ -313,22 +415,18 @@ bool SaverApp::CreateMainWindow(HWND parent) {
   wc.lpszClassName = kWindowClass;
   if (!RegisterClassExA(&wc)) return false;
   classRegistered_ = true;
-  primary().window =
-      CreateWindowExA(WS_EX_APPWINDOW, kWindowClass, "Lumar", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                      GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance_, nullptr);
-  primary().monitor.area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  primary().monitor.primary = true;
-  return mainWindow() != nullptr;
+  return true;
 }
 
 void SaverApp::MessageLoop() {
   MSG msg{};
-  while (msg.message != WM_QUIT) {
-    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  for (;;) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return;
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
-      continue;
     }
+    ++loopPasses_;
     IdlePass();
   }
 }
@@ -343,13 +441,45 @@ void SaverApp::IdlePass() {
       CloseHandle(running);
     }
   }
-  if (!passwordDialogActive_ && !closedDown_) FrameStep();
+  if (passwordDialogActive_ || closedDown_) return;
+  if (displayChangePending_) ApplyDisplayChange();
+  if (powerStatusPending_) UpdatePowerPacing();
+  if (closedDown_) return;
+  const LoopPlan plan = loopState_.Plan(clock_.Now());
+  if (plan.frameStep) {
+    FrameStep();
+  } else {
+    Rest(plan);
+  }
+}
+
+void SaverApp::Rest(const LoopPlan& plan) {
+  DWORD milliseconds = plan.waitMilliseconds == LoopPlan::kForever ? INFINITE : plan.waitMilliseconds;
+  HANDLE handles[1] = {};
+  DWORD count = 0;
+  if (plan.paced && paceTimer_) {
+    // The next frame is due when the timer fires, at the timer's finer resolution; the time-out, the
+    // same, is only a backstop.
+    LARGE_INTEGER due{};
+    due.QuadPart = -10000LL * static_cast<LONGLONG>(milliseconds);
+    if (SetWaitableTimer(paceTimer_, &due, 0, nullptr, nullptr, FALSE)) handles[count++] = paceTimer_;
+  }
+  if (loopWait_) {
+    loopWait_(count, handles, milliseconds);
+  } else {
+    MsgWaitForMultipleObjects(count, count ? handles : nullptr, FALSE, milliseconds, QS_ALLINPUT);
+  }
 }
 
 void SaverApp::FrameStep() {
+  ++frameSteps_;
   for (auto& screen : screens_) screen->DecideSpawn(clock_);
   frameTime_ = frameTimer_.Elapsed(clock_);
-  for (auto& screen : screens_) screen->UpdateAndDraw(clock_, frameTime_);
+  bool drawn = false;
+  for (auto& screen : screens_) drawn = screen->UpdateAndDraw(clock_, frameTime_) || drawn;
+  // Nothing drawn anywhere (every device lost, or none to draw with): the loop waits before testing the
+  // devices again instead of spinning.
+  loopState_.RecordFrameStep(clock_.Now(), !drawn);
 }
 
 void SaverApp::RequestDismiss() {
@@ -392,16 +522,20 @@ void SaverApp::RestartAnimation() {
 }
 
 void SaverApp::CloseDown() {
+  // Restoring the screen mode while a full-screen device is released sends messages that may lead here
+  // again: the flag goes first, and each pointer is cleared before its Release.
+  if (closedDown_) return;
+  closedDown_ = true;
   if (mode_ == ScreenSaverMode::Saver && saverRunningSet_) {
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, nullptr, 0);
     saverRunningSet_ = false;
   }
+  StopWatchingSystemState();
   ReleaseDevices(true);
-  if (direct3d_) {
-    direct3d_->Release();
+  if (IDirect3D9* direct3d = direct3d_) {
     direct3d_ = nullptr;
+    direct3d->Release();
   }
-  closedDown_ = true;
   PostQuitMessage(0);
 }
 
@@ -411,26 +545,22 @@ void SaverApp::Shutdown() {
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, nullptr, 0);
     saverRunningSet_ = false;
   }
+  StopWatchingSystemState();
   ReleaseDevices(true);
-  primary().renderer.reset();
-  if (direct3d_) {
-    direct3d_->Release();
+  if (IDirect3D9* direct3d = direct3d_) {
     direct3d_ = nullptr;
+    direct3d->Release();
   }
-  primary().ClearRipples();
   // The windows would end with the process; they go first so that the class can be unregistered.
-  // Their WM_DESTROY must not run CloseDown again, so the procedure no longer reaches this app.
+  // Their WM_DESTROY must not run CloseDown again, so the procedure no longer reaches this app. Every
+  // screen goes out the same way, the primary last; the primary's (empty) entry stays for the accessors.
   if (activeApp == this) activeApp = nullptr;
-  DestroyOtherWindows();
-  if (mainWindow() && mode_ == ScreenSaverMode::Saver) {
-    DestroyWindow(mainWindow());
-    primary().window = nullptr;
-  }
+  for (size_t i = screens_.size(); i-- > 1;) CloseScreen(i);
+  primary().Close();
   if (classRegistered_) {
     UnregisterClassA(kWindowClass, instance_);
     classRegistered_ = false;
   }
-  primary().Release();  // frees the tables of the run
   if (saverEvent_) {
     SetEvent(saverEvent_);
     CloseHandle(saverEvent_);
@@ -444,11 +574,128 @@ void SaverApp::Shutdown() {
   if (activeApp == this) activeApp = nullptr;
 }
 
+namespace {
+
+// The power settings whose changes tell that the displays went off or came on: the console display state
+// (0 off, 1 on, 2 dimmed) and, for Windows 7, which lacks it, the monitor power (0 off, 1 on).
+constexpr GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+constexpr GUID kMonitorPowerOn = {
+    0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
+
+using RegisterPowerSetting = HPOWERNOTIFY(WINAPI*)(HANDLE recipient, LPCGUID setting, DWORD flags);
+using UnregisterPowerSetting = BOOL(WINAPI*)(HPOWERNOTIFY notification);
+using RegisterSession = BOOL(WINAPI*)(HWND window, DWORD flags);
+using UnregisterSession = BOOL(WINAPI*)(HWND window);
+
+template <typename Function>
+Function Resolve(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// A library of the system, from the system folder only.
+HMODULE LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length + 1 + strlen(name) >= MAX_PATH) return nullptr;
+  strcat(path, "\\");
+  strcat(path, name);
+  return LoadLibraryA(path);
+}
+
+// The fastest refresh rate among the monitors, 60 where none reports one.
+uint32_t FastestRefresh(const std::vector<std::unique_ptr<SaverScreen>>& screens) {
+  uint32_t fastest = 0;
+  for (const auto& screen : screens) {
+    MONITORINFOEXA info{};
+    info.cbSize = sizeof info;
+    const char* device = nullptr;
+    if (screen->monitor.monitor && GetMonitorInfoA(screen->monitor.monitor, &info)) device = info.szDevice;
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    // 0 and 1 stand for the hardware's default rate.
+    if (EnumDisplaySettingsA(device, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1 &&
+        mode.dmDisplayFrequency > fastest)
+      fastest = mode.dmDisplayFrequency;
+  }
+  return fastest ? fastest : 60;
+}
+
+}  // namespace
+
+void SaverApp::WatchSystemState() {
+  HWND window = mainWindow();
+  const auto registerPower =
+      Resolve<RegisterPowerSetting>(GetModuleHandleA("user32.dll"), "RegisterPowerSettingNotification");
+  if (registerPower) {
+    for (const GUID* setting : {&kConsoleDisplayState, &kMonitorPowerOn}) {
+      if (HPOWERNOTIFY notification = registerPower(window, setting, DEVICE_NOTIFY_WINDOW_HANDLE))
+        powerNotifications_.push_back(notification);
+    }
+  }
+  sessionLibrary_ = LoadSystemLibrary("wtsapi32.dll");
+  const auto registerSession = Resolve<RegisterSession>(sessionLibrary_, "WTSRegisterSessionNotification");
+  sessionRegistered_ = registerSession && registerSession(window, NOTIFY_FOR_THIS_SESSION);
+  if (!sessionRegistered_ && sessionLibrary_) {
+    FreeLibrary(sessionLibrary_);
+    sessionLibrary_ = nullptr;
+  }
+  UpdatePowerPacing();
+}
+
+void SaverApp::StopWatchingSystemState() {
+  const auto unregisterPower =
+      Resolve<UnregisterPowerSetting>(GetModuleHandleA("user32.dll"), "UnregisterPowerSettingNotification");
+  for (size_t i = powerNotifications_.size(); i-- > 0;) {
+    if (unregisterPower) unregisterPower(powerNotifications_[i]);
+  }
+  powerNotifications_.clear();
+  if (sessionRegistered_) {
+    const auto unregisterSession =
+        Resolve<UnregisterSession>(sessionLibrary_, "WTSUnRegisterSessionNotification");
+    if (unregisterSession) unregisterSession(mainWindow());
+    sessionRegistered_ = false;
+  }
+  if (sessionLibrary_) {
+    FreeLibrary(sessionLibrary_);
+    sessionLibrary_ = nullptr;
+  }
+  if (HANDLE timer = paceTimer_) {
+    paceTimer_ = nullptr;
+    CancelWaitableTimer(timer);
+    CloseHandle(timer);
+  }
+}
+
+void SaverApp::RecordPowerSetting(const POWERBROADCAST_SETTING* setting) {
+  // Anything but a 4-byte state of one of the two settings is ignored.
+  if (!setting || setting->DataLength != sizeof(DWORD)) return;
+  if (!IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) &&
+      !IsEqualGUID(setting->PowerSetting, kMonitorPowerOn))
+    return;
+  DWORD state = 0;
+  memcpy(&state, setting->Data, sizeof state);
+  if (IsEqualGUID(setting->PowerSetting, kMonitorPowerOn) && state > 1) return;
+  loopState_.RecordDisplayState(state);
+}
+
+void SaverApp::UpdatePowerPacing() {
+  powerStatusPending_ = false;
+  SYSTEM_POWER_STATUS status{};
+  const bool known = powerStatus_ ? powerStatus_(status) : GetSystemPowerStatus(&status) != FALSE;
+  // On battery (the AC line off-line) or with the battery saver on (the first bit of the status flag,
+  // which older headers call Reserved1).
+  const bool battery = known && (status.ACLineStatus == 0 || (status.Reserved1 & 1) != 0);
+  if (battery && !paceTimer_) paceTimer_ = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+  loopState_.SetPacing(battery ? FastestRefresh(screens_) : 0);
+}
+
 LRESULT SaverApp::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const bool saver = mode_ == ScreenSaverMode::Saver;
   switch (message) {
     case WM_DESTROY:
-      CloseDown();
+      // A screen released because its monitor is gone has left the list first.
+      if (ScreenOf(window)) CloseDown();
       break;
     case WM_ACTIVATEAPP:
       if (wParam == FALSE && saver) RequestDismiss();
@@ -498,7 +745,17 @@ LRESULT SaverApp::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPAR
       if (saver) RequestDismiss();
       break;
     case WM_POWERBROADCAST:
+      // The procedure only records; the loop acts on it.
       if (wParam == PBT_APMSUSPEND && !password_.verifyPasswordProc) RequestDismiss();
+      if (wParam == PBT_POWERSETTINGCHANGE)
+        RecordPowerSetting(reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam));
+      if (wParam == PBT_APMPOWERSTATUSCHANGE) powerStatusPending_ = true;
+      break;
+    case WM_WTSSESSION_CHANGE:
+      loopState_.RecordSessionChange(static_cast<uint32_t>(wParam));
+      break;
+    case WM_DISPLAYCHANGE:
+      displayChangePending_ = true;
       break;
     default:
       break;

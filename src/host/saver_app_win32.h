@@ -12,6 +12,7 @@
 
 #include "host/command_line.h"
 #include "host/frame_timer.h"
+#include "host/loop_state.h"
 #include "host/saver_input.h"
 #include "host/saver_password_win32.h"
 #include "host/saver_screen_win32.h"
@@ -42,6 +43,13 @@ using ConfigureDialogRunner = bool (*)(HINSTANCE instance, SettingsState& settin
 // The monitors a full-screen run covers; tests pass monitors of their own.
 using MonitorSource = std::function<std::vector<MonitorArea>()>;
 
+// How the loop rests: MsgWaitForMultipleObjects on the handles (the pacing timer, if any) and the message
+// queue, for at most `milliseconds` (INFINITE: until a message or a handle). Tests count the waits.
+using LoopWait = std::function<DWORD(DWORD count, const HANDLE* handles, DWORD milliseconds)>;
+
+// The power source (GetSystemPowerStatus unless a test passes its own); false when unknown.
+using PowerStatusSource = std::function<bool(SYSTEM_POWER_STATUS& status)>;
+
 class SaverApp {
  public:
   SaverApp(HINSTANCE instance, const MillisecondClock& clock);
@@ -57,7 +65,8 @@ class SaverApp {
   bool StartUp(const std::string& arguments);
   void MessageLoop();
   // What the loop does when no message is waiting: a preview waits while a full-screen instance runs;
-  // then one frame step, unless the password dialog is up or the run has closed down.
+  // then, unless the password dialog is up or the run has closed down, what the loop state plans: one
+  // frame step, or a rest (displays off, session hidden, every device lost, pacing on battery).
   void IdlePass();
   void Shutdown();
 
@@ -75,6 +84,8 @@ class SaverApp {
   void SetDeviceFactory(DeviceFactory factory);
   void SetMonitorSource(MonitorSource source) { monitorSource_ = std::move(source); }
   void SetDirect3DCreator(Direct3DCreator creator) { direct3dCreator_ = creator; }
+  void SetLoopWait(LoopWait wait) { loopWait_ = std::move(wait); }
+  void SetPowerStatusSource(PowerStatusSource source) { powerStatus_ = std::move(source); }
 
   // State read by tests and by the password check.
   ScreenSaverMode mode() const { return mode_; }
@@ -91,20 +102,38 @@ class SaverApp {
   float frameTime() const { return frameTime_; }
   PasswordSettings& password() { return password_; }
   bool isWin9x() const { return isWin9x_; }
+  const LoopState& loopState() const { return loopState_; }
+  uint64_t loopPasses() const { return loopPasses_; }
+  uint64_t frameSteps() const { return frameSteps_; }
 
  private:
   bool DetectWin9x() const;
   bool EnumerateModes(const char* outOfMemoryMessage);
-  bool CreateMainWindow(HWND parent);
+  // The window class, and for a full-screen run the event and the running flag.
+  bool RegisterWindows();
   SaverScreen& primary() const { return *screens_.front(); }
   SaverScreen* ScreenOf(HWND window) const;
-  // The other monitors' screens: window (hidden), run set-up and snapshot; then their devices. A monitor
-  // whose set-up or device fails keeps a black window.
-  void PrepareOtherMonitors(uint32_t seed, int maxTextureEdge);
-  void CreateOtherDevices();
-  void ShowOtherMonitors();
+  // One screen's way in, the same for the primary and every other monitor: its window (hidden), then its
+  // run set-up and snapshot (before any device exists), then its device. Only the data differ: the
+  // primary runs the app's record in the chosen mode and tells the user of its failures; another monitor
+  // runs a copy sized to it and, failing, stays a black window.
+  bool OpenScreenWindow(SaverScreen& screen, HWND parent);
+  SetupResult PrepareScreen(SaverScreen& screen, const FileExistsCheck& pictureUsable);
+  bool CreateScreenDevice(SaverScreen& screen);
+  // The screens of the other monitors in `monitors`, up to their devices; returns how many were added.
+  size_t OpenOtherMonitors(const std::vector<MonitorArea>& monitors);
+  void ShowOtherMonitors(size_t from);
+  // The way out: the screen at `index` (not the primary) leaves the list, then releases everything.
+  void CloseScreen(size_t index);
   void ReleaseDevices(bool discardSnapshots);
-  void DestroyOtherWindows();
+  // Monitors that came, went or changed size since the list was last taken.
+  void ApplyDisplayChange();
+  // Power and session notifications, registered once the window exists, unregistered at close-down.
+  void WatchSystemState();
+  void StopWatchingSystemState();
+  void RecordPowerSetting(const POWERBROADCAST_SETTING* setting);
+  void UpdatePowerPacing();
+  void Rest(const LoopPlan& plan);
   // What this run changes in memory only, never in the registry: a secure saver shows Sky instead of the
   // desktop, and the preview never shows the frame rate. Applied again when the defaults replace a
   // refused record.
@@ -119,6 +148,8 @@ class SaverApp {
   DeviceFactory deviceFactory_;
   MonitorSource monitorSource_;
   Direct3DCreator direct3dCreator_ = Direct3DCreate9;
+  LoopWait loopWait_;
+  PowerStatusSource powerStatus_;
 
   ScreenSaverMode mode_ = ScreenSaverMode::Saver;
   bool isWin9x_ = false;
@@ -138,6 +169,19 @@ class SaverApp {
   std::vector<std::unique_ptr<SaverScreen>> screens_;
   FrameTimer frameTimer_;
   float frameTime_ = 0.0f;
+  uint32_t seed_ = 1;
+  int monitorIndex_ = 0;               // the last seed index given to another monitor
+  HMONITOR primaryMonitor_ = nullptr;  // the primary as the monitor list named it at start-up
+
+  LoopState loopState_;
+  uint64_t loopPasses_ = 0;
+  uint64_t frameSteps_ = 0;
+  bool displayChangePending_ = false;
+  bool powerStatusPending_ = false;
+  HANDLE paceTimer_ = nullptr;
+  std::vector<HPOWERNOTIFY> powerNotifications_;
+  HMODULE sessionLibrary_ = nullptr;
+  bool sessionRegistered_ = false;
 };
 
 }  // namespace lumar

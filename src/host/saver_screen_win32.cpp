@@ -59,9 +59,11 @@ void SaverScreen::DecideSpawn(const MillisecondClock& clock) {
   if (fieldPrepared) lumar::DecideSpawn(*field, clock, random);
 }
 
-void SaverScreen::UpdateAndDraw(const MillisecondClock& clock, float frameTime) {
+bool SaverScreen::UpdateAndDraw(const MillisecondClock& clock, float frameTime) {
   if (fieldPrepared) RetireAndUpdateSources(*field, clock);
-  if (renderer && renderer->PrepareFrame()) renderer->RenderFrame(frameTime);
+  if (!renderer || !renderer->PrepareFrame()) return false;
+  renderer->RenderFrame(frameTime);
+  return true;
 }
 
 void SaverScreen::StartRipples(const MillisecondClock& clock) {
@@ -71,7 +73,8 @@ void SaverScreen::StartRipples(const MillisecondClock& clock) {
 void SaverScreen::ClearRipples() { ClearSources(field->sourceSet); }
 
 void SaverScreen::ReleaseDevice(bool discardSnapshot) {
-  if (renderer) renderer->ReleaseDevice(discardSnapshot);
+  // The screen took the snapshot and is the one to release it.
+  if (renderer) renderer->ReleaseDevice(false);
   if (discardSnapshot) snapshot.Release();
 }
 
@@ -84,6 +87,13 @@ void SaverScreen::Release() {
     field = std::make_unique<WaveField>();  // frees the tables of the run
     fieldPrepared = false;
   }
+}
+
+void SaverScreen::Close() {
+  Release();
+  HWND gone = window;
+  window = nullptr;
+  if (gone && !windowOwnedByParent && IsWindow(gone)) DestroyWindow(gone);
 }
 
 }  // namespace lumar

@@ -1,6 +1,8 @@
 // One screen of a run: a window, a wave field with its ripple sources and random generator, the snapshot
 // of that monitor's part of the desktop, and the renderer with its device. The primary screen and every
-// other monitor are instances of it, so they cannot interfere; the app owns the list.
+// other monitor are instances of it, made and released by the same code, so they cannot interfere; the
+// app owns the list. A screen releases what it owns in the reverse order of creation: renderer and
+// device, snapshot, field, window.
 #pragma once
 
 #include <windows.h>
@@ -40,7 +42,7 @@ struct SaverScreen {
   SaverScreen() : field(std::make_unique<WaveField>()) {}
   SaverScreen(const SaverScreen&) = delete;
   SaverScreen& operator=(const SaverScreen&) = delete;
-  ~SaverScreen() { Release(); }
+  ~SaverScreen() { Close(); }
 
   // The renderer for this screen over `record`, which must outlive it.
   void MakeRenderer(const ParameterSet* record, const MillisecondClock& clock, HINSTANCE instance,
@@ -48,8 +50,9 @@ struct SaverScreen {
 
   // Half of a frame step, before the frame time is read: the spawn decision.
   void DecideSpawn(const MillisecondClock& clock);
-  // The other half: retirement and update of the sources, then the device check and the frame.
-  void UpdateAndDraw(const MillisecondClock& clock, float frameTime);
+  // The other half: retirement and update of the sources, then the device check and the frame. Returns
+  // whether a frame was drawn.
+  bool UpdateAndDraw(const MillisecondClock& clock, float frameTime);
   // The first ripple of the run (and of a restart after a wrong password).
   void StartRipples(const MillisecondClock& clock);
   void ClearRipples();
@@ -59,10 +62,17 @@ struct SaverScreen {
   void ReleaseDevice(bool discardSnapshot);
   // Everything but the window: device, snapshot, renderer, sources and tables.
   void Release();
+  // Everything, the window last.
+  void Close();
+
+  bool isPrimary() const { return monitor.primary; }
 
   MonitorArea monitor;
+  UINT adapter = 0;  // the Direct3D adapter that drives the monitor
   HWND window = nullptr;
-  ParameterSet ownRecord;  // a monitor other than the primary: the run's record sized to it
+  bool windowOwnedByParent = false;      // the preview's child window goes with the control panel's
+  ParameterSet ownRecord;                // a monitor other than the primary: the run's record sized to it
+  const ParameterSet* record = nullptr;  // what the field and renderer run: the app's record or ownRecord
   std::unique_ptr<WaveField> field;
   bool fieldPrepared = false;
   RandomGenerator random;

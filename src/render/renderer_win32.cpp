@@ -27,9 +27,11 @@ namespace {
 
 template <typename T>
 void ReleaseAndClear(T*& object) {
-  if (object) {
-    object->Release();
+  // Cleared first: a Release that sends messages (a full-screen device restoring the mode) may lead
+  // back here.
+  if (T* held = object) {
     object = nullptr;
+    held->Release();
   }
 }
 
@@ -109,6 +111,8 @@ void Renderer::SetDeviceFactory(DeviceFactory factory) { impl_->factory = std::m
 
 IDirect3DDevice9* Renderer::device() const { return impl_->device; }
 
+bool Renderer::fullScreen() const { return impl_->device && !impl_->presentParameters.Windowed; }
+
 uint32_t Renderer::framesDrawn() const { return impl_->framesDrawn; }
 
 HRESULT Renderer::Impl::MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focusWindow,
@@ -183,7 +187,8 @@ HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
   return r.FinishDeviceCreation();
 }
 
-HRESULT Renderer::CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT adapter, HWND focusWindow) {
+HRESULT Renderer::CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT adapter, HWND focusWindow,
+                                      bool fullScreenAllowed) {
   Impl& r = *impl_;
   const ParameterSet& record = r.record();
   r.layout =
@@ -195,7 +200,7 @@ HRESULT Renderer::CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT ad
 
   // Full screen only in the mode the monitor is in (an adapter that reports no usable mode is skipped).
   D3DDISPLAYMODE mode{};
-  const bool fullScreen = adapter < direct3d->GetAdapterCount() &&
+  const bool fullScreen = fullScreenAllowed && adapter < direct3d->GetAdapterCount() &&
                           SUCCEEDED(direct3d->GetAdapterDisplayMode(adapter, &mode)) &&
                           mode.Width == record.screenWidth && mode.Height == record.screenHeight;
   if (fullScreen) {
@@ -203,10 +208,12 @@ HRESULT Renderer::CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT ad
     if (SUCCEEDED(r.MakeDevice(direct3d, adapter, focusWindow, flags))) return r.FinishDeviceCreation();
   }
   r.SetWindowedParameters(window);
+  r.presentParameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   if (adapter < direct3d->GetAdapterCount() && SUCCEEDED(r.MakeDevice(direct3d, adapter, focusWindow, flags)))
     return r.FinishDeviceCreation();
   if (adapter == D3DADAPTER_DEFAULT) return E_FAIL;
   r.SetWindowedParameters(window);
+  r.presentParameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   if (FAILED(r.MakeDevice(direct3d, D3DADAPTER_DEFAULT, focusWindow, flags))) return E_FAIL;
   return r.FinishDeviceCreation();
 }

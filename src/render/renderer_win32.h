@@ -48,10 +48,13 @@ class Renderer {
   HRESULT CreateRenderDevice(IDirect3D9* direct3d, HWND window);
   // The device of a monitor other than the primary, quietly: full screen in the current mode of
   // `adapter` (the one that drives the monitor) with the primary's window as focus window, as Direct3D
-  // wants of several devices beside a full-screen one; else windowed on that adapter, else windowed on
-  // the default one. The record's screen size is the monitor's. 0 on success, E_FAIL when no device
-  // could be had; nothing is shown either way.
-  HRESULT CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT adapter, HWND focusWindow);
+  // wants of several devices beside a full-screen one, when `fullScreenAllowed` (the adapter is the
+  // monitor's own and no other screen holds it); else windowed on that adapter, else windowed on the
+  // default one. A windowed device presents at once, never waiting for its monitor's refresh, so that
+  // no screen makes the others wait. The record's screen size is the monitor's. 0 on success, E_FAIL
+  // when no device could be had; nothing is shown either way.
+  HRESULT CreateMonitorDevice(IDirect3D9* direct3d, HWND window, UINT adapter, HWND focusWindow,
+                              bool fullScreenAllowed = true);
   HRESULT CreateResources();
   void ReleaseResources();
   // Resources, then the snapshot when `discardSnapshot`, then the device.
@@ -66,6 +69,8 @@ class Renderer {
   void RenderFrame(float frameTime);
 
   IDirect3DDevice9* device() const;
+  // Whether the device holds its adapter exclusively (full screen).
+  bool fullScreen() const;
   uint32_t framesDrawn() const;
 
  private:

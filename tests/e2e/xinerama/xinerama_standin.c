@@ -1,7 +1,9 @@
 /* A stand-in libXinerama.so.1 for the several-monitor tests: Wine's X11 driver takes its monitors from
  * Xinerama when told not to use XRandR, and this library reports the heads listed in LUMAR_XINERAMA_HEADS
- * ("1024x768+0+0,800x600+1024+0") on one wide Xvfb screen. Written without the X11 headers: only the
- * layout of XineramaScreenInfo and the four entry points Wine calls are needed. */
+ * ("1024x768+0+0,800x600+1024+0") on one wide Xvfb screen. When LUMAR_XINERAMA_HEADS_FILE names a file,
+ * the heads are the first line of that file, read again at every query, so that a test can change the
+ * monitors while a program runs. Written without the X11 headers: only the layout of XineramaScreenInfo
+ * and the four entry points Wine calls are needed. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -23,7 +25,17 @@ enum { kMaxHeads = 16 };
 /* Parses "WxH+X+Y" entries separated by commas; returns the number found (at most kMaxHeads). */
 static int ReadHeads(XineramaScreenInfo* heads) {
   const char* text = getenv("LUMAR_XINERAMA_HEADS");
+  const char* fileName = getenv("LUMAR_XINERAMA_HEADS_FILE");
+  static char line[1024];
   int count = 0;
+  if (fileName && *fileName) {
+    FILE* file = fopen(fileName, "r");
+    text = NULL;
+    if (file) {
+      if (fgets(line, sizeof line, file)) text = line;
+      fclose(file);
+    }
+  }
   while (text && *text && count < kMaxHeads) {
     int w, h, x, y, used = 0;
     if (sscanf(text, "%dx%d+%d+%d%n", &w, &h, &x, &y, &used) != 4) break;
