@@ -122,9 +122,16 @@ class FaultInjectionTest : public ::testing::Test {
     }
   }
 
+  static void DisplayChanged(SaverApp& app) {
+    SendMessageA(app.mainWindow(), WM_DISPLAYCHANGE, 32,
+                 MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    app.IdlePass();
+  }
+
   // The scripted run with the `failAt`-th call of `kind` failing (0: none): start-up on two monitors, a
-  // few frames, a device-loss cycle on each device, then with the fault past a few frames in which every
-  // monitor must draw or stay black, close-down and shutdown. Checks everything it can on the way.
+  // few frames, a device-loss cycle on each device, the second monitor removed and added, then with the fault
+  // past a few frames in which every monitor must draw or stay black, close-down and shutdown. Checks
+  // everything it can on the way.
   RunOutcome ScriptedRun(FaultKind kind, long failAt) {
     MSG stale;
     while (PeekMessageA(&stale, nullptr, 0, 0, PM_REMOVE)) {
@@ -137,7 +144,8 @@ class FaultInjectionTest : public ::testing::Test {
     {
       test::FaultyGdi gdi;
       SaverApp app(GetModuleHandleA(nullptr), clock_);
-      app.SetMonitorSource(TwoMonitors);
+      std::vector<MonitorArea> monitors = TwoMonitors();
+      app.SetMonitorSource([&monitors] { return monitors; });
       app.SetDirect3DCreator(CreateFaultyDirect3D);
       outcome.started = app.StartUp("/s");
       Faults().phase = kRunning;
@@ -150,7 +158,12 @@ class FaultInjectionTest : public ::testing::Test {
           static_cast<FaultyDevice*>(screen->renderer->device())->Lose();
           Frames(app, 2);  // lost, then reset and drawn
         }
-        // A monitor removed and added comes here once the host follows WM_DISPLAYCHANGE.
+        // The second monitor removed, then added again, as Windows reports it: one loop pass each.
+        monitors.pop_back();
+        DisplayChanged(app);
+        monitors = TwoMonitors();
+        DisplayChanged(app);
+        EXPECT_EQ(app.screens().size(), 2u) << "the monitor added again has no screen";
         Frames(app, 3);
         // Frames outside the count, to see the run after a fault that has passed (one still to come
         // falls in the close-down): every monitor with a device draws again (a lost one within a few
