@@ -276,7 +276,11 @@ SetupResult SaverApp::PrepareScreen(SaverScreen& screen, const FileExistsCheck& 
 
 bool SaverApp::CreateScreenDevice(SaverScreen& screen) {
   if (!screen.fieldPrepared) return false;  // another monitor's screen stays black
-  screen.MakeRenderer(screen.record, clock_, instance_, mode_ == ScreenSaverMode::Preview, deviceFactory_);
+  const bool preview = mode_ == ScreenSaverMode::Preview;
+  if (!preview && !workers_ && MachineThreadCount() > 1)
+    workers_ = std::make_shared<WorkerPool>(MachineThreadCount());
+  screen.MakeRenderer(screen.record, clock_, instance_, preview, deviceFactory_,
+                      preview ? nullptr : workers_);
   if (screen.isPrimary()) return SUCCEEDED(screen.renderer->CreateRenderDevice(direct3d_, screen.window));
   // Never full screen on an adapter that no adapter's monitor claims (the default one stands in), nor on
   // one another screen holds exclusively.

@@ -166,6 +166,9 @@ class SaverApp {
 
   SettingsState settings_;
   AdapterModes modes_;
+  // The field's worker threads, made with the first full-screen device and shared by every screen of the
+  // run (screens come and go; the threads stay). Declared before the screens, so it outlives them.
+  std::shared_ptr<WorkerPool> workers_;
   std::vector<std::unique_ptr<SaverScreen>> screens_;
   FrameTimer frameTimer_;
   float frameTime_ = 0.0f;

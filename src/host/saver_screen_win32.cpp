@@ -42,7 +42,8 @@ UINT AdapterOfMonitor(IDirect3D9* direct3d, HMONITOR monitor) {
 }
 
 void SaverScreen::MakeRenderer(const ParameterSet* record, const MillisecondClock& clock, HINSTANCE instance,
-                               bool preview, const DeviceFactory& factory) {
+                               bool preview, const DeviceFactory& factory,
+                               std::shared_ptr<WorkerPool> workers) {
   RenderContext context;
   context.record = record;
   context.field = field.get();
@@ -51,6 +52,7 @@ void SaverScreen::MakeRenderer(const ParameterSet* record, const MillisecondCloc
   context.clock = &clock;
   context.instance = instance;
   context.preview = preview;
+  context.workers = std::move(workers);
   renderer = std::make_unique<Renderer>(context);
   if (factory) renderer->SetDeviceFactory(factory);
 }

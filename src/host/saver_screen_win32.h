@@ -44,9 +44,10 @@ struct SaverScreen {
   SaverScreen& operator=(const SaverScreen&) = delete;
   ~SaverScreen() { Close(); }
 
-  // The renderer for this screen over `record`, which must outlive it.
+  // The renderer for this screen over `record`, which must outlive it, summing its field on `workers`
+  // (the run's pool; null: the one thread).
   void MakeRenderer(const ParameterSet* record, const MillisecondClock& clock, HINSTANCE instance,
-                    bool preview, const DeviceFactory& factory);
+                    bool preview, const DeviceFactory& factory, std::shared_ptr<WorkerPool> workers);
 
   // Half of a frame step, before the frame time is read: the spawn decision.
   void DecideSpawn(const MillisecondClock& clock);

@@ -97,9 +97,9 @@ struct Renderer::Impl {
 };
 
 Renderer::Renderer(const RenderContext& context) : impl_(new Impl(this, context)) {
-  // The field's arithmetic on every core for the run (the engine uses them only on large grids); the
+  // The field's arithmetic on the run's worker threads (the engine uses them only on large grids); the
   // preview keeps to the one thread.
-  if (context.field && !context.preview) context.field->engine.UseThreads(MachineThreadCount());
+  if (context.field && !context.preview) context.field->engine.UsePool(context.workers);
 }
 
 Renderer::~Renderer() {

@@ -7,12 +7,14 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 
 #include "platform/image.h"
 #include "platform/millisecond_clock.h"
 #include "render/desktop_snapshot_win32.h"
 #include "settings/parameter_set.h"
 #include "wavefield/wave_field.h"
+#include "wavefield/worker_pool.h"
 
 namespace lumar {
 
@@ -32,6 +34,9 @@ struct RenderContext {
   // The user's picture as start-up decoded it; the first texture creation takes it (and empties it), later
   // ones read the file again. Optional.
   Image* userPicture = nullptr;
+  // The run's worker threads for the field's arithmetic, made once and shared by every screen; null: the
+  // one thread (the preview).
+  std::shared_ptr<WorkerPool> workers;
 };
 
 class Renderer {

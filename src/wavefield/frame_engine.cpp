@@ -85,8 +85,12 @@ FrameEngine::~FrameEngine() = default;
 void FrameEngine::UseThreads(int threads) {
   threads = std::clamp(threads, 1, kMaxEngineThreads);
   if (threads == this->threads() && !plans_.empty()) return;
-  pool_.reset();
-  if (threads > 1) pool_ = std::make_unique<WorkerPool>(threads);
+  UsePool(threads > 1 ? std::make_shared<WorkerPool>(threads) : nullptr);
+}
+
+void FrameEngine::UsePool(std::shared_ptr<WorkerPool> pool) {
+  pool_ = std::move(pool);
+  const int threads = this->threads();
   plans_.clear();
   for (int t = 0; t < threads; ++t) plans_.push_back(std::make_unique<SourcePlan>());
   rows_.assign(static_cast<std::size_t>(threads), RowScratch{});

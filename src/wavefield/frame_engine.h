@@ -51,7 +51,11 @@ class FrameEngine {
   // kMaxEngineThreads), each summing a band of grid rows. The workers are made here, once; 1 ends them.
   // The bits are those of one thread: every node still adds its sources in index order.
   void UseThreads(int threads);
+  // The same with a pool the caller made once for the run and shares among its fields (they are summed
+  // one after another, never at once); null: the one thread.
+  void UsePool(std::shared_ptr<WorkerPool> pool);
   int threads() const;
+  const WorkerPool* pool() const { return pool_.get(); }
   static constexpr std::size_t kThreadedNodes = 20000;
 
   // How many sources of the last SumField took each route where factors are computed rather than read:
@@ -165,7 +169,7 @@ class FrameEngine {
   // Per thread: a source's plan (a group of sources is planned at once, one per thread) and a row of terms.
   std::vector<std::unique_ptr<SourcePlan>> plans_;
   std::vector<RowScratch> rows_;
-  std::unique_ptr<WorkerPool> pool_;
+  std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace lumar

@@ -132,6 +132,24 @@ TEST_F(DisplayChangeTest, ANewMonitorGetsAScreenThatDrawsAtOnce) {
   EXPECT_NE(screens[2]->random.Rand(), screens[1]->random.Rand());
 }
 
+TEST_F(DisplayChangeTest, EveryScreenSumsItsFieldOnTheRunsOneSetOfWorkerThreads) {
+  monitors_.push_back(Monitor(RECT{500, 300, 900, 600}));
+  DisplayChanged();
+  monitors_.pop_back();
+  DisplayChanged();
+  monitors_.push_back(Monitor(RECT{500, 300, 900, 600}));
+  DisplayChanged();
+  const auto& screens = app_->screens();
+  ASSERT_EQ(screens.size(), 3u);
+  const WorkerPool* pool = screens[0]->field->engine.pool();
+  // One pool where the machine has several cores, none where it has one; a screen added later joins it.
+  EXPECT_EQ(pool != nullptr, MachineThreadCount() > 1);
+  if (pool) {
+    EXPECT_EQ(pool->threads(), MachineThreadCount());
+  }
+  for (const auto& screen : screens) EXPECT_EQ(screen->field->engine.pool(), pool);
+}
+
 TEST_F(DisplayChangeTest, AGoneMonitorsScreenIsReleasedWithNothingLeft) {
   const SaverScreen& gone = *app_->screens()[1];
   const HWND window = gone.window;

@@ -474,7 +474,8 @@ TEST_F(RendererTest, AFailedCreationAfterAResetIsRetriedAndNothingIsReleasedTwic
 TEST_F(RendererTest, ADeviceThatCannotBeMadeIsReportedOnce) {
   // The run set-up first, as start-up does: the screen's grid is checked before any device is asked for.
   ASSERT_EQ(PrepareWaveField(rig.field(), rig.record(), {w, h}, nullptr), SetupResult::Ok);
-  Renderer renderer(RenderContext{&rig.record(), &rig.field(), &rig.snapshot(), &rig.clock(), nullptr, true});
+  Renderer renderer(RenderContext{&rig.record(), &rig.field(), &rig.snapshot(), &rig.clock(), nullptr, true,
+                                  nullptr, nullptr});
   renderer.SetDeviceFactory([](IDirect3D9*, HWND, DWORD, D3DPRESENT_PARAMETERS&, IDirect3DDevice9** device) {
     *device = nullptr;
     return D3DERR_NOTAVAILABLE;
