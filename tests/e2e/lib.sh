@@ -215,6 +215,18 @@ e2e_not_the_desktop() {
   e2e_greater "$difference" "${3:-0.002}"
 }
 
+# The smallest mean difference, 0 ... 1, between pictures $1 and $2 over tiles of about 64x64 pixels: a
+# tile that still shows the desktop unchanged brings it near 0. "error" when the pictures cannot be read.
+e2e_least_tile_difference() {
+  local w h
+  read -r w h < <(identify -format '%w %h' "$1" 2>/dev/null)
+  [ -n "$w" ] && [ -n "$h" ] || { echo error; return; }
+  convert "$1" "$2" -compose difference -composite -colorspace gray \
+    -filter box -resize "$((w / 64))x$((h / 64))!" -depth 16 txt:- 2>/dev/null |
+    sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\).*/\1/p' |
+    awk '{ v = $1 / 65535; if (min == "" || v < min) min = v } END { print (min == "" ? "error" : min) }'
+}
+
 # Stores a settings record for this machine with the given preset, as the dialog's OK would:
 #   e2e_store_preset <preset id> [texture]
 e2e_store_preset() {

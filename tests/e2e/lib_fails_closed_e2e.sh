@@ -44,6 +44,13 @@ expect pass "two different pictures differ" e2e_greater "$(e2e_difference "$work
 expect fail "... and a missing one does not" e2e_greater "$(e2e_difference "$work/a.png" "$work/none.png")" 0.01
 expect pass "a picture correlates with itself" e2e_greater "$(e2e_correlation "$work/a.png" "$work/a.png")" 0.9
 expect fail "... a missing one does not" e2e_greater "$(e2e_correlation "$work/none.png" "$work/a.png")" 0.9
+# Tiles of 64x64 need pictures of a few tiles.
+convert -size 256x192 xc:gray "$work/gray.png"
+convert -size 256x192 xc:white "$work/white.png"
+expect pass "every tile of two different pictures differs" \
+  e2e_greater "$(e2e_least_tile_difference "$work/gray.png" "$work/white.png")" 0.01
+expect fail "... a missing picture covers nothing" \
+  e2e_greater "$(e2e_least_tile_difference "$work/none.png" "$work/a.png")" 0.01
 expect fail "... nor does a missing one anti-correlate" e2e_greater 0.9 "$(e2e_correlation "$work/none.png" "$work/a.png")"
 expect pass "a picture shows something" e2e_shows_picture "$work/a.png"
 expect fail "... a black one does not" e2e_shows_picture "$work/black.png"

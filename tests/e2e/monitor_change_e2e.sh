@@ -23,15 +23,6 @@ e2e_set_root "$desktop"
 # The part of picture $1 at W H X Y ($2..$5), into $6.
 crop() { convert "$1" -crop "${2}x${3}+${4}+${5}" +repage "$6"; }
 
-# The smallest mean difference, 0 ... 1, between pictures $1 and $2 over tiles of about 64x64 pixels.
-least_tile_difference() {
-  local w h
-  read -r w h < <(identify -format '%w %h' "$1")
-  convert "$1" "$2" -compose difference -composite -colorspace gray \
-    -filter box -resize "$((w / 64))x$((h / 64))!" -depth 16 txt:- |
-    sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\).*/\1/p' |
-    awk '{ v = $1 / 65535; if (min == "" || v < min) min = v } END { print min + 0 }'
-}
 
 # Changes the heads to $1 and has Wine take them; what Wine lists then is in $listed.
 change_heads() {
@@ -55,7 +46,7 @@ e2e_screenshot "$E2E_WORK/added-b.png"
 crop "$E2E_WORK/added-a.png" 640 480 1824 128 "$E2E_WORK/m.png"
 crop "$E2E_WORK/added-b.png" 640 480 1824 128 "$E2E_WORK/n.png"
 crop "$desktop" 640 480 1824 128 "$E2E_WORK/d.png"
-least=$(least_tile_difference "$E2E_WORK/m.png" "$E2E_WORK/d.png")
+least=$(e2e_least_tile_difference "$E2E_WORK/m.png" "$E2E_WORK/d.png")
 e2e_check "the added monitor is covered within a second (least tile difference $least)" e2e_greater "$least" 0.03
 moved=$(e2e_difference "$E2E_WORK/m.png" "$E2E_WORK/n.png")
 e2e_check "the added monitor's picture moves (difference $moved)" e2e_greater "$moved" 0.0005

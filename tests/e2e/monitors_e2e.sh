@@ -34,16 +34,6 @@ crop_head() {
   convert "$1" -crop "${w}x${h}+${x}+${y}" +repage "$3"
 }
 
-# The smallest mean difference, 0 ... 1, between pictures $1 and $2 over tiles of about 64x64 pixels: a
-# tile that still shows the desktop unchanged brings it near 0.
-least_tile_difference() {
-  local w h
-  read -r w h < <(identify -format '%w %h' "$1")
-  convert "$1" "$2" -compose difference -composite -colorspace gray \
-    -filter box -resize "$((w / 64))x$((h / 64))!" -depth 16 txt:- |
-    sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\).*/\1/p' |
-    awk '{ v = $1 / 65535; if (min == "" || v < min) min = v } END { print (min == "" ? "error" : min) }'
-}
 
 saver_running() { wine "$E2E_TOOLS/saver_running_tool.exe" 2>/dev/null | tr -d '\r'; }
 
@@ -69,7 +59,7 @@ check_every_monitor_covered() {
     crop_head "$E2E_WORK/five.png" "$i" "$E2E_WORK/m.png"
     crop_head "$E2E_WORK/six.png" "$i" "$E2E_WORK/n.png"
     crop_head "$desktop" "$i" "$E2E_WORK/d.png"
-    least=$(least_tile_difference "$E2E_WORK/m.png" "$E2E_WORK/d.png")
+    least=$(e2e_least_tile_difference "$E2E_WORK/m.png" "$E2E_WORK/d.png")
     e2e_check "monitor $((i + 1)) (${heads[$i]}): no part shows the desktop 5 s after the start (least tile difference $least)" \
       e2e_greater "$least" 0.03
     moved=$(e2e_difference "$E2E_WORK/m.png" "$E2E_WORK/n.png")
