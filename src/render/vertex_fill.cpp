@@ -23,15 +23,15 @@ float RefractionWeight(const RunConstants& c, int j) {
   return static_cast<float>(std::abs(j - c.gridCellsY)) / (0.5f * c.gridCellsY);
 }
 
-// The vertices of the grid from each node's field, column by column.
+// The vertices of the grid's columns [firstColumn, endColumn) from each node's field, column by column.
 template <class NodeAt>
-bool FillFrom(const WaveField& field, SurfaceVertex* vertices, size_t count, NodeAt nodeAt) {
+void FillColumns(const WaveField& field, SurfaceVertex* vertices, int firstColumn, int endColumn,
+                 NodeAt nodeAt) {
   const RunConstants& c = field.constants;
-  if (vertices == nullptr || count == 0 || count != SurfaceVertexCount(c)) return false;
   // The Aquarium lowers the picture with the water: by a whole screen height when the tank is empty.
   const float levelShift = (1.0f - (field.waterLevel + 1.0f) * 0.5f) * c.screenToTextureV;
-  SurfaceVertex* out = vertices;
-  for (int i = 0; i <= c.gridCellsX; ++i) {
+  SurfaceVertex* out = vertices + static_cast<size_t>(firstColumn) * static_cast<size_t>(c.gridCellsY + 1);
+  for (int i = firstColumn; i < endColumn; ++i) {
     const float x = i * c.gridStepX - 1.0f;
     const double u0 = i * c.texStepU + kTextureOriginU;
     for (int j = 0; j <= c.gridCellsY; ++j) {
@@ -54,7 +54,10 @@ bool FillFrom(const WaveField& field, SurfaceVertex* vertices, size_t count, Nod
       *out++ = vertex;
     }
   }
-  return true;
+}
+
+bool ValidVertexBuffer(const WaveField& field, const SurfaceVertex* vertices, size_t count) {
+  return vertices != nullptr && count != 0 && count == SurfaceVertexCount(field.constants);
 }
 
 }  // namespace
@@ -65,18 +68,25 @@ void SumSurfaceField(const WaveField& field) {
 
 bool WriteSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
   const FrameEngine& engine = field.engine;
-  if (!engine.Holds(field.constants)) return false;
-  return FillFrom(field, vertices, count, [&](int i, int j) { return engine.NodeAt(i, j); });
+  if (!engine.Holds(field.constants) || !ValidVertexBuffer(field, vertices, count)) return false;
+  // Columns in parts, one per thread of the engine: each part is a run of the buffer of its own.
+  engine.ForEachPart(field.constants.gridCellsX + 1, [&](int first, int end) {
+    FillColumns(field, vertices, first, end, [&](int i, int j) { return engine.NodeAt(i, j); });
+  });
+  return true;
 }
 
 bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
-  if (vertices == nullptr || count == 0 || count != SurfaceVertexCount(field.constants)) return false;
+  if (!ValidVertexBuffer(field, vertices, count)) return false;
   SumSurfaceField(field);
   return WriteSurfaceVertices(field, vertices, count);
 }
 
 bool FillSurfaceVerticesReference(const WaveField& field, SurfaceVertex* vertices, size_t count) {
-  return FillFrom(field, vertices, count, [&](int i, int j) { return EvaluateNode(field, i, j); });
+  if (!ValidVertexBuffer(field, vertices, count)) return false;
+  FillColumns(field, vertices, 0, field.constants.gridCellsX + 1,
+              [&](int i, int j) { return EvaluateNode(field, i, j); });
+  return true;
 }
 
 }  // namespace lumar

@@ -1,6 +1,8 @@
 #include "wavefield/frame_engine.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 
@@ -59,20 +61,63 @@ struct FrameEngine::SourcePlan {
   Walk walk;
   RouteCounts counts;  // of the sources this plan held in the last SumField
   std::vector<RowPlan> rows;
-  // Values per distance class (those whose stamp is classSerial), and the lists of classes behind and
-  // ahead of the crest that the source computes: their distances and terms.
-  uint32_t classSerial = 0;
-  std::vector<uint32_t> classStamps;
+  // Values per distance class: set for the classes the source's computed segments reach.
   struct ClassValue {
     double height;
     double slope;
   };
   std::vector<ClassValue> classValues;
-  std::vector<int32_t> classList[2];
-  std::vector<float> listDistances;
-  std::vector<float> listInverseDistances;
-  std::vector<double> listHeight;
-  std::vector<double> listSlope;
+};
+
+struct FrameEngine::ThreadScratch {
+  // A row of terms, indexed by the column offset.
+  std::vector<double> height;
+  std::vector<double> slopeX;
+  std::vector<double> slopeY;
+  // The classes a source reaches (those whose stamp is classSerial), listed in ascending distance, and the
+  // list's values computed a chunk at a time.
+  uint32_t classSerial = 0;
+  std::vector<uint32_t> classStamps;
+  std::vector<int32_t> classList;
+  static constexpr int kChunk = 256;
+  std::array<float, kChunk + kLanePadding> chunkDistances{};
+  std::array<float, kChunk + kLanePadding> chunkInverseDistances{};
+  std::array<double, kChunk + kLanePadding> chunkHeight{};
+  std::array<double, kChunk + kLanePadding> chunkSlope{};
+};
+
+namespace {
+
+// The ring holds two plans more than there are threads: a thread that is done with its band's part of a
+// source may plan one ahead while the slowest still adds the oldest.
+int PlanRingSize(int threads) { return threads == 1 ? 1 : threads + 2; }
+
+// Each counter on a cache line of its own: they are written by different threads.
+struct alignas(64) SharedCounter {
+  std::atomic<int> value{0};
+};
+
+}  // namespace
+
+// Who does what while several threads sum a frame. Every thread adds every source, in index order, to its
+// own band; source k's plan is published in slot k mod ring (holds = k + 1) by whichever thread planned it,
+// and it may be planned only once every thread has added source k - ring, the slot's previous plan.
+struct FrameEngine::Schedule {
+  SharedCounter nextPlan;
+  std::array<SharedCounter, kMaxEngineThreads + 2> holds;
+  std::array<SharedCounter, kMaxEngineThreads> added;
+
+  void Reset() {
+    nextPlan.value.store(0, std::memory_order_relaxed);
+    for (SharedCounter& slot : holds) slot.value.store(0, std::memory_order_relaxed);
+    for (SharedCounter& thread : added) thread.value.store(0, std::memory_order_relaxed);
+  }
+  int LeastAdded(int threads) const {
+    int least = added[0].value.load(std::memory_order_acquire);
+    for (int t = 1; t < threads; ++t)
+      least = std::min(least, added[static_cast<std::size_t>(t)].value.load(std::memory_order_acquire));
+    return least;
+  }
 };
 
 FrameEngine::FrameEngine() {
@@ -92,8 +137,10 @@ void FrameEngine::UsePool(std::shared_ptr<WorkerPool> pool) {
   pool_ = std::move(pool);
   const int threads = this->threads();
   plans_.clear();
-  for (int t = 0; t < threads; ++t) plans_.push_back(std::make_unique<SourcePlan>());
-  rows_.assign(static_cast<std::size_t>(threads), RowScratch{});
+  for (int k = 0; k < PlanRingSize(threads); ++k) plans_.push_back(std::make_unique<SourcePlan>());
+  scratch_.clear();
+  for (int t = 0; t < threads; ++t) scratch_.push_back(std::make_unique<ThreadScratch>());
+  schedule_ = threads > 1 ? std::make_unique<Schedule>() : nullptr;
 }
 
 int FrameEngine::threads() const { return pool_ ? pool_->threads() : 1; }
@@ -129,42 +176,79 @@ void FrameEngine::SumField(const WaveField& field) {
   refractionsY_.resize(nodes);
   units_.resize(nodes);
   const std::size_t rowLength = field.tables.RowStride() + kLanePadding;
-  for (RowScratch& row : rows_) {
-    row.height.resize(rowLength);
-    row.slopeX.resize(rowLength);
-    row.slopeY.resize(rowLength);
+  for (auto& scratch : scratch_) {
+    scratch->height.resize(rowLength);
+    scratch->slopeX.resize(rowLength);
+    scratch->slopeY.resize(rowLength);
   }
   for (auto& plan : plans_) plan->counts = RouteCounts{};
   const int threads = pool_ && nodes >= kThreadedNodes ? pool_->threads() : 1;
-  if (threads == 1) return SumBand(field, 0, 1);
+  summedOnThreads_ = threads;
+  if (threads == 1) return SumSources(field);
+  schedule_->Reset();
   pool_->Run([&](int thread) { SumBand(field, thread, threads); });
 }
 
-void FrameEngine::SumBand(const WaveField& field, int thread, int threads) {
-  const int firstRow = static_cast<int>(static_cast<int64_t>(height_) * thread / threads);
-  const int endRow = static_cast<int>(static_cast<int64_t>(height_) * (thread + 1) / threads);
+void FrameEngine::ForEachPart(int count, const std::function<void(int first, int end)>& work) const {
+  const int parts = summedOnThreads_;
+  if (parts == 1 || !pool_) return work(0, count);
+  pool_->Run([&](int part) {
+    work(static_cast<int>(static_cast<int64_t>(count) * part / parts),
+         static_cast<int>(static_cast<int64_t>(count) * (part + 1) / parts));
+  });
+}
+
+void FrameEngine::ClearSums(int firstRow, int endRow) {
   const std::size_t first = static_cast<std::size_t>(firstRow) * static_cast<std::size_t>(width_);
   const std::size_t end = static_cast<std::size_t>(endRow) * static_cast<std::size_t>(width_);
   for (std::vector<double>* sums : {&heightSums_, &slopeXSums_, &slopeYSums_})
     std::fill(sums->begin() + static_cast<std::ptrdiff_t>(first),
               sums->begin() + static_cast<std::ptrdiff_t>(end), 0.0);
-  if (!field.tables.empty()) {
-    // The sources in groups, one per thread: each plans its own (its rows and computed classes), then each
-    // adds the group's sources, in index order, to its band.
-    const int count = field.sourceSet.sourceCount;
-    for (int group = 0; group < count; group += threads) {
-      const int members = std::min(threads, count - group);
-      SourcePlan& own = *plans_[static_cast<std::size_t>(thread)];
-      const bool planned = thread < members && PlanSource(field, group + thread, own);
-      if (!planned) own.walk.source = nullptr;
-      if (threads > 1) pool_->Barrier();
-      for (int k = 0; k < members; ++k) {
-        const SourcePlan& plan = *plans_[static_cast<std::size_t>(k)];
-        if (plan.walk.source != nullptr)
-          ApplySource(plan, firstRow, endRow, rows_[static_cast<std::size_t>(thread)]);
-      }
-      if (threads > 1) pool_->Barrier();
+}
+
+void FrameEngine::SumSources(const WaveField& field) {
+  ClearSums(0, height_);
+  const int count = field.tables.empty() ? 0 : field.sourceSet.sourceCount;
+  SourcePlan& plan = *plans_[0];
+  ThreadScratch& scratch = *scratch_[0];
+  for (int index = 0; index < count; ++index) {
+    if (PlanSource(field, index, plan, scratch)) ApplySource(plan, 0, height_, scratch);
+  }
+  ResolveOutputs(field, 0, height_);
+}
+
+void FrameEngine::SumBand(const WaveField& field, int thread, int threads) {
+  const int firstRow = static_cast<int>(static_cast<int64_t>(height_) * thread / threads);
+  const int endRow = static_cast<int>(static_cast<int64_t>(height_) * (thread + 1) / threads);
+  ClearSums(firstRow, endRow);
+  const int count = field.tables.empty() ? 0 : field.sourceSet.sourceCount;
+  const int ring = static_cast<int>(plans_.size());
+  Schedule& schedule = *schedule_;
+  ThreadScratch& scratch = *scratch_[static_cast<std::size_t>(thread)];
+  std::atomic<int>& added = schedule.added[static_cast<std::size_t>(thread)].value;
+  int next = 0;  // the next source this thread adds to its band
+  int idle = 0;
+  while (next < count) {
+    // Add the next source when its plan is out; else plan the next unplanned source when its slot is free.
+    const std::size_t slot = static_cast<std::size_t>(next % ring);
+    if (schedule.holds[slot].value.load(std::memory_order_acquire) == next + 1) {
+      const SourcePlan& plan = *plans_[slot];
+      if (plan.walk.source != nullptr) ApplySource(plan, firstRow, endRow, scratch);
+      added.store(++next, std::memory_order_release);
+      idle = 0;
+      continue;
     }
+    int claim = schedule.nextPlan.value.load(std::memory_order_acquire);
+    if (claim < count && claim - ring < schedule.LeastAdded(threads) &&
+        schedule.nextPlan.value.compare_exchange_strong(claim, claim + 1, std::memory_order_acq_rel)) {
+      const std::size_t claimed = static_cast<std::size_t>(claim % ring);
+      SourcePlan& plan = *plans_[claimed];
+      if (!PlanSource(field, claim, plan, scratch)) plan.walk.source = nullptr;
+      schedule.holds[claimed].value.store(claim + 1, std::memory_order_release);
+      idle = 0;
+      continue;
+    }
+    WorkerPool::Wait(idle);
   }
   ResolveOutputs(field, firstRow, endRow);
 }
@@ -189,7 +273,8 @@ void FrameEngine::ResolveOutputs(const WaveField& field, int firstRow, int endRo
   }
 }
 
-bool FrameEngine::PlanSource(const WaveField& field, int index, SourcePlan& sourcePlan) const {
+bool FrameEngine::PlanSource(const WaveField& field, int index, SourcePlan& sourcePlan,
+                             ThreadScratch& scratch) const {
   const RunConstants& c = field.constants;
   const WaveTables& tables = field.tables;
   const RippleSource& s = field.sourceSet.sources[index];
@@ -268,14 +353,15 @@ bool FrameEngine::PlanSource(const WaveField& field, int index, SourcePlan& sour
     counts.constantGrowth += !w.trailFromTables && w.constantGrowth;
     counts.leadOnlyComputed += w.trailFromTables && !w.leadFromTables;
     counts.trailRebased += s.trailRebased;
-    if (!(w.trailFromTables && w.leadFromTables)) ComputeClasses(sourcePlan);
+    if (!(w.trailFromTables && w.leadFromTables)) ComputeClasses(sourcePlan, scratch);
   }
   return true;
 }
 
-void FrameEngine::ApplySource(const SourcePlan& sourcePlan, int firstRow, int endRow, RowScratch& row) {
+void FrameEngine::ApplySource(const SourcePlan& sourcePlan, int firstRow, int endRow,
+                              ThreadScratch& scratch) {
   const Walk& w = sourcePlan.walk;
-  const RowTerms terms{row.height.data(), row.slopeX.data(), row.slopeY.data(), nullptr};
+  const RowTerms terms{scratch.height.data(), scratch.slopeX.data(), scratch.slopeY.data(), nullptr};
   const auto inBand = [&](int64_t b) { return b >= firstRow && b < endRow; };
   for (const RowPlan& plan : sourcePlan.rows) {
     const bool up = plan.up && inBand(w.nodeY + plan.d);
@@ -289,23 +375,25 @@ void FrameEngine::ApplySource(const SourcePlan& sourcePlan, int firstRow, int en
 
 // A travelling source whose factors are computed: its contribution depends on the distance alone, so it is
 // computed once for each distance class its rows reach, in two lists (behind and ahead of the crest).
-void FrameEngine::ComputeClasses(SourcePlan& p) const {
+void FrameEngine::ComputeClasses(SourcePlan& p, ThreadScratch& scratch) const {
   const Walk& w = p.walk;
   const WaveTables& tables = *w.tables;
   // The stamps are kept apart from the values, small enough to stay in the cache while a source marks.
   const std::size_t classes = static_cast<std::size_t>(tables.ClassCount());
-  if (p.classValues.size() != classes) {
-    p.classValues.assign(classes, SourcePlan::ClassValue{0.0, 0.0});
-    p.classStamps.assign(classes, 0u);
+  if (p.classValues.size() != classes) p.classValues.assign(classes, SourcePlan::ClassValue{0.0, 0.0});
+  if (scratch.classStamps.size() != classes) {
+    scratch.classStamps.assign(classes, 0u);
+    scratch.classList.resize(classes + 1);
+    scratch.classSerial = 0;
   }
-  if (++p.classSerial == 0) {
-    std::fill(p.classStamps.begin(), p.classStamps.end(), 0u);
-    p.classSerial = 1;
+  if (++scratch.classSerial == 0) {
+    std::fill(scratch.classStamps.begin(), scratch.classStamps.end(), 0u);
+    scratch.classSerial = 1;
   }
   // Stamp the classes the computed segments reach; along a row the classes ascend, so each segment's ends
   // bound the stamped range.
-  const uint32_t serial = p.classSerial;
-  uint32_t* stamps = p.classStamps.data();
+  const uint32_t serial = scratch.classSerial;
+  uint32_t* stamps = scratch.classStamps.data();
   int32_t lowest = tables.ClassCount();
   int32_t highest = -1;
   for (const RowPlan& plan : p.rows) {
@@ -321,44 +409,41 @@ void FrameEngine::ComputeClasses(SourcePlan& p) const {
       highest = std::max(highest, row[segment.last]);
     }
   }
-  // The stamped classes in ascending distance, split at the crest: behind it, and ahead of it. Each list
-  // is written one entry ahead and grows only by the stamped classes: no branch to mispredict.
+  // The stamped classes in ascending distance, those behind the crest first. The list is written one entry
+  // ahead and grows only by the stamped classes: no branch to mispredict.
   const float front = w.source->frontDistance;
   const int32_t crest =
       lowest + FirstFailing(tables.ClassDistances() + std::max(lowest, 0), std::max(highest + 1 - lowest, 0),
                             [&](float r) { return BehindCrest(r - front); });
+  int32_t* list = scratch.classList.data();
   const int32_t bounds[3] = {lowest, crest, highest + 1};
-  std::size_t listed[2] = {0, 0};
+  std::size_t listed[3] = {0, 0, 0};
+  std::size_t n = 0;
   for (int branch = 0; branch < 2; ++branch) {
-    if (p.classList[branch].size() < classes + 1) p.classList[branch].resize(classes + 1);
-    int32_t* list = p.classList[branch].data();
-    std::size_t n = 0;
     for (int32_t k = bounds[branch]; k < bounds[branch + 1]; ++k) {
       list[n] = k;
       n += stamps[k] == serial;
     }
-    listed[branch] = n;
+    listed[branch + 1] = n;
   }
+  // Their values, a chunk of the list at a time.
+  constexpr std::size_t kChunk = ThreadScratch::kChunk;
+  const RowTerms out{scratch.chunkHeight.data(), nullptr, nullptr, scratch.chunkSlope.data()};
   for (int branch = 0; branch < 2; ++branch) {
-    const int32_t* list = p.classList[branch].data();
-    const std::size_t count = listed[branch];
-    if (count == 0) continue;
-    const std::size_t length = count + kLanePadding;
-    p.listHeight.resize(length);
-    p.listSlope.resize(length);
-    p.listDistances.resize(length);
-    p.listInverseDistances.resize(length);
-    for (std::size_t n = 0; n < count; ++n) {
-      p.listDistances[n] = tables.ClassDistance(list[n]);
-      p.listInverseDistances[n] = tables.ClassInverseDistance(list[n]);
-    }
-    const RowTerms out{p.listHeight.data(), nullptr, nullptr, p.listSlope.data()};
-    ComputeTravelling(w, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest, p.listDistances.data(),
-                      p.listInverseDistances.data(), 0, static_cast<int>(count) - 1, 0.0, out);
-    for (std::size_t n = 0; n < count; ++n) {
-      SourcePlan::ClassValue& value = p.classValues[static_cast<std::size_t>(list[n])];
-      value.height = p.listHeight[n];
-      value.slope = p.listSlope[n];
+    for (std::size_t from = listed[branch]; from < listed[branch + 1]; from += kChunk) {
+      const std::size_t count = std::min(kChunk, listed[branch + 1] - from);
+      for (std::size_t m = 0; m < count; ++m) {
+        scratch.chunkDistances[m] = tables.ClassDistance(list[from + m]);
+        scratch.chunkInverseDistances[m] = tables.ClassInverseDistance(list[from + m]);
+      }
+      ComputeTravelling(w, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest,
+                        scratch.chunkDistances.data(), scratch.chunkInverseDistances.data(), 0,
+                        static_cast<int>(count) - 1, 0.0, out);
+      for (std::size_t m = 0; m < count; ++m) {
+        SourcePlan::ClassValue& value = p.classValues[static_cast<std::size_t>(list[from + m])];
+        value.height = scratch.chunkHeight[m];
+        value.slope = scratch.chunkSlope[m];
+      }
     }
   }
 }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,11 @@ class FrameEngine {
   int threads() const;
   const WorkerPool* pool() const { return pool_.get(); }
   static constexpr std::size_t kThreadedNodes = 20000;
+
+  // Runs work(first, end) over [0, count) in contiguous parts, one per thread, when the last SumField was
+  // threaded (the calling thread takes the first part); else work(0, count) on the calling thread. For
+  // arithmetic and memory writes only, like the sums.
+  void ForEachPart(int count, const std::function<void(int first, int end)>& work) const;
 
   // How many sources of the last SumField took each route where factors are computed rather than read:
   // rising with computed factors; travelling with computed trail factors and no space fading (one growth
@@ -125,19 +131,21 @@ class FrameEngine {
   // One source's walk, its rows and its values per distance class: planned by one thread, then read by
   // every thread for its band.
   struct SourcePlan;
-  // One thread's row of terms, indexed by the column offset.
-  struct RowScratch {
-    std::vector<double> height;
-    std::vector<double> slopeX;
-    std::vector<double> slopeY;
-  };
-  // The work of thread `thread` of `threads`: its band of rows, every source in groups of `threads`.
+  // One thread's scratch: a row of terms, indexed by the column offset, and what it uses while it computes
+  // a source's distance classes.
+  struct ThreadScratch;
+  // Zeroes the sums of the rows [firstRow, endRow).
+  void ClearSums(int firstRow, int endRow);
+  // Plans and adds every source on one thread.
+  void SumSources(const WaveField& field);
+  // The work of thread `thread` of `threads` (at least two): its band of rows, to which it adds every source
+  // in index order, and the planning of whichever sources are due when it would otherwise wait.
   void SumBand(const WaveField& field, int thread, int threads);
   // Plans source `index` into `plan`; false when it reaches no node.
-  bool PlanSource(const WaveField& field, int index, SourcePlan& plan) const;
-  void ComputeClasses(SourcePlan& plan) const;
+  bool PlanSource(const WaveField& field, int index, SourcePlan& plan, ThreadScratch& scratch) const;
+  void ComputeClasses(SourcePlan& plan, ThreadScratch& scratch) const;
   // Adds a planned source to the rows [firstRow, endRow).
-  void ApplySource(const SourcePlan& plan, int firstRow, int endRow, RowScratch& row);
+  void ApplySource(const SourcePlan& plan, int firstRow, int endRow, ThreadScratch& scratch);
   void ResolveOutputs(const WaveField& field, int firstRow, int endRow);
   // One source's terms along its planned row for the offsets the row reaches.
   void ComputeRow(const SourcePlan& plan, const RowPlan& rowPlan, const RowTerms& out) const;
@@ -166,9 +174,13 @@ class FrameEngine {
   std::vector<double> refractionsX_;
   std::vector<double> refractionsY_;
   std::vector<float> units_;
-  // Per thread: a source's plan (a group of sources is planned at once, one per thread) and a row of terms.
+  // The sources' plans in a ring (source k in slot k mod the ring's size), so that threads may plan sources
+  // ahead of those still being added; and each thread's scratch.
   std::vector<std::unique_ptr<SourcePlan>> plans_;
-  std::vector<RowScratch> rows_;
+  std::vector<std::unique_ptr<ThreadScratch>> scratch_;
+  struct Schedule;
+  std::unique_ptr<Schedule> schedule_;
+  int summedOnThreads_ = 1;  // the threads of the last SumField
   std::shared_ptr<WorkerPool> pool_;
 };
 

@@ -77,23 +77,12 @@ void WorkerPool::WorkerLoop(int index) {
   }
 }
 
-void WorkerPool::Barrier() {
-  const int parties = threads();
-  if (parties == 1) return;
-  const uint32_t round = round_.load(std::memory_order_acquire);
-  if (arrived_.fetch_add(1, std::memory_order_acq_rel) == parties - 1) {
-    arrived_.store(0, std::memory_order_relaxed);
-    round_.store(round + 1, std::memory_order_release);
-    return;
-  }
-  // Spin briefly (the others are usually close behind), then give the core away: the machine may have
-  // fewer free cores than threads.
-  for (int spins = 0; round_.load(std::memory_order_acquire) == round; ++spins) {
-    if (spins < 4000) {
-      _mm_pause();
-    } else {
-      std::this_thread::yield();
-    }
+void WorkerPool::Wait(int& steps) {
+  if (steps < 4000) {
+    ++steps;
+    _mm_pause();
+  } else {
+    std::this_thread::yield();
   }
 }
 

@@ -1,6 +1,6 @@
 // The frame engine's worker threads: made once (per run), they wait for a job, run it with the calling
-// thread's floating-point control state (SSE control and status, x87 control word), and meet at barriers
-// within it. No worker ever calls Win32 or Direct3D: a job is the field's arithmetic only.
+// thread's floating-point control state (SSE control and status, x87 control word), and wait for each
+// other within it. No worker ever calls Win32 or Direct3D: a job is the field's arithmetic only.
 #pragma once
 
 #include <atomic>
@@ -33,8 +33,10 @@ class WorkerPool {
   // done.
   void Run(const std::function<void(int)>& job);
 
-  // Within a job: waits until every thread of the job has arrived.
-  void Barrier();
+  // One step of a wait for another thread of the job: spins briefly (the others are usually close
+  // behind), then gives the core away (the machine may have fewer free cores than threads). `steps`
+  // counts the steps of this wait.
+  static void Wait(int& steps);
 
  private:
   struct FloatingPointState {
@@ -54,9 +56,6 @@ class WorkerPool {
   uint64_t jobSerial_ = 0;
   int running_ = 0;
   bool stopping_ = false;
-  // The barrier: arrivals of the current round, and the round's number.
-  std::atomic<int> arrived_{0};
-  std::atomic<uint32_t> round_{0};
 };
 
 }  // namespace lumar

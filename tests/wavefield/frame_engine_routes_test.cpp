@@ -2,11 +2,14 @@
 // against the node-by-node reference, bit for bit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "render/vertex_fill.h"
@@ -129,6 +132,40 @@ TEST(FrameEngineThreads, AnyThreadCountMatchesTheReference) {
       EXPECT_EQ(field.engine.threads(), threads);
       EXPECT_EQ(CompareWithReference(field), "") << c.what << " on " << threads << " threads";
     }
+  }
+}
+
+// The work after the sums (the vertex fill) goes in contiguous parts, one per thread, that cover every item
+// once; on one thread, or after a grid too small for threads, it is one part on the calling thread.
+TEST(FrameEngineThreads, PartsCoverEveryItemOnceOnTheThreadsTheSumsUsed) {
+  struct Case {
+    const char* what;
+    uint32_t width, height;
+    int threads;
+    int count;
+    int parts;
+  } const cases[] = {{"1080p, 3 threads", 1920, 1080, 3, 194, 3},
+                     {"1080p, 7 threads, fewer items than threads", 1920, 1080, 7, 5, 7},
+                     {"1080p, 1 thread", 1920, 1080, 1, 194, 1},
+                     {"a small grid on 3 threads", 640, 480, 3, 65, 1}};
+  for (const Case& c : cases) {
+    WaveField field;
+    BusyField(field, DefaultRecord(c.width, c.height), 5, 60000, 5);
+    field.engine.UseThreads(c.threads);
+    field.engine.SumField(field);
+    std::mutex mutex;
+    std::vector<int> taken(static_cast<std::size_t>(c.count), 0);
+    std::vector<std::thread::id> callers;
+    int parts = 0;
+    field.engine.ForEachPart(c.count, [&](int first, int end) {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++parts;
+      callers.push_back(std::this_thread::get_id());
+      for (int k = first; k < end; ++k) ++taken[static_cast<std::size_t>(k)];
+    });
+    EXPECT_EQ(parts, c.parts) << c.what;
+    EXPECT_EQ(taken, std::vector<int>(static_cast<std::size_t>(c.count), 1)) << c.what;
+    EXPECT_EQ(std::count(callers.begin(), callers.end(), std::this_thread::get_id()), 1) << c.what;
   }
 }
 
