@@ -49,11 +49,15 @@ void WorkerPool::Run(const std::function<void(int)>& job) {
     std::lock_guard<std::mutex> lock(mutex_);
     job_ = &job;
     state_ = CurrentState();
-    running_ = static_cast<int>(workers_.size());
-    ++jobSerial_;
+    running_.store(static_cast<int>(workers_.size()), std::memory_order_relaxed);
+    jobSerial_.fetch_add(1, std::memory_order_release);
   }
   wake_.notify_all();
   job(0);
+  // The workers are usually close behind: spin before sleeping, a sleep and a wake-up cost more than a
+  // short wait.
+  for (int steps = 0; steps < kSpinSteps && running_.load(std::memory_order_acquire) != 0; ++steps)
+    _mm_pause();
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [this] { return running_ == 0; });
   job_ = nullptr;
@@ -63,11 +67,14 @@ void WorkerPool::WorkerLoop(int index) {
   uint64_t seen = 0;
   for (;;) {
     const std::function<void(int)>* job;
+    // A frame's jobs come back to back (the sums, then the vertex fill): spin for the next before sleeping.
+    for (int steps = 0; steps < kSpinSteps && jobSerial_.load(std::memory_order_acquire) == seen; ++steps)
+      _mm_pause();
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [&] { return stopping_ || jobSerial_ != seen; });
       if (stopping_) return;
-      seen = jobSerial_;
+      seen = jobSerial_.load(std::memory_order_relaxed);
       job = job_;
       Apply(state_);
     }
@@ -78,7 +85,7 @@ void WorkerPool::WorkerLoop(int index) {
 }
 
 void WorkerPool::Wait(int& steps) {
-  if (steps < 4000) {
+  if (steps < kSpinSteps) {
     ++steps;
     _mm_pause();
   } else {

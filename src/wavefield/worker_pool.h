@@ -47,14 +47,18 @@ class WorkerPool {
   static void Apply(const FloatingPointState& state);
   void WorkerLoop(int index);
 
+  // How many pauses a thread spins before it sleeps or yields: some tens of microseconds.
+  static constexpr int kSpinSteps = 4000;
+
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;
   const std::function<void(int)>* job_ = nullptr;
   FloatingPointState state_{};
-  uint64_t jobSerial_ = 0;
-  int running_ = 0;
+  // Changed under the mutex, read without it while spinning.
+  std::atomic<uint64_t> jobSerial_{0};
+  std::atomic<int> running_{0};
   bool stopping_ = false;
 };
 
