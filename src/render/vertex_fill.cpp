@@ -23,18 +23,19 @@ float RefractionWeight(const RunConstants& c, int j) {
   return static_cast<float>(std::abs(j - c.gridCellsY)) / (0.5f * c.gridCellsY);
 }
 
-// The vertices of the grid's columns [firstColumn, endColumn) from each node's field, column by column.
+// The vertices of the grid's rows [firstRow, endRow) from each node's field, column by column: in each
+// column, a run of the buffer.
 template <class NodeAt>
-void FillColumns(const WaveField& field, SurfaceVertex* vertices, int firstColumn, int endColumn,
-                 NodeAt nodeAt) {
+void FillRows(const WaveField& field, SurfaceVertex* vertices, int firstRow, int endRow, NodeAt nodeAt) {
   const RunConstants& c = field.constants;
   // The Aquarium lowers the picture with the water: by a whole screen height when the tank is empty.
   const float levelShift = (1.0f - (field.waterLevel + 1.0f) * 0.5f) * c.screenToTextureV;
-  SurfaceVertex* out = vertices + static_cast<size_t>(firstColumn) * static_cast<size_t>(c.gridCellsY + 1);
-  for (int i = firstColumn; i < endColumn; ++i) {
+  for (int i = 0; i <= c.gridCellsX; ++i) {
+    SurfaceVertex* out = vertices + static_cast<size_t>(i) * static_cast<size_t>(c.gridCellsY + 1) +
+                         static_cast<size_t>(firstRow);
     const float x = i * c.gridStepX - 1.0f;
     const double u0 = i * c.texStepU + kTextureOriginU;
-    for (int j = 0; j <= c.gridCellsY; ++j) {
+    for (int j = firstRow; j < endRow; ++j) {
       const NodeField node = nodeAt(i, j);
       const float weight = RefractionWeight(c, j);
       // Built here and stored whole: `vertices` may be write-combined memory, never read back.
@@ -69,9 +70,9 @@ void SumSurfaceField(const WaveField& field) {
 bool WriteSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
   const FrameEngine& engine = field.engine;
   if (!engine.Holds(field.constants) || !ValidVertexBuffer(field, vertices, count)) return false;
-  // Columns in parts, one per thread of the engine: each part is a run of the buffer of its own.
-  engine.ForEachPart(field.constants.gridCellsX + 1, [&](int first, int end) {
-    FillColumns(field, vertices, first, end, [&](int i, int j) { return engine.NodeAt(i, j); });
+  // The grid's rows in the bands the engine's threads summed, each thread reading the outputs it wrote.
+  engine.ForEachPart(field.constants.gridCellsY + 1, [&](int first, int end) {
+    FillRows(field, vertices, first, end, [&](int i, int j) { return engine.NodeAt(i, j); });
   });
   return true;
 }
@@ -84,8 +85,8 @@ bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t
 
 bool FillSurfaceVerticesReference(const WaveField& field, SurfaceVertex* vertices, size_t count) {
   if (!ValidVertexBuffer(field, vertices, count)) return false;
-  FillColumns(field, vertices, 0, field.constants.gridCellsX + 1,
-              [&](int i, int j) { return EvaluateNode(field, i, j); });
+  FillRows(field, vertices, 0, field.constants.gridCellsY + 1,
+           [&](int i, int j) { return EvaluateNode(field, i, j); });
   return true;
 }
 

@@ -61,7 +61,8 @@ class FrameEngine {
 
   // Runs work(first, end) over [0, count) in contiguous parts, one per thread, when the last SumField was
   // threaded (the calling thread takes the first part); else work(0, count) on the calling thread. For
-  // arithmetic and memory writes only, like the sums.
+  // arithmetic and memory writes only, like the sums. With count = gridCellsY + 1 the parts are the bands
+  // of rows each thread summed.
   void ForEachPart(int count, const std::function<void(int first, int end)>& work) const;
 
   // How many sources of the last SumField took each route where factors are computed rather than read:
