@@ -21,7 +21,8 @@ static inline double SideSlopeScale(bool oneSide) {
 
 // The travelling factors' library calls at distance r: cos kr, sin kr and e^(-kr), with kr = kappa r.
 template <class V>
-void PhaseWavesOf(typename V::T kr, typename V::T& cosine, typename V::T& sine, typename V::T& decay) {
+LUMAR_WAVE_MATH_INLINE void PhaseWavesOf(typename V::T kr, typename V::T& cosine, typename V::T& sine,
+                                         typename V::T& decay) {
   SinCosOf<V>(kr, sine, cosine);
   decay = ExpOf<V>(V::Negate(kr));
 }

@@ -46,13 +46,28 @@ void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const Ro
   const auto step = V::Set1(V::kWidth);
   const RowWalk<V> walk(from, to);
   auto column = V::Ramp(walk.start);
-  for (int i = walk.start; i < walk.end; i += V::kWidth) {
+  int i = walk.start;
+  // Two registers at a time: their computations are independent, so the processor overlaps their long
+  // chains of dependent operations (the polynomials of sin, cos and exp). Each lane's operations stay the
+  // same.
+  for (; i + V::kWidth < walk.end; i += 2 * V::kWidth) {
+    typename V::T first[kFactors], second[kFactors];
+    factorsAt(i, first);
+    factorsAt(i + V::kWidth, second);
+    typename V::T h, f;
+    partOf(first, coefficients, h, f);
+    StoreTerms<V>(out, i, h, f, column, dy);
+    column = V::Add(column, step);
+    partOf(second, coefficients, h, f);
+    StoreTerms<V>(out, i + V::kWidth, h, f, column, dy);
+    column = V::Add(column, step);
+  }
+  if (i < walk.end) {
     typename V::T factors[kFactors];
     factorsAt(i, factors);
     typename V::T h, f;
     partOf(factors, coefficients, h, f);
     StoreTerms<V>(out, i, h, f, column, dy);
-    column = V::Add(column, step);
   }
 }
 
