@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <new>
 
 #include "wavefield/factor_formulas.h"
 #include "wavefield/field_evaluation.h"
@@ -163,30 +164,96 @@ bool FrameEngine::SelectVariant(SimdVariant variant) {
   return true;
 }
 
-void FrameEngine::SumField(const WaveField& field) {
+bool FrameEngine::SumField(const WaveField& field) {
   const RunConstants& c = field.constants;
   width_ = c.gridCellsX + 1;
   height_ = c.gridCellsY + 1;
-  const std::size_t nodes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-  for (std::vector<double>* sums : {&heightSums_, &slopeXSums_, &slopeYSums_}) sums->resize(nodes);
-  heights_.resize(nodes);
-  normalsX_.resize(nodes);
-  normalsY_.resize(nodes);
-  refractionsX_.resize(nodes);
-  refractionsY_.resize(nodes);
-  units_.resize(nodes);
-  const std::size_t rowLength = field.tables.RowStride() + kLanePadding;
-  for (auto& scratch : scratch_) {
-    scratch->height.resize(rowLength);
-    scratch->slopeX.resize(rowLength);
-    scratch->slopeY.resize(rowLength);
+  if (!SizeScratch(field)) {
+    ReleaseScratch();
+    return false;
   }
+  const std::size_t nodes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
   for (auto& plan : plans_) plan->counts = RouteCounts{};
   const int threads = pool_ && nodes >= kThreadedNodes ? pool_->threads() : 1;
   summedOnThreads_ = threads;
-  if (threads == 1) return SumSources(field);
+  if (threads == 1) {
+    SumSources(field);
+    return true;
+  }
   schedule_->Reset();
   pool_->Run([&](int thread) { SumBand(field, thread, threads); });
+  return true;
+}
+
+namespace {
+
+// Whether some source of the field computes its travelling factors per distance class (ComputeClasses).
+bool ComputesClasses(const WaveField& field) {
+  if (field.tables.empty()) return false;
+  for (int k = 0; k < field.sourceSet.sourceCount; ++k) {
+    const RippleSource& s = field.sourceSet.sources[k];
+    const FactorRoutes routes = RoutesFor(field.constants, s);
+    if (s.age > 0.0f && !(s.age < s.quarterWaveTime) && !(routes.trailFromTables && routes.leadFromTables))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+template <class T>
+void FrameEngine::Size(std::vector<T>& v, std::size_t count) const {
+  if (count > v.size() && count > scratchLimit_ / sizeof(T)) throw std::bad_alloc();
+  v.resize(count);
+}
+
+bool FrameEngine::SizeScratch(const WaveField& field) {
+  try {
+    const std::size_t nodes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+    for (std::vector<double>* sums : {&heightSums_, &slopeXSums_, &slopeYSums_}) Size(*sums, nodes);
+    Size(heights_, nodes);
+    Size(normalsX_, nodes);
+    Size(normalsY_, nodes);
+    Size(refractionsX_, nodes);
+    Size(refractionsY_, nodes);
+    Size(units_, nodes);
+    const std::size_t rowLength = field.tables.RowStride() + kLanePadding;
+    const std::size_t classes =
+        ComputesClasses(field) ? static_cast<std::size_t>(field.tables.ClassCount()) : std::size_t{0};
+    for (auto& scratch : scratch_) {
+      Size(scratch->height, rowLength);
+      Size(scratch->slopeX, rowLength);
+      Size(scratch->slopeY, rowLength);
+      if (classes > 0 && scratch->classStamps.size() != classes) {
+        Size(scratch->classStamps, classes);
+        std::fill(scratch->classStamps.begin(), scratch->classStamps.end(), 0u);
+        Size(scratch->classList, classes + 1);
+        scratch->classSerial = 0;
+      }
+    }
+    // A source plans at most one row plan a grid row.
+    const std::size_t rows = static_cast<std::size_t>(height_);
+    for (auto& plan : plans_) {
+      if (plan->rows.capacity() < rows) {
+        if (rows > scratchLimit_ / sizeof(RowPlan)) throw std::bad_alloc();
+        plan->rows.reserve(rows);
+      }
+      if (classes > 0) Size(plan->classValues, classes);
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+void FrameEngine::ReleaseScratch() {
+  width_ = 0;
+  height_ = 0;
+  for (std::vector<double>* v : {&heightSums_, &slopeXSums_, &slopeYSums_, &refractionsX_, &refractionsY_})
+    std::vector<double>().swap(*v);
+  for (std::vector<float>* v : {&heights_, &normalsX_, &normalsY_, &units_}) std::vector<float>().swap(*v);
+  for (auto& scratch : scratch_) *scratch = ThreadScratch{};
+  for (auto& plan : plans_) *plan = SourcePlan{};
 }
 
 void FrameEngine::ForEachPart(int count, const std::function<void(int first, int end)>& work) const {
@@ -379,13 +446,7 @@ void FrameEngine::ComputeClasses(SourcePlan& p, ThreadScratch& scratch) const {
   const Walk& w = p.walk;
   const WaveTables& tables = *w.tables;
   // The stamps are kept apart from the values, small enough to stay in the cache while a source marks.
-  const std::size_t classes = static_cast<std::size_t>(tables.ClassCount());
-  if (p.classValues.size() != classes) p.classValues.assign(classes, SourcePlan::ClassValue{0.0, 0.0});
-  if (scratch.classStamps.size() != classes) {
-    scratch.classStamps.assign(classes, 0u);
-    scratch.classList.resize(classes + 1);
-    scratch.classSerial = 0;
-  }
+  // Both are sized by SizeScratch on the calling thread: a plan never allocates.
   if (++scratch.classSerial == 0) {
     std::fill(scratch.classStamps.begin(), scratch.classStamps.end(), 0u);
     scratch.classSerial = 1;

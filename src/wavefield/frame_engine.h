@@ -78,8 +78,12 @@ class FrameEngine {
   RouteCounts routes() const;
 
   // The sums of every node (a in 0..gridCellsX, b in 0..gridCellsY) for the field's sources as they
-  // stand; read them with SumsAt until the next call.
-  void SumField(const WaveField& field);
+  // stand; read them with SumsAt until the next call. The scratch is sized here, on the calling thread
+  // (the threads never allocate); false, and nothing held (Holds is false), when its memory cannot be had.
+  bool SumField(const WaveField& field);
+
+  // For tests: refuse any scratch array above this many bytes, as if the system had no more memory.
+  void LimitScratchForTesting(std::size_t bytes) { scratchLimit_ = bytes; }
   FieldSums SumsAt(int a, int b) const {
     const std::size_t k = Index(a, b);
     return {heightSums_[k], slopeXSums_[k], slopeYSums_[k]};
@@ -135,6 +139,12 @@ class FrameEngine {
   // One thread's scratch: a row of terms, indexed by the column offset, and what it uses while it computes
   // a source's distance classes.
   struct ThreadScratch;
+  // Sizes every array a frame of this field uses; false when the memory cannot be had.
+  bool SizeScratch(const WaveField& field);
+  template <class T>
+  void Size(std::vector<T>& v, std::size_t count) const;
+  // Frees the scratch: nothing is held until the next SumField.
+  void ReleaseScratch();
   // Zeroes the sums of the rows [firstRow, endRow).
   void ClearSums(int firstRow, int endRow);
   // Plans and adds every source on one thread.
@@ -182,6 +192,7 @@ class FrameEngine {
   struct Schedule;
   std::unique_ptr<Schedule> schedule_;
   int summedOnThreads_ = 1;  // the threads of the last SumField
+  std::size_t scratchLimit_ = static_cast<std::size_t>(-1);
   std::shared_ptr<WorkerPool> pool_;
 };
 

@@ -100,5 +100,43 @@ TEST(FrameEngineBadInput, LargestScreenWithSeventySources) {
   }
 }
 
+// Scratch memory that cannot be had (the first frame sizes it, on the calling thread): the frame reports it,
+// holds nothing and writes no vertex, on one thread or several (a worker never allocates, so none can fail
+// there); once the memory is there again, the next frame is whole and exact.
+TEST(FrameEngineBadInput, ScratchThatCannotBeHadFailsTheFrameAndTheNextOneRecovers) {
+  struct Case {
+    const char* what;
+    int threads;
+    std::size_t limit;  // bytes an array may take; 0: between the nodes' sums and the classes' values
+  } const cases[] = {{"one thread, nothing", 1, 1024},
+                     {"two threads, nothing", 2, 1024},
+                     {"three threads, the nodes' arrays but not the classes' values", 3, 0}};
+  for (const Case& c : cases) {
+    ParameterSet record = testing_support::DefaultRecord(1920, 1080);
+    ApplyPreset(record, 34);  // "Kite": every travelling source computes its classes' values
+    record.view = kViewBottom;
+    WaveField field;
+    testing_support::Prepare(field, record);
+    testing_support::Dice dice(9);
+    testing_support::RandomSources(field, dice, 30, 10000000, 60000);
+    const std::size_t sums = SurfaceVertexCount(field.constants) * sizeof(double);
+    const std::size_t values = static_cast<std::size_t>(field.tables.ClassCount()) * 2 * sizeof(double);
+    ASSERT_LT(sums, values) << c.what;
+    field.engine.UseThreads(c.threads);
+    field.engine.LimitScratchForTesting(c.limit != 0 ? c.limit : (sums + values) / 2);
+    std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
+    std::memset(vertices.data(), 0xA5, vertices.size() * sizeof(SurfaceVertex));
+    const std::vector<SurfaceVertex> untouched = vertices;
+    EXPECT_FALSE(field.engine.SumField(field)) << c.what;
+    EXPECT_FALSE(field.engine.Holds(field.constants)) << c.what;
+    EXPECT_FALSE(FillSurfaceVertices(field, vertices.data(), vertices.size())) << c.what;
+    EXPECT_EQ(std::memcmp(vertices.data(), untouched.data(), vertices.size() * sizeof(SurfaceVertex)), 0)
+        << c.what;
+    field.engine.LimitScratchForTesting(static_cast<std::size_t>(-1));
+    EXPECT_EQ(CompareWithReference(field), "") << c.what;
+    EXPECT_TRUE(field.engine.Holds(field.constants)) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace lumar
