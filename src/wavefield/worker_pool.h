@@ -1,6 +1,7 @@
 // The frame engine's worker threads: made once (per run), they wait for a job, run it with the calling
 // thread's floating-point control state (SSE control and status, x87 control word), and wait for each
-// other within it. No worker ever calls Win32 or Direct3D: a job is the field's arithmetic only.
+// other within it. No worker ever calls Win32 or Direct3D: a job is the field's arithmetic and plain
+// memory writes (the vertices, into a buffer the main thread locked).
 #pragma once
 
 #include <atomic>
