@@ -19,20 +19,8 @@
 namespace lumar {
 namespace {
 
-std::vector<std::string> shownMessages;
-void RecordMessage(const char* text, UINT) { shownMessages.emplace_back(text); }
-
-class SaverStartUpTest : public ::testing::Test {
+class SaverStartUpTest : public test::StoredSettingsTest {
  protected:
-  void SetUp() override {
-    shownMessages.clear();
-    previousSink_ = SetMessageSink(RecordMessage);
-  }
-  void TearDown() override {
-    DeleteSettingsKey();
-    SetMessageSink(previousSink_);
-  }
-
   // Stores a record that this adapter and desktop accept, with the user picture `path`.
   static void StoreRecordWithPicture(const std::string& path) {
     ParameterSet record = test::AcceptedRecord();
@@ -65,9 +53,6 @@ class SaverStartUpTest : public ::testing::Test {
     }
     return texture;
   }
-
- private:
-  MessageSink previousSink_ = nullptr;
 };
 
 TEST_F(SaverStartUpTest, AnUndecodablePictureFallsBackToTheDesktop) {

@@ -17,9 +17,6 @@
 namespace lumar {
 namespace {
 
-std::vector<std::string> shownMessages;
-void RecordMessage(const char* text, UINT) { shownMessages.emplace_back(text); }
-
 // The record the configuration dialog would have opened over.
 ParameterSet dialogRecord;
 bool RecordDialog(HINSTANCE, SettingsState& settings, AdapterModes&) {
@@ -27,17 +24,8 @@ bool RecordDialog(HINSTANCE, SettingsState& settings, AdapterModes&) {
   return true;
 }
 
-class SettingsKeptTest : public ::testing::Test {
+class SettingsKeptTest : public test::StoredSettingsTest {
  protected:
-  void SetUp() override {
-    shownMessages.clear();
-    previousSink_ = SetMessageSink(RecordMessage);
-  }
-  void TearDown() override {
-    DeleteSettingsKey();
-    SetMessageSink(previousSink_);
-  }
-
   // A user's record as saved on another machine: "Kite" with a changed speed, a picture, every switch
   // away from its default, a chosen full-screen mode, and another driver, resolution and refresh rate.
   static ParameterSet SavedElsewhere() {
@@ -59,9 +47,6 @@ class SettingsKeptTest : public ::testing::Test {
     record.deviceBehaviorFlags = 0x1234;
     return record;
   }
-
- private:
-  MessageSink previousSink_ = nullptr;
 };
 
 TEST_F(SettingsKeptTest, FullScreenKeepsTheLookAndTakesThisDesktopsMode) {

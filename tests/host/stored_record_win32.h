@@ -3,8 +3,13 @@
 #pragma once
 
 #include <d3d9.h>
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
+#include "platform/message_box_win32.h"
 #include "settings/parameter_set.h"
 #include "settings/settings_registry_win32.h"
 
@@ -30,5 +35,25 @@ inline ParameterSet AcceptedRecord() {
   record.screenFormat = desktop.format;
   return record;
 }
+
+// A test that starts the program over stored settings: the messages it would show are caught in
+// shownMessages instead, and the settings are deleted afterwards.
+class StoredSettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    shownMessages.clear();
+    previousSink_ = SetMessageSink(RecordMessage);
+  }
+  void TearDown() override {
+    DeleteSettingsKey();
+    SetMessageSink(previousSink_);
+  }
+
+  static inline std::vector<std::string> shownMessages;
+
+ private:
+  static void RecordMessage(const char* text, UINT) { shownMessages.emplace_back(text); }
+  MessageSink previousSink_ = nullptr;
+};
 
 }  // namespace lumar::test
