@@ -211,12 +211,6 @@ bool FrameEngine::SizeScratch(const WaveField& field) {
   try {
     const std::size_t nodes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
     for (std::vector<double>* sums : {&heightSums_, &slopeXSums_, &slopeYSums_}) Size(*sums, nodes);
-    Size(heights_, nodes);
-    Size(normalsX_, nodes);
-    Size(normalsY_, nodes);
-    Size(refractionsX_, nodes);
-    Size(refractionsY_, nodes);
-    Size(units_, nodes);
     const std::size_t rowLength = field.tables.RowStride() + kLanePadding;
     const std::size_t classes =
         ComputesClasses(field) ? static_cast<std::size_t>(field.tables.ClassCount()) : std::size_t{0};
@@ -240,6 +234,7 @@ bool FrameEngine::SizeScratch(const WaveField& field) {
       }
       if (classes > 0) Size(plan->classValues, classes);
     }
+    Size(outputs_, nodes);
     return true;
   } catch (const std::bad_alloc&) {
     return false;
@@ -249,9 +244,8 @@ bool FrameEngine::SizeScratch(const WaveField& field) {
 void FrameEngine::ReleaseScratch() {
   width_ = 0;
   height_ = 0;
-  for (std::vector<double>* v : {&heightSums_, &slopeXSums_, &slopeYSums_, &refractionsX_, &refractionsY_})
-    std::vector<double>().swap(*v);
-  for (std::vector<float>* v : {&heights_, &normalsX_, &normalsY_, &units_}) std::vector<float>().swap(*v);
+  for (std::vector<double>* v : {&heightSums_, &slopeXSums_, &slopeYSums_}) std::vector<double>().swap(*v);
+  std::vector<NodeOutputs>().swap(outputs_);
   for (auto& scratch : scratch_) *scratch = ThreadScratch{};
   for (auto& plan : plans_) *plan = SourcePlan{};
 }
@@ -325,17 +319,16 @@ void FrameEngine::ResolveOutputs(const WaveField& field, int firstRow, int endRo
   const OutputScales scales = OutputScalesOf(c);
   for (int b = firstRow; b < endRow; ++b) {
     const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_);
-    const NodeOutputRow row{&heights_[k],      &normalsX_[k],     &normalsY_[k],
-                            &refractionsX_[k], &refractionsY_[k], &units_[k]};
+    NodeOutputs* row = &outputs_[k];
     int a = kernels_->outputRow(scales, &heightSums_[k], &slopeXSums_[k], &slopeYSums_[k], width_, row);
     for (; a < width_; ++a) {
       const NodeField node = NodeFieldFromSums(c, SumsAt(a, b));
-      row.height[a] = node.height;
-      row.normalX[a] = static_cast<float>(node.normal[0]);
-      row.normalY[a] = static_cast<float>(node.normal[1]);
-      row.refractionX[a] = node.refraction[0];
-      row.refractionY[a] = node.refraction[1];
-      row.unit[a] = static_cast<float>(-node.refraction[2]);
+      row[a] = NodeOutputs{node.height,
+                           static_cast<float>(node.normal[0]),
+                           static_cast<float>(node.normal[1]),
+                           static_cast<float>(-node.refraction[2]),
+                           node.refraction[0],
+                           node.refraction[1]};
     }
   }
 }

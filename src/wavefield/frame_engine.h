@@ -91,18 +91,18 @@ class FrameEngine {
   // Whether the last SumField covered a grid of these constants' size (NodeAt may read every node).
   bool Holds(const RunConstants& constants) const {
     return width_ == constants.gridCellsX + 1 && height_ == constants.gridCellsY + 1 &&
-           heights_.size() == static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+           outputs_.size() == static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
   }
   // EvaluateNode's result at node (a, b), bit for bit, after SumField.
   NodeField NodeAt(int a, int b) const {
-    const std::size_t k = Index(a, b);
+    const NodeOutputs& outputs = outputs_[Index(a, b)];
     NodeField node;
-    node.height = heights_[k];
-    node.normal[0] = normalsX_[k];
-    node.normal[1] = normalsY_[k];
-    node.refraction[0] = refractionsX_[k];
-    node.refraction[1] = refractionsY_[k];
-    node.refraction[2] = -static_cast<double>(units_[k]);
+    node.height = outputs.height;
+    node.normal[0] = outputs.normalX;
+    node.normal[1] = outputs.normalY;
+    node.refraction[0] = outputs.refractionX;
+    node.refraction[1] = outputs.refractionY;
+    node.refraction[2] = -static_cast<double>(outputs.unit);
     return node;
   }
 
@@ -179,12 +179,7 @@ class FrameEngine {
   std::vector<double> slopeXSums_;
   std::vector<double> slopeYSums_;
   // Per node, row by row: the outputs (NodeAt).
-  std::vector<float> heights_;
-  std::vector<float> normalsX_;
-  std::vector<float> normalsY_;
-  std::vector<double> refractionsX_;
-  std::vector<double> refractionsY_;
-  std::vector<float> units_;
+  std::vector<NodeOutputs> outputs_;
   // The sources' plans in a ring (source k in slot k mod the ring's size), so that threads may plan sources
   // ahead of those still being added; and each thread's scratch.
   std::vector<std::unique_ptr<SourcePlan>> plans_;

@@ -44,15 +44,17 @@ struct OutputScales {
   double optic;          // opticSlopeScale
 };
 
-// One grid row of node outputs: height and normal x, y as floats; the refraction's x, y and -z.
-struct NodeOutputRow {
-  float* height;
-  float* normalX;
-  float* normalY;
-  double* refractionX;
-  double* refractionY;
-  float* unit;
+// One node's outputs, kept together: the vertex fill reads them column by column, across the rows in which
+// they are computed. Height and normal x, y as floats, the refraction's -z (unit) too; its x and y.
+struct NodeOutputs {
+  float height;
+  float normalX;
+  float normalY;
+  float unit;
+  double refractionX;
+  double refractionY;
 };
+static_assert(sizeof(NodeOutputs) == 32, "a node's outputs fill half a cache line");
 
 // Rows of terms for I in [from, to] (computed in whole registers around that run), and the addition of
 // count terms to count nodes: forward from I = first, or backward (the mirrored side, dx = -I), with the
@@ -69,7 +71,7 @@ using ApplyKernel = void (*)(const RowTerms& terms, int first, int count, const 
 // The outputs of the first nodes of a row from their sums, in whole registers; returns how many it did
 // (the rest, fewer than a register, are left to the caller).
 using OutputKernel = int (*)(const OutputScales& scales, const double* height, const double* slopeX,
-                             const double* slopeY, int count, const NodeOutputRow& out);
+                             const double* slopeY, int count, NodeOutputs* out);
 
 struct FrameKernels {
   RowKernel risingRow;

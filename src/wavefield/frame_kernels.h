@@ -1,7 +1,8 @@
 // The inner loops of the frame engine, written once over a vector type V and built once per instruction
 // set (frame_kernels_sse2.cpp, frame_kernels_avx2.cpp). V supplies kWidth doubles per register and Load,
 // Store, LoadFloats (kWidth floats, widened), Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt,
-// Negate, Reverse, RoundToFloat (to single precision and back) and StoreFloats (kWidth floats, rounded).
+// Negate, Reverse, RoundToFloat (to single precision and back) and StoreOutputs (kWidth nodes' outputs, the
+// float ones rounded).
 // V also supplies the operations of our sin, cos and exp (wave_math.h). Every kernel does, lane by lane,
 // exactly the double operations of the node-by-node evaluation in the same order, so each lane's result has
 // the same bits as the scalar one.
@@ -166,17 +167,12 @@ void ApplyRun(const RowTerms& terms, int first, int count, const NodeSums& nodes
 // NodeFieldFromSums a register at a time (NodeOutputOf).
 template <class V>
 int OutputRow(const OutputScales& scales, const double* height, const double* slopeX, const double* slopeY,
-              int count, const NodeOutputRow& out) {
+              int count, NodeOutputs* out) {
   int i = 0;
   for (; i + V::kWidth <= count; i += V::kWidth) {
     NodeOutput<V> o;
     NodeOutputOf<V>(scales, V::Load(height + i), V::Load(slopeX + i), V::Load(slopeY + i), o);
-    V::StoreFloats(out.height + i, o.height);
-    V::StoreFloats(out.normalX + i, o.normalX);
-    V::StoreFloats(out.normalY + i, o.normalY);
-    V::StoreFloats(out.unit + i, o.unit);
-    V::Store(out.refractionX + i, o.refractionX);
-    V::Store(out.refractionY + i, o.refractionY);
+    V::StoreOutputs(out + i, o.height, o.normalX, o.normalY, o.unit, o.refractionX, o.refractionY);
   }
   return i;
 }

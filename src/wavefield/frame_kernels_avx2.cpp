@@ -2,6 +2,7 @@
 // never for FMA); the engine calls it only where the processor reports AVX2 (CpuHasAvx2).
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "wavefield/frame_kernels.h"
@@ -44,7 +45,26 @@ struct Avx2 {
   static T Negate(T v) { return _mm256_xor_pd(v, _mm256_set1_pd(-0.0)); }
   static T Reverse(T v) { return _mm256_permute4x64_pd(v, 0x1B); }
   static T RoundToFloat(T v) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(v)); }
-  static void StoreFloats(float* p, T v) { _mm_storeu_ps(p, _mm256_cvtpd_ps(v)); }
+  // Four nodes' outputs: the float ones transposed to a node each, the refraction's x and y interleaved.
+  static void StoreOutputs(NodeOutputs* p, T height, T normalX, T normalY, T unit, T refractionX,
+                           T refractionY) {
+    static_assert(offsetof(NodeOutputs, refractionX) == 16, "the four floats, then the refraction");
+    __m128 h = _mm256_cvtpd_ps(height);
+    __m128 x = _mm256_cvtpd_ps(normalX);
+    __m128 y = _mm256_cvtpd_ps(normalY);
+    __m128 u = _mm256_cvtpd_ps(unit);
+    _MM_TRANSPOSE4_PS(h, x, y, u);
+    const T even = _mm256_unpacklo_pd(refractionX, refractionY);  // nodes 0 and 2
+    const T odd = _mm256_unpackhi_pd(refractionX, refractionY);   // nodes 1 and 3
+    StoreNode(p, h, _mm256_castpd256_pd128(even));
+    StoreNode(p + 1, x, _mm256_castpd256_pd128(odd));
+    StoreNode(p + 2, y, _mm256_extractf128_pd(even, 1));
+    StoreNode(p + 3, u, _mm256_extractf128_pd(odd, 1));
+  }
+  static void StoreNode(NodeOutputs* p, __m128 floats, __m128d refraction) {
+    _mm256_storeu_pd(reinterpret_cast<double*>(p),
+                     _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_castps_pd(floats)), refraction, 1));
+  }
 };
 
 constexpr FrameKernels kAvx2Kernels = frame_kernels::MakeKernels<Avx2>();

@@ -45,7 +45,16 @@ struct Sse2 {
   static T Negate(T v) { return _mm_xor_pd(v, _mm_set1_pd(-0.0)); }
   static T Reverse(T v) { return _mm_shuffle_pd(v, v, 1); }
   static T RoundToFloat(T v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
-  static void StoreFloats(float* p, T v) { _mm_storel_pi(reinterpret_cast<__m64*>(p), _mm_cvtpd_ps(v)); }
+  // Two nodes' outputs: the float ones interleaved to a node each, then the refraction's x and y.
+  static void StoreOutputs(NodeOutputs* p, T height, T normalX, T normalY, T unit, T refractionX,
+                           T refractionY) {
+    const __m128 heightNormalX = _mm_unpacklo_ps(_mm_cvtpd_ps(height), _mm_cvtpd_ps(normalX));
+    const __m128 normalYUnit = _mm_unpacklo_ps(_mm_cvtpd_ps(normalY), _mm_cvtpd_ps(unit));
+    _mm_storeu_ps(&p[0].height, _mm_movelh_ps(heightNormalX, normalYUnit));
+    _mm_storeu_pd(&p[0].refractionX, _mm_unpacklo_pd(refractionX, refractionY));
+    _mm_storeu_ps(&p[1].height, _mm_movehl_ps(normalYUnit, heightNormalX));
+    _mm_storeu_pd(&p[1].refractionX, _mm_unpackhi_pd(refractionX, refractionY));
+  }
 };
 
 constexpr FrameKernels kSse2Kernels = frame_kernels::MakeKernels<Sse2>();

@@ -110,7 +110,7 @@ TEST(FrameEngineBadInput, ScratchThatCannotBeHadFailsTheFrameAndTheNextOneRecove
     std::size_t limit;  // bytes an array may take; 0: between the nodes' sums and the classes' values
   } const cases[] = {{"one thread, nothing", 1, 1024},
                      {"two threads, nothing", 2, 1024},
-                     {"three threads, the nodes' arrays but not the classes' values", 3, 0}};
+                     {"three threads, the nodes' sums but not the classes' values", 3, 0}};
   for (const Case& c : cases) {
     ParameterSet record = testing_support::DefaultRecord(1920, 1080);
     ApplyPreset(record, 34);  // "Kite": every travelling source computes its classes' values
