@@ -77,8 +77,8 @@ struct FrameEngine::ThreadScratch {
   std::vector<double> slopeY;
   // The classes a source reaches (those whose stamp is classSerial), listed in ascending distance, and the
   // list's values computed a chunk at a time.
-  uint32_t classSerial = 0;
-  std::vector<uint32_t> classStamps;
+  uint8_t classSerial = 0;
+  std::vector<uint8_t> classStamps;
   std::vector<int32_t> classList;
   static constexpr int kChunk = 256;
   std::array<float, kChunk + kLanePadding> chunkDistances{};
@@ -220,7 +220,7 @@ bool FrameEngine::SizeScratch(const WaveField& field) {
       Size(scratch->slopeY, rowLength);
       if (classes > 0 && scratch->classStamps.size() != classes) {
         Size(scratch->classStamps, classes);
-        std::fill(scratch->classStamps.begin(), scratch->classStamps.end(), 0u);
+        std::fill(scratch->classStamps.begin(), scratch->classStamps.end(), uint8_t{0});
         Size(scratch->classList, classes + 1);
         scratch->classSerial = 0;
       }
@@ -438,16 +438,17 @@ void FrameEngine::ApplySource(const SourcePlan& sourcePlan, int firstRow, int en
 void FrameEngine::ComputeClasses(SourcePlan& p, ThreadScratch& scratch) const {
   const Walk& w = p.walk;
   const WaveTables& tables = *w.tables;
-  // The stamps are kept apart from the values, small enough to stay in the cache while a source marks.
-  // Both are sized by SizeScratch on the calling thread: a plan never allocates.
+  // The stamps are kept apart from the values, a byte a class, small enough to stay in the cache while a
+  // source marks; they are cleared once every 255 sources, when the serial wraps. Both are sized by
+  // SizeScratch on the calling thread: a plan never allocates.
   if (++scratch.classSerial == 0) {
-    std::fill(scratch.classStamps.begin(), scratch.classStamps.end(), 0u);
+    std::fill(scratch.classStamps.begin(), scratch.classStamps.end(), uint8_t{0});
     scratch.classSerial = 1;
   }
   // Stamp the classes the computed segments reach; along a row the classes ascend, so each segment's ends
   // bound the stamped range.
-  const uint32_t serial = scratch.classSerial;
-  uint32_t* stamps = scratch.classStamps.data();
+  const uint8_t serial = scratch.classSerial;
+  uint8_t* stamps = scratch.classStamps.data();
   int32_t lowest = tables.ClassCount();
   int32_t highest = -1;
   for (const RowPlan& plan : p.rows) {
