@@ -45,8 +45,9 @@ struct OutputScales {
 };
 
 // One node's outputs, kept together: the vertex fill reads them column by column, across the rows in which
-// they are computed. Height and normal x, y as floats, the refraction's -z (unit) too; its x and y.
-struct NodeOutputs {
+// they are computed, two nodes to a cache line. Height and normal x, y as floats, the refraction's -z
+// (unit) too; its x and y.
+struct alignas(32) NodeOutputs {
   float height;
   float normalX;
   float normalY;
