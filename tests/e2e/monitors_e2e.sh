@@ -85,8 +85,11 @@ check_own_part_of_desktop() {
   control=$(e2e_correlation "$E2E_WORK/corner.png" "$E2E_WORK/m.png")
   e2e_check "monitor 2 shows its own part of the desktop (correlation $likeness, the primary's corner $control)" \
     e2e_numbers 'a > 0.8 && a > c + 0.3' a="$likeness" c="$control"
+  # A flat surface shows the picture barely changed: a mean difference of 0.0020 to 0.0021 from the
+  # desktop in most runs, 0.00198 in one on a loaded machine; the desktop left uncovered shows the very
+  # pixels of the picture (0). So the bar here stands halfway.
   e2e_check "monitor 2 shows the saver's surface, not its part of the desktop uncovered (difference $(e2e_difference "$E2E_WORK/own.png" "$E2E_WORK/m.png"))" \
-    e2e_not_the_desktop "$E2E_WORK/m.png" "$E2E_WORK/own.png"
+    e2e_not_the_desktop "$E2E_WORK/m.png" "$E2E_WORK/own.png" 0.001
   xdotool mousemove "$1" "$2" click 1
   ended "a click on monitor 2"
   wine reg delete 'HKCU\Software\Korvan\Lumar' /f >/dev/null 2>&1
