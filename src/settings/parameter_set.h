@@ -135,7 +135,7 @@ void ResetToDefaultsKeepingScreenMode(SettingsState& settings);
 bool RepairTextureFile(ParameterSet& record);
 
 enum class LoadOutcome {
-  ReadFailed,  // no value, or one longer than the record: the defaults (the caller deletes the key)
+  ReadFailed,  // no value, or one longer than the record: the defaults (the value stays)
   Incomplete,  // a value shorter than the record: the defaults (the key stays)
   Rejected,    // saved for another adapter, driver or desktop mode: the choices kept, the mode afresh
   Accepted,    // saved on this adapter in this desktop mode: used as it is

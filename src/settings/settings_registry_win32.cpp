@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "platform/registry_key_win32.h"
+#include "settings/policy_registry_win32.h"
+#include "settings/presets.h"
 
 namespace lumar {
 
@@ -60,12 +62,15 @@ void LoadSettings(SettingsState& settings, IDirect3D9* direct3d) {
   // The record starts from zero, so a short value leaves the rest zero (and then fails validation).
   std::memset(&settings.parameters, 0, sizeof settings.parameters);
   std::size_t storedSize = 0;
+  // A value that cannot be read (one longer than the record, as a newer version may write, or a passing
+  // failure) is left as it is: the defaults are used and the next OK overwrites it.
   const bool read = ReadSettings(settings.parameters, &storedSize);
-  if (!read) DeleteSettingsKey();
   uint8_t identifier[kAdapterIdentifierSize];
   DisplayMode desktop;
   FetchAdapterIdentity(direct3d, identifier, desktop);
-  ValidateLoadedSettings(settings, read, identifier, desktop, storedSize);
+  const LoadOutcome outcome = ValidateLoadedSettings(settings, read, identifier, desktop, storedSize);
+  if (outcome == LoadOutcome::ReadFailed || outcome == LoadOutcome::Incomplete)
+    ApplyMachineDefault(settings.parameters, MachineDefaultPreset());
 }
 
 }  // namespace lumar

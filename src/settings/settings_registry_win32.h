@@ -22,10 +22,13 @@ bool ReadSettings(ParameterSet& record, std::size_t* storedSize = nullptr);
 // created or opened; the result of the value write itself is not reported.
 bool WriteSettings(const ParameterSet& record);
 
-// Removes the program's key if it can be opened.
+// Removes the program's key if it can be opened. Start-up never calls it: a value it cannot read stays.
 void DeleteSettingsKey();
 
-// Reads and validates the record against adapter 0 of `direct3d`: afterwards the record is usable.
+// Reads and validates the record against adapter 0 of `direct3d`: afterwards the record is usable. The
+// registry is only read, even when the value is unreadable. Where the user has no usable record (none,
+// unreadable or cut short), the machine's default preset (MachineDefaultPreset) is applied to the
+// defaults.
 void LoadSettings(SettingsState& settings, IDirect3D9* direct3d);
 
 // The 1100 data bytes of adapter 0's identifier and its current desktop mode, as the record stores them.

@@ -120,8 +120,11 @@ TEST_F(RegistryTest, SavedRecordOfThisMachineIsKept) {
   EXPECT_EQ(std::memcmp(&loaded.parameters, &saved.parameters, sizeof saved.parameters), 0);
 }
 
-TEST_F(RegistryTest, OverlongValueFailsTheReadAndDeletesTheKey) {
-  StoreRaw(std::vector<uint8_t>(2000, 0x11));
+// A value longer than the record (as a newer version may write) gives the defaults and stays as it was,
+// byte for byte; the next OK overwrites it.
+TEST_F(RegistryTest, OverlongValueFailsTheReadAndStaysUntilTheNextWrite) {
+  const std::vector<uint8_t> newer(2000, 0x11);
+  StoreRaw(newer);
   ParameterSet r{};
   EXPECT_FALSE(ReadSettings(r));
   Direct3D d3d;
@@ -129,7 +132,15 @@ TEST_F(RegistryTest, OverlongValueFailsTheReadAndDeletesTheKey) {
   LoadSettings(s, d3d.object);
   EXPECT_EQ(s.settingsWereReset, 1);
   EXPECT_TRUE(IsDefaults(s.parameters));
-  EXPECT_FALSE(KeyExists());
+  DWORD type = 0;
+  std::vector<uint8_t> stored;
+  ASSERT_TRUE(QueryValue(type, stored));
+  EXPECT_EQ(stored, newer);
+
+  ASSERT_TRUE(WriteSettings(s.parameters));
+  ASSERT_TRUE(QueryValue(type, stored));
+  ASSERT_EQ(stored.size(), sizeof s.parameters);
+  EXPECT_EQ(std::memcmp(stored.data(), &s.parameters, sizeof s.parameters), 0);
 }
 
 TEST_F(RegistryTest, ShortValueFillsTheStartAndIsRejectedButTheKeyStays) {
