@@ -4,9 +4,18 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace lumar {
 
 constexpr const char* kMessageTitle = "Lumar";
+
+// The messages' texts are stored in code page 1251 (plain ASCII but for one Russian phrase); the box is
+// shown through the Unicode call, so they read the same on every Windows whatever its own code page.
+constexpr UINT kMessageCodePage = 1251;
+
+// A message's text as the box shows it.
+std::wstring MessageTextToUnicode(const char* text);
 
 using MessageSink = void (*)(const char* text, UINT type);
 
