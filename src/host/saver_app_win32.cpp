@@ -15,6 +15,7 @@
 #include "platform/message_box_win32.h"
 #include "platform/multimedia_clock_win32.h"
 #include "render/device_limits_win32.h"
+#include "settings/policy_registry_win32.h"
 #include "settings/settings_registry_win32.h"
 #include "wavefield/run_setup.h"
 #include "wavefield/wave_sources.h"
@@ -381,6 +382,9 @@ void SaverApp::ApplyRunOverrides() {
   ParameterSet& record = settings_.parameters;
   if (mode_ == ScreenSaverMode::Preview) record.showFps = 0;
   if (mode_ == ScreenSaverMode::Saver && password_.ntSecure) record.texture = kTextureSky;
+  // An administrator's policy may forbid showing the desktop on an unattended screen.
+  if (mode_ == ScreenSaverMode::Saver && record.texture == kTextureDesktop && DesktopPictureForbidden())
+    record.texture = kTextureSky;
 }
 
 SaverScreen* SaverApp::ScreenOf(HWND window) const {

@@ -1,39 +1,31 @@
 // Saver password services of the operating system.
 #include "host/saver_password_win32.h"
 
-#include <cstring>
-
 #include "platform/message_box_win32.h"
 #include "platform/registry_key_win32.h"
+#include "settings/policy_registry_win32.h"
 
 namespace lumar {
 
 void ReadPasswordSettings(bool isWin9x, PasswordSettings& settings) {
+  if (!isWin9x) {
+    settings.ntSecure = ReadSaverIsSecure() ? 1 : 0;  // the policy first, then the user's own value
+    return;
+  }
   RegistryKey key;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_READ, nullptr,
                       key.out(), nullptr) != ERROR_SUCCESS)
     return;
-  if (isWin9x) {
-    DWORD usePassword = 0;
-    DWORD size = sizeof usePassword;
-    if (RegQueryValueExA(key.get(), "ScreenSaveUsePassword", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(&usePassword), &size) != ERROR_SUCCESS ||
-        usePassword == 0)
-      return;
-    settings.passwordModule = LoadLibraryA("PASSWORD.CPL");
-    if (!settings.passwordModule) return;
-    settings.verifyPasswordProc = reinterpret_cast<VerifyPasswordProc>(
-        reinterpret_cast<void*>(GetProcAddress(settings.passwordModule, "VerifyScreenSavePwd")));
+  DWORD usePassword = 0;
+  DWORD size = sizeof usePassword;
+  if (RegQueryValueExA(key.get(), "ScreenSaveUsePassword", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(&usePassword), &size) != ERROR_SUCCESS ||
+      usePassword == 0)
     return;
-  }
-  // A 4-byte buffer: a longer value fails the read and counts as not secure.
-  char value[4] = {};
-  DWORD size = sizeof value;
-  if (RegQueryValueExA(key.get(), "ScreenSaverIsSecure", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                       &size) != ERROR_SUCCESS)
-    return;
-  value[sizeof value - 1] = '\0';
-  settings.ntSecure = std::strcmp(value, "0") != 0 ? 1 : 0;
+  settings.passwordModule = LoadLibraryA("PASSWORD.CPL");
+  if (!settings.passwordModule) return;
+  settings.verifyPasswordProc = reinterpret_cast<VerifyPasswordProc>(
+      reinterpret_cast<void*>(GetProcAddress(settings.passwordModule, "VerifyScreenSavePwd")));
 }
 
 void UnloadPasswordLibrary(PasswordSettings& settings) {

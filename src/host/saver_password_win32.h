@@ -14,8 +14,9 @@ struct PasswordSettings {
   int ntSecure = 0;
 };
 
-// Reads HKCU "Control Panel\Desktop": on Windows 9x "ScreenSaveUsePassword" (loading PASSWORD.CPL when
-// set), on NT "ScreenSaverIsSecure". Every failure means no password is in force.
+// On Windows 9x reads HKCU "Control Panel\Desktop" "ScreenSaveUsePassword" (loading PASSWORD.CPL when
+// set); on NT "ScreenSaverIsSecure", from the policy key first (ReadSaverIsSecure). Every failure of
+// the user's own value means no password is in force.
 void ReadPasswordSettings(bool isWin9x, PasswordSettings& settings);
 
 // Unloads PASSWORD.CPL if it was loaded.

@@ -106,6 +106,13 @@ void ApplyPreset(ParameterSet& record, int id) {
   if (const Preset* preset = FindPreset(id)) SetEffectFields(record, preset->fields);
 }
 
+void ApplyMachineDefault(ParameterSet& record, int id) {
+  const Preset* preset = FindPreset(id);
+  if (!preset || !preset->name) return;
+  record.presetId = id;
+  SetEffectFields(record, preset->fields);
+}
+
 int MatchPreset(const ParameterSet& record) {
   const EffectFields current = GetEffectFields(record);
   for (const Preset& preset : kPresets) {

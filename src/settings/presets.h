@@ -33,6 +33,10 @@ const Preset* FindPreset(int id);
 // presetId is left to the caller.
 void ApplyPreset(ParameterSet& record, int id);
 
+// The machine's default look over the defaults: a named preset's id and fields; 0, the unnamed row and
+// unknown ids change nothing.
+void ApplyMachineDefault(ParameterSet& record, int id);
+
 // The id of the row whose fifteen values equal the record's exactly, or 0 when none does.
 int MatchPreset(const ParameterSet& record);
 

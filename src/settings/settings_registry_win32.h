@@ -7,10 +7,11 @@
 #include <cstddef>
 
 #include "settings/parameter_set.h"
+#include "settings/policy.h"
 
 namespace lumar {
 
-constexpr const char* kSettingsKeyPath = "Software\\Korvan\\Lumar";
+constexpr const char* kSettingsKeyPath = kProgramKeyPath;
 constexpr const char* kSettingsValueName = "Pars";
 
 // Reads "Pars" over the start of the record; fails when the key or value is missing or the value is
