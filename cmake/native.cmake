@@ -14,6 +14,15 @@ foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
   endif()
 endforeach()
 
+# The release scripts' rules (scripts/package, scripts/check-winget), checked without a build: shell
+# tests in tests/packaging/*_test.sh.
+file(GLOB LUMAR_PACKAGING_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/packaging/*_test.sh)
+foreach(script IN LISTS LUMAR_PACKAGING_TESTS)
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME packaging_${name} COMMAND ${script})
+  set_tests_properties(packaging_${name} PROPERTIES LABELS packaging TIMEOUT 300)
+endforeach()
+
 # Benchmarks link an optimised core without sanitizers.
 file(GLOB LUMAR_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 if(LUMAR_BENCH_SOURCES)

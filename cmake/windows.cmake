@@ -24,8 +24,16 @@ endif()
 
 # The resources (dialog, bitmap, pictures) as objects, linked into lumar.scr and the Windows tests.
 add_library(lumar_resources OBJECT ${CMAKE_SOURCE_DIR}/resources/lumar.rc)
-# lumar_version.h: the version numbers of VERSION for the version resource.
-# lumar.manifest: the application manifest, whose assembly version is the same.
+# lumar_version.h: the version numbers of VERSION for the version resource, and its text: VERSION, or a
+# pre-release of it such as 1.0.1-dev.202612101130 (scripts/package --snapshot sets LUMAR_PRERELEASE).
+# lumar.manifest: the application manifest, whose assembly version is the numbers'.
+set(LUMAR_PRERELEASE "" CACHE STRING "A pre-release label (dev.<digits>) for lumar.scr's version text")
+set(LUMAR_VERSION_TEXT "${PROJECT_VERSION}")
+if(LUMAR_PRERELEASE MATCHES "^dev\\.[1-9][0-9]*$")
+  set(LUMAR_VERSION_TEXT "${PROJECT_VERSION}-${LUMAR_PRERELEASE}")
+elseif(NOT LUMAR_PRERELEASE STREQUAL "")
+  message(FATAL_ERROR "LUMAR_PRERELEASE '${LUMAR_PRERELEASE}' is not dev.<digits>")
+endif()
 configure_file(${CMAKE_SOURCE_DIR}/resources/lumar_version.h.in ${CMAKE_BINARY_DIR}/generated/lumar_version.h @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/resources/lumar.manifest.in ${CMAKE_BINARY_DIR}/generated/lumar.manifest @ONLY)
 target_include_directories(lumar_resources PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
@@ -95,6 +103,7 @@ function(lumar_add_older_saver)
   list(GET older_parts 1 PROJECT_VERSION_MINOR)
   list(GET older_parts 2 PROJECT_VERSION_PATCH)
   set(PROJECT_VERSION ${older})
+  set(LUMAR_VERSION_TEXT ${older})
   configure_file(${CMAKE_SOURCE_DIR}/resources/lumar_version.h.in ${CMAKE_BINARY_DIR}/older/generated/lumar_version.h @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/resources/lumar.manifest.in ${CMAKE_BINARY_DIR}/older/generated/lumar.manifest @ONLY)
   add_library(lumar_resources_older OBJECT ${CMAKE_SOURCE_DIR}/resources/lumar.rc)

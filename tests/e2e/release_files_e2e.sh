@@ -13,7 +13,7 @@ map="$(dirname "$E2E_SCR")/lumar.map"
 package() {  # package DIR [arguments]: scripts/package of the tested build into DIR
   local out=$1
   shift
-  "$e2e_root/scripts/package" --scr "$E2E_SCR" --out "$out" "$@" >"$out.log" 2>&1 ||
+  "$e2e_root/scripts/package" --local --scr "$E2E_SCR" --out "$out" "$@" >"$out.log" 2>&1 ||
     { e2e_fail "scripts/package $* failed: $(tail -n 5 "$out.log")"; return 1; }
 }
 
@@ -23,10 +23,10 @@ second="$E2E_WORK/second"
 package "$first" && package "$second"
 first_files=("$first"/*)
 names=$(cd "$first" && printf '%s ' *)
-e2e_check "dist holds a setup, a zip, a winget manifest and SHA256SUMS (got: $names)" \
-  [ "${#first_files[@]}" = 4 ]
+e2e_check "dist holds a setup, a zip, the policy templates' zip, the winget manifests and SHA256SUMS (got: $names)" \
+  [ "${#first_files[@]}" = 5 ]
 for f in "${first_files[@]}"; do
-  e2e_check "a second run gives the same $(basename "$f")" cmp -s "$f" "$second/$(basename "$f")"
+  e2e_check "a second run gives the same $(basename "$f")" diff -rq "$f" "$second/$(basename "$f")"
 done
 e2e_check "SHA256SUMS verifies" bash -c "cd '$first' && sha256sum --quiet -c SHA256SUMS"
 e2e_check "SHA256SUMS covers the setup and the zip" \
@@ -36,7 +36,7 @@ e2e_check "a changed checksum fails the verification" \
   bash -c "cd '$first' && ! sha256sum --quiet -c '$E2E_WORK/sums' >/dev/null 2>&1"
 
 setups=("$first"/lumar-*-setup.exe)
-winget_files=("$first"/*.winget.yaml)
+winget_files=("$first"/winget/*.installer.yaml)
 if [ "${#setups[@]}" = 1 ] && [ "${#winget_files[@]}" = 1 ]; then
   sha=$(sha256sum "${setups[0]}" | cut -d ' ' -f 1 | tr a-f A-F)
   e2e_check "the winget manifest carries the setup's SHA-256" grep -q "InstallerSha256: $sha\$" "${winget_files[0]}"
@@ -129,7 +129,7 @@ for who in signer stranger; do
 done
 verifies() { osslsigncode verify -CAfile "$1" -in "$2" >"$E2E_WORK/verify.out" 2>&1; }
 signed="$E2E_WORK/signed"
-if package "$signed" --sign-cert "$keys/signer.pem" --sign-key "$keys/signer.key"; then
+if package "$signed" --sign-cert "$keys/signer.pem" --sign-key "$keys/signer.key" --no-timestamp; then
   signed_setups=("$signed"/lumar-*-setup.exe)
   signed_zips=("$signed"/lumar-*-win64.zip)
   mkdir -p "$signed/unzipped"
