@@ -50,6 +50,24 @@ run_waiting() {
 }
 loaded_preset() { wine "$E2E_TOOLS/loaded_settings_tool.exe" 2>/dev/null | tr -d '\r'; }
 
+# ---- The winget manifests against the installed entry ----
+installer_manifest="$dist/winget/Korvan.Lumar.installer.yaml"
+e2e_check "the winget manifests pass their schema" "$e2e_root/scripts/check-winget" "$dist/winget"
+manifest_field() { sed -n "s/^$1: *\"\{0,1\}\([^\"]*\)\"\{0,1\}\$/\1/p" "$installer_manifest" | head -n 1; }
+entry_field() { sed -n "s/^ *- $1: *\"\{0,1\}\([^\"]*\)\"\{0,1\}\$/\1/p; s/^    $1: *\"\{0,1\}\([^\"]*\)\"\{0,1\}\$/\1/p" "$installer_manifest" | head -n 1; }
+product_code=$(manifest_field ProductCode)
+run_waiting 'C:\setups\new.exe /S'
+e2e_check "setup /S exits with 0 (got $code)" [ "$code" = 0 ]
+entry_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code"
+e2e_check "the manifest's ProductCode ($product_code) is the installed entry's key name" \
+  [ -n "$product_code" -a -n "$(value_of "$entry_key" DisplayName)" ]
+e2e_check "the manifest's Apps name is the entry's ($(entry_field DisplayName))" \
+  [ "$(entry_field DisplayName)" = "$(value_of "$entry_key" DisplayName)" ]
+e2e_check "the manifest's publisher is the entry's ($(entry_field Publisher))" \
+  [ "$(entry_field Publisher)" = "$(value_of "$entry_key" Publisher)" ]
+e2e_check "the manifest's version is the entry's ($(entry_field DisplayVersion))" \
+  [ "$(entry_field DisplayVersion)" = "$(value_of "$entry_key" DisplayVersion)" ]
+
 # ---- /PRESET ----
 wine reg delete 'HKCU\Software\Korvan\Lumar' /f >/dev/null 2>&1
 e2e_check "control: without a machine default a user without settings gets Clipping ($(loaded_preset))" \
