@@ -503,7 +503,7 @@ Function un.ClearSaverAtNextSignIn
   WriteRegStr HKLM "${SIGNIN_CLEANUP_KEY}" "" "Lumar screen saver removal"
   WriteRegStr HKLM "${SIGNIN_CLEANUP_KEY}" "Version" "$2,$1$0,$4$5,$6"
   WriteRegDWORD HKLM "${SIGNIN_CLEANUP_KEY}" "IsInstalled" 1
-  WriteRegExpandStr HKLM "${SIGNIN_CLEANUP_KEY}" "StubPath" '%SystemRoot%\System32\cmd.exe /d /q /c for /f "tokens=2*" %a in ($\'reg query "HKCU\${DESKTOP_KEY}" /v SCRNSAVE.EXE$\') do @if /i "%~nxb"=="lumar.scr" reg delete "HKCU\${DESKTOP_KEY}" /v SCRNSAVE.EXE /f'
+  WriteRegStr HKLM "${SIGNIN_CLEANUP_KEY}" "StubPath" '"$SYSDIR\cmd.exe" /d /q /c for /f "tokens=2*" %a in ($\'reg query "HKCU\${DESKTOP_KEY}" /v SCRNSAVE.EXE 2^>nul$\') do @if /i "%~nxb"=="lumar.scr" reg delete "HKCU\${DESKTOP_KEY}" /v SCRNSAVE.EXE /f >nul'
 FunctionEnd
 
 ; The copy that removes an in-place uninstaller: waits (at most a minute) for process $0 to end; unless a

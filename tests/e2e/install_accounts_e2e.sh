@@ -106,7 +106,8 @@ stub=$(value_of "$signin_key" StubPath)
 version=$(value_of "$signin_key" Version)
 e2e_check "the uninstall leaves a sign-in command ($stub)" [ -n "$stub" ]
 e2e_check "... with a version that Active Setup compares ($version)" grep -qE '^[0-9]+,[0-9]+,[0-9]+,[0-9]+$' <<<"$version"
-run_stub() { wine cmd /c "${stub//%SystemRoot%/C:\\windows}" >"$E2E_WORK/stub.out" 2>&1; }
+# As Active Setup runs it: the command line as it stands, through CreateProcess.
+run_stub() { wine "$E2E_TOOLS/exit_code_tool.exe" "$stub" >"$E2E_WORK/stub.out" 2>&1; }
 for spelling in "$lumar_path" '%SystemRoot%\System32\LUMAR.SCR' 'lumar.scr'; do
   set_string "$desktop_key" SCRNSAVE.EXE "$spelling"
   run_stub

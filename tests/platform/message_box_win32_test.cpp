@@ -16,7 +16,8 @@ constexpr const char* kStoredText =
     "\xE4\xEB\xFF \xEE\xEA\xEE\xED\xED\xEE\xE3\xEE \xF0\xE5\xE6\xE8\xEC\xE0";
 constexpr const wchar_t* kShownText =
     L"Not supported MultiSampleType = D3DMULTISAMPLE_NONE "
-    L"\u0434\u043B\u044F \u043E\u043A\u043E\u043D\u043D\u043E\u0433\u043E \u0440\u0435\u0436\u0438\u043C\u0430";
+    L"\u0434\u043B\u044F \u043E\u043A\u043E\u043D\u043D\u043E\u0433\u043E "
+    L"\u0440\u0435\u0436\u0438\u043C\u0430";
 
 TEST(MessageText, CodePage1251BecomesUnicodeAndAsciiStaysAsItIs) {
   const struct {
@@ -47,7 +48,7 @@ BOOL CALLBACK ReadChildText(HWND child, LPARAM found) {
   return TRUE;
 }
 
-TEST(MessageBox, ShowsTheCyrillicWordsAsUnicode) {
+TEST(UnicodeMessageBox, ShowsTheCyrillicWordsAsUnicode) {
   const MessageSink previous = SetMessageSink(nullptr);
   std::thread shower([] { ShowMessage(kStoredText, MB_OK | MB_ICONINFORMATION); });
   HWND box = nullptr;

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "host/stored_record_win32.h"
 #include "settings/presets.h"
 #include "settings/settings_registry_win32.h"
 
@@ -125,16 +125,10 @@ TEST_F(PolicyRegistry, TheMachineDefaultPresetIsUsedWhereTheUserHasNoSettings) {
   EXPECT_EQ(MatchPreset(first.parameters), 34);
 
   // The user's own choice, once made, outranks the machine's.
-  first.parameters.presetId = 1;
-  ApplyPreset(first.parameters, 1);
-  uint8_t identifier[kAdapterIdentifierSize];
-  DisplayMode desktop;
-  FetchAdapterIdentity(direct3d, identifier, desktop);
-  std::memcpy(first.parameters.adapterIdentifier, identifier, sizeof identifier);
-  first.parameters.savedDesktopWidth = desktop.width;
-  first.parameters.savedDesktopHeight = desktop.height;
-  first.parameters.savedDesktopRefresh = desktop.refreshRate;
-  ASSERT_TRUE(WriteSettings(first.parameters));
+  ParameterSet own = test::AcceptedRecord();
+  own.presetId = 1;
+  ApplyPreset(own, 1);
+  ASSERT_TRUE(WriteSettings(own));
   SettingsState later;
   LoadSettings(later, direct3d);
   EXPECT_EQ(later.parameters.presetId, 1);

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "settings/policy.h"
 #include "settings/presets.h"
@@ -23,24 +23,41 @@ std::string ReadFile(const std::string& path) {
 
 // The value of attribute `name` in an element's text; empty when it has none.
 std::string Attribute(const std::string& element, const std::string& name) {
-  std::smatch match;
-  if (!std::regex_search(element, match, std::regex("\\b" + name + "=\"([^\"]*)\""))) return "";
-  return match[1];
+  const std::string opening = " " + name + "=\"";
+  const std::size_t start = element.find(opening);
+  if (start == std::string::npos) return "";
+  const std::size_t first = start + opening.size();
+  const std::size_t end = element.find('"', first);
+  return end == std::string::npos ? "" : element.substr(first, end - first);
 }
 
-// The opening tag of the policy called `name`, with its attributes.
-std::string PolicyElement(const std::string& admx, const std::string& name) {
-  std::smatch match;
-  if (!std::regex_search(admx, match, std::regex("<policy\\s+name=\"" + name + "\"[^>]*>"))) return "";
-  return match[0];
+// The opening tag of the first `tag` element at or after `from` in `text`, with its attributes.
+std::string OpeningTag(const std::string& text, const std::string& tag, std::size_t from = 0) {
+  const std::size_t start = text.find("<" + tag + " ", from);
+  if (start == std::string::npos) return "";
+  const std::size_t end = text.find('>', start);
+  return end == std::string::npos ? "" : text.substr(start, end + 1 - start);
 }
 
-// Everything between the policy's opening and closing tags.
+// Everything between the opening tag of the policy called `name` and its closing tag.
 std::string PolicyBody(const std::string& admx, const std::string& name) {
   const std::size_t start = admx.find("<policy name=\"" + name + "\"");
   if (start == std::string::npos) return "";
   const std::size_t end = admx.find("</policy>", start);
   return end == std::string::npos ? "" : admx.substr(start, end - start);
+}
+
+// The texts between every `opening` and the `closing` after it.
+std::vector<std::string> Enclosed(const std::string& text, const std::string& opening,
+                                  const std::string& closing) {
+  std::vector<std::string> found;
+  for (std::size_t at = text.find(opening); at != std::string::npos; at = text.find(opening, at + 1)) {
+    const std::size_t first = at + opening.size();
+    const std::size_t end = text.find(closing, first);
+    if (end == std::string::npos) break;
+    found.push_back(text.substr(first, end - first));
+  }
+  return found;
 }
 
 class PolicyTemplates : public ::testing::Test {
@@ -51,7 +68,7 @@ class PolicyTemplates : public ::testing::Test {
 
 TEST_F(PolicyTemplates, TheDesktopPicturePolicyIsTheValueTheProgramReads) {
   ASSERT_FALSE(admx_.empty());
-  const std::string policy = PolicyElement(admx_, "NoDesktopPicture");
+  const std::string policy = OpeningTag(PolicyBody(admx_, "NoDesktopPicture"), "policy");
   ASSERT_FALSE(policy.empty());
   EXPECT_EQ(Attribute(policy, "key"), kLumarPolicyKeyPath);
   EXPECT_EQ(Attribute(policy, "valueName"), kNoDesktopPictureValueName);
@@ -62,19 +79,16 @@ TEST_F(PolicyTemplates, TheDesktopPicturePolicyIsTheValueTheProgramReads) {
 }
 
 TEST_F(PolicyTemplates, TheDefaultPresetIsTheMachineValueTheProgramReadsWithEveryNamedPreset) {
-  const std::string policy = PolicyElement(admx_, "DefaultPreset");
+  const std::string policy = OpeningTag(PolicyBody(admx_, "DefaultPreset"), "policy");
   ASSERT_FALSE(policy.empty());
   EXPECT_EQ(Attribute(policy, "key"), kProgramKeyPath);
   EXPECT_EQ(Attribute(policy, "class"), "Machine");
   const std::string body = PolicyBody(admx_, "DefaultPreset");
-  std::smatch match;
-  ASSERT_TRUE(std::regex_search(body, match, std::regex("<enum [^>]*valueName=\"([^\"]*)\"")));
-  EXPECT_EQ(match[1], kDefaultPresetValueName);
+  EXPECT_EQ(Attribute(OpeningTag(body, "enum"), "valueName"), kDefaultPresetValueName);
 
-  std::set<std::string> offered;
-  const std::regex item("<value><string>([^<]*)</string></value>");
-  for (auto it = std::sregex_iterator(body.begin(), body.end(), item); it != std::sregex_iterator(); ++it)
-    offered.insert((*it)[1]);
+  const std::vector<std::string> items = Enclosed(body, "<value><string>", "</string></value>");
+  const std::set<std::string> offered(items.begin(), items.end());
+  EXPECT_EQ(offered.size(), items.size()) << "a preset offered twice";
   std::set<std::string> named;
   for (const Preset& preset : PresetTable()) {
     if (preset.name) named.insert(preset.name);
@@ -85,13 +99,14 @@ TEST_F(PolicyTemplates, TheDefaultPresetIsTheMachineValueTheProgramReadsWithEver
 
 TEST_F(PolicyTemplates, EveryStringAndPresentationTheTemplateUsesIsDefined) {
   ASSERT_FALSE(adml_.empty());
-  const std::regex reference("\\$\\((string|presentation)\\.([A-Za-z_0-9]+)\\)");
   int references = 0;
-  for (auto it = std::sregex_iterator(admx_.begin(), admx_.end(), reference); it != std::sregex_iterator();
-       ++it) {
+  for (const std::string& reference : Enclosed(admx_, "$(", ")")) {
     ++references;
-    const std::string kind = (*it)[1];
-    const std::string id = (*it)[2];
+    const std::size_t dot = reference.find('.');
+    ASSERT_NE(dot, std::string::npos) << reference;
+    const std::string kind = reference.substr(0, dot);
+    const std::string id = reference.substr(dot + 1);
+    EXPECT_TRUE(kind == "string" || kind == "presentation") << reference;
     EXPECT_NE(adml_.find("<" + kind + " id=\"" + id + "\""), std::string::npos) << kind << " " << id;
   }
   EXPECT_GT(references, 30);
