@@ -15,8 +15,8 @@ policy_key='HKCU\Software\Policies\Microsoft\Windows\Control Panel\Desktop'
 lumar_machine_policy='HKLM\Software\Policies\Korvan\Lumar'
 lumar_user_policy='HKCU\Software\Policies\Korvan\Lumar'
 
-# Blue over red of the whole screen, -1 ... 1: Sky is a blue sky with white clouds, the desktop picture
-# red over blue.
+# Blue over red of the whole screen, -1 ... 1: Sky is a blue sky with white clouds (measured 0.18 to 0.30
+# under the ripples), the desktop picture red over blue (about -0.02).
 blueness() { convert "$1" -format '%[fx:mean.b - mean.r]' info:; }
 
 clear_values() {
@@ -60,12 +60,12 @@ shown_blueness() {
 
 expect_sky() {
   shown_blueness "$1" || return
-  e2e_check "$1: Sky instead of the desktop (blue over red $blue)" e2e_greater "$blue" 0.2
+  e2e_check "$1: Sky instead of the desktop (blue over red $blue)" e2e_greater "$blue" 0.12
 }
 
 expect_desktop() {
   shown_blueness "$1" || return
-  e2e_check "$1: the configured desktop picture (blue over red $blue)" e2e_greater 0.1 "$blue"
+  e2e_check "$1: the configured desktop picture (blue over red $blue)" e2e_greater 0.06 "$blue"
 }
 
 clear_values
