@@ -138,6 +138,9 @@ if e2e_start_saver /s; then
     bash -c '[ -z "$(grep -viE "system32.lumar-[0-9]+\.old$" <<<"$1")" ]' _ "$pending"
   xdotool key space
   e2e_ended_cleanly "the saver that ran during the uninstall"
+  temp_folders=("$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp "$WINEPREFIX"/drive_c/users/*/Temp)
+  e2e_check "control: the temporary folder where the copy is looked for exists (${temp_folders[*]:-none})" \
+    [ "${#temp_folders[@]}" -gt 0 ]
   copies=()
   for ((i = 0; i < 40; i++)); do
     copies=("$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp/Lumar\ cleanup*.exe "$WINEPREFIX"/drive_c/users/*/Temp/Lumar\ cleanup*.exe)
