@@ -527,9 +527,10 @@ Function un.CleanUpAfter
   System::Call '*$2(i 104)'
   System::Alloc 24
   Pop $3
-  StrCpy $4 '"$SYSDIR\cmd.exe" /d /q /c for /l %i in (1,1,30) do @if exist "$EXEPATH" (ping -n 2 127.0.0.1 >nul & del /f /q "$EXEPATH" 2>nul)'
-  ; CREATE_NO_WINDOW: nothing shows
-  System::Call 'kernel32::CreateProcessW(p 0, w r4, p 0, p 0, i 0, i 0x08000000, p 0, p 0, p r2, p r3) i .r0'
+  StrCpy $4 '"$SYSDIR\cmd.exe" /d /q /c for /l %i in (1,1,30) do @if exist "$EXEPATH" ( ping -n 2 127.0.0.1 >nul & del /f /q "$EXEPATH" 2>nul )'
+  ; CREATE_NO_WINDOW: nothing shows; it runs in the system folder, never in the caller's folder.
+  StrCpy $5 $SYSDIR
+  System::Call 'kernel32::CreateProcessW(p 0, w r4, p 0, p 0, i 0, i 0x08000000, p 0, w r5, p r2, p r3) i .r0'
   ${If} $0 <> 0
     System::Call '*$3(p .r5, p .r6)'
     System::Call 'kernel32::CloseHandle(p r5)'

@@ -148,6 +148,8 @@ if e2e_start_saver /s; then
     sleep 0.5
   done
   e2e_check "the uninstaller's temporary copy removed itself (${copies[*]:-none left})" [ "${#copies[@]}" = 0 ]
+  strays=("$E2E_WORK"/nul* "$PWD"/nul*)
+  e2e_check "its clean-up wrote no stray file into the caller's folder (${strays[*]:-none})" [ "${#strays[@]}" = 0 ]
   run_waiting 'C:\setups\new.exe /S'
   asides=("$system_folder"/lumar-*.old)
   e2e_check "the next setup removes the leftover (${#asides[@]} left)" [ "${#asides[@]}" = 0 ]
