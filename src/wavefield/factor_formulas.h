@@ -4,6 +4,8 @@
 // operations in the same order, so a register's lanes have the bits of the scalar results.
 #pragma once
 
+#include <initializer_list>
+
 #include "wavefield/frame_engine_kernels.h"
 #include "wavefield/run_constants.h"
 #include "wavefield/wave_factors.h"
@@ -20,11 +22,12 @@ static inline double SideSlopeScale(bool oneSide) {
 }
 
 // The travelling factors' library calls at distance r: cos kr, sin kr and e^(-kr), with kr = kappa r.
-template <class V>
+// kLean: the lean forms of the calls (wave_math.h), for arguments known to lie in their ranges.
+template <class V, bool kLean = false>
 LUMAR_WAVE_MATH_INLINE void PhaseWavesOf(typename V::T kr, typename V::T& cosine, typename V::T& sine,
                                          typename V::T& decay) {
-  SinCosOf<V>(kr, sine, cosine);
-  decay = ExpOf<V>(V::Negate(kr));
+  SinCosOf<V, kLean>(kr, sine, cosine);
+  decay = ExpOf<V, kLean>(V::Negate(kr));
 }
 
 // What a travelling source's factors need besides the distance. Two calls may be skipped where their result
@@ -38,7 +41,55 @@ struct TravelShape {
   bool constantGrowth;
   double growth;
   bool flankDecayIsPhaseDecay;
+  // Every argument of sin, cos and exp lies in the lean forms' ranges (LeanFor): they may be taken.
+  bool lean;
 };
+
+// Whether, at every distance in [nearest, farthest], the factors' calls take arguments within the ranges of
+// the lean forms (wave_math.h): kr for sin and cos, -kr, the growth's and the flank's exponents for exp,
+// each computed as the factor functions compute it. Each argument is a rounded affine function of r, which
+// rounding keeps monotonic, so its values at the two ends bound it; a NaN fails every comparison.
+inline bool LeanFor(const TravelShape& shape, bool lead, double nearest, double farthest) {
+  for (const double r : {nearest, farthest}) {
+    const double kr = shape.waveNumber * r;
+    if (!(kr <= kMaxPhase && -kr >= -kMaxPhase && -kr >= kLeanExpLowest && -kr <= kLeanExpHighest))
+      return false;
+    double exponent = 0.0;
+    if (!lead && !shape.constantGrowth) {
+      exponent = shape.spaceFadeRate * r + shape.exponentShift;
+    } else if (lead && !shape.flankDecayIsPhaseDecay) {
+      exponent = -(SideDecay(shape.oneSide) * kr) + shape.exponentShift;
+    }
+    if (!(exponent >= kLeanExpLowest && exponent <= kLeanExpHighest)) return false;
+  }
+  return true;
+}
+
+// The four rising factors at distance r (ir = 1/r), in the order of RiseFactors, with x = b kappa r and
+// e = e^(-x) (the shape's wave number and side only are read).
+template <class V>
+void RiseFactorsAt(const TravelShape& shape, const typename V::T& r, const typename V::T& ir,
+                   typename V::T (&f)[4]) {
+  const double s = SideScale(shape.oneSide);
+  const double b = SideDecay(shape.oneSide);
+  const auto c0 = V::Set1(kRiseGain);
+  const auto one = V::Set1(1.0);
+  const auto two = V::Set1(2.0);
+  const auto pi = V::Set1(kPi);
+  const auto k = V::Set1(b * shape.waveNumber);
+  const auto x = V::Mul(k, r);
+  const auto e = ExpOf<V>(V::Negate(x));
+  // e c0 s (x + 1 + (2 - e) pi / 2)
+  f[0] = V::Mul(V::Mul(V::Mul(e, c0), V::Set1(s)),
+                V::Add(V::Add(x, one), V::Div(V::Mul(V::Sub(two, e), pi), two)));
+  // s c0 (2 - e) e
+  f[1] = V::Mul(V::Mul(V::Mul(V::Set1(s), c0), V::Sub(two, e)), e);
+  // 20 s ir k c0 (1 - e) e
+  f[2] = V::Mul(V::Mul(V::Mul(V::Mul(V::Mul(V::Set1(20.0 * s), ir), k), c0), V::Sub(one, e)), e);
+  // 10 s ir k c0 e (-x - (1 - e) pi)
+  f[3] = V::Mul(V::Mul(V::Mul(V::Mul(V::Mul(V::Set1(10.0 * s), ir), k), c0), e),
+                V::Sub(V::Negate(x), V::Mul(V::Sub(one, e), pi)));
+}
 
 // The five trail factors, in the order of TrailFactors, from cos kr, sin kr, e^(-kr), the fading growth
 // a = e^(alpha r + shift) and 1/r.
@@ -68,27 +119,32 @@ void LeadFactorsOf(bool oneSide, typename V::T x, typename V::T flankDecay, type
   f[5] = V::Mul(V::Mul(inverseDistance, V::Sub(cosine, sine)), decay);
 }
 
-// The trail factors at distance r (ir = 1/r) from the library calls.
-template <class V>
-void TrailFactorsAt(const TravelShape& shape, typename V::T r, typename V::T ir, typename V::T (&f)[5]) {
+// The trail factors at distance r (ir = 1/r) from the library calls. The lane values come by reference:
+// out of line, a register passed by value would need a 32-byte aligned copy on the stack, which the Win64
+// calling convention does not promise.
+template <class V, bool kLean = false>
+void TrailFactorsAt(const TravelShape& shape, const typename V::T& r, const typename V::T& ir,
+                    typename V::T (&f)[5]) {
   typename V::T cosine, sine, decay;
-  PhaseWavesOf<V>(V::Mul(V::Set1(shape.waveNumber), r), cosine, sine, decay);
+  PhaseWavesOf<V, kLean>(V::Mul(V::Set1(shape.waveNumber), r), cosine, sine, decay);
   const auto growth =
       shape.constantGrowth
           ? V::Set1(shape.growth)
-          : ExpOf<V>(V::Add(V::Mul(V::Set1(shape.spaceFadeRate), r), V::Set1(shape.exponentShift)));
+          : ExpOf<V, kLean>(V::Add(V::Mul(V::Set1(shape.spaceFadeRate), r), V::Set1(shape.exponentShift)));
   TrailFactorsOf<V>(shape.oneSide, cosine, sine, decay, growth, ir, f);
 }
 
 // The lead factors at distance r, x = b kappa r.
-template <class V>
-void LeadFactorsAt(const TravelShape& shape, typename V::T r, typename V::T ir, typename V::T (&f)[6]) {
+template <class V, bool kLean = false>
+void LeadFactorsAt(const TravelShape& shape, const typename V::T& r, const typename V::T& ir,
+                   typename V::T (&f)[6]) {
   const auto kr = V::Mul(V::Set1(shape.waveNumber), r);
   const auto x = V::Mul(V::Set1(SideDecay(shape.oneSide)), kr);
   typename V::T cosine, sine, decay;
-  PhaseWavesOf<V>(kr, cosine, sine, decay);
-  const auto flankDecay =
-      shape.flankDecayIsPhaseDecay ? decay : ExpOf<V>(V::Add(V::Negate(x), V::Set1(shape.exponentShift)));
+  PhaseWavesOf<V, kLean>(kr, cosine, sine, decay);
+  const auto flankDecay = shape.flankDecayIsPhaseDecay
+                              ? decay
+                              : ExpOf<V, kLean>(V::Add(V::Negate(x), V::Set1(shape.exponentShift)));
   LeadFactorsOf<V>(shape.oneSide, x, flankDecay, cosine, sine, decay, ir, f);
 }
 

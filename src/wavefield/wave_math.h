@@ -113,14 +113,27 @@ typename V::T PowerOfTwo(typename V::T shifted) {
 // The largest |x| sin and cos reduce exactly: 2^23 quarter turns.
 constexpr double kMaxPhase = 0x1p23 * 1.5707963267948966;
 
+// The lean forms (kLean = true) leave out the steps that cannot act on arguments known to lie in a range,
+// and give the same bits there:
+// - SinCosOf for |x| <= kMaxPhase: the clamp to +-kMaxPhase returns x itself, and with x not NaN the NaN
+//   masks are all zeros (And(nan, x) = +0, no bit set) and all ones (And(keep, v) = v), so the last Or
+//   returns v: those five operations are left out.
+// - ExpOf for kLeanExpLowest <= x <= kLeanExpHighest: the clamp returns x and the NaN masks act as above.
+//   n = round(x / ln 2) lies in [-1021, 1023] and e^r in (0.70, 1.42), so e^r 2^n lies in
+//   (1.4 * 2^-1022, 1.42 * 2^1023): a normal double. Then both products of the two-step 2^n1 2^n2 are exact
+//   (each result is normal), and so is the one product e^r 2^n with 2^n itself (a normal double for n in
+//   [-1022, 1023]): the same value, bit for bit, in one multiplication instead of two and without n1.
+// Every lane of a register must lie in the range (tests/wavefield/wave_math_test.cpp compares both forms
+// on tens of millions of arguments).
+constexpr double kLeanExpLowest = -708.0;
+constexpr double kLeanExpHighest = 709.0;
+
 // sin x and cos x at once.
-template <class V>
+template <class V, bool kLean = false>
 LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typename V::T& cosine) {
   using namespace wave_math;
   using T = typename V::T;
-  const T nan = V::IsNan(x);
-  const T keep = V::Xor(nan, V::SetBits(~uint64_t{0}));
-  const T phase = V::Max(V::Min(x, V::Set1(kMaxPhase)), V::Set1(-kMaxPhase));
+  const T phase = kLean ? x : V::Max(V::Min(x, V::Set1(kMaxPhase)), V::Set1(-kMaxPhase));
   // n = round(x 2/pi); y + yl = x - n pi/2 as an unevaluated sum, the products with the 30-bit parts exact.
   const T shifted = V::Add(V::Mul(phase, V::Set1(kTwoOverPi)), V::Set1(kRoundingShift));
   const T n = V::Sub(shifted, V::Set1(kRoundingShift));
@@ -168,16 +181,23 @@ LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typen
   const T cosSign = V::And(V::template ShiftLeft<62>(V::AddBits(shifted, V::SetBits(1))), signBit);
   const T sinPart = V::Or(V::And(swap, cosY), V::And(V::Xor(swap, V::SetBits(~uint64_t{0})), sinY));
   const T cosPart = V::Or(V::And(swap, sinY), V::And(V::Xor(swap, V::SetBits(~uint64_t{0})), cosY));
+  if (kLean) {
+    sine = V::Xor(sinPart, sinSign);
+    cosine = V::Xor(cosPart, cosSign);
+    return;
+  }
+  const T nan = V::IsNan(x);
+  const T keep = V::Xor(nan, V::SetBits(~uint64_t{0}));
   sine = V::Or(V::And(nan, x), V::And(keep, V::Xor(sinPart, sinSign)));
   cosine = V::Or(V::And(nan, x), V::And(keep, V::Xor(cosPart, cosSign)));
 }
 
 // e^x.
-template <class V>
+template <class V, bool kLean = false>
 LUMAR_WAVE_MATH_INLINE typename V::T ExpOf(typename V::T x) {
   using namespace wave_math;
   using T = typename V::T;
-  const T clamped = V::Max(V::Min(x, V::Set1(kExpHighest)), V::Set1(kExpLowest));
+  const T clamped = kLean ? x : V::Max(V::Min(x, V::Set1(kExpHighest)), V::Set1(kExpLowest));
   // n = round(x / ln 2); r + rr = x - n ln 2, hi exact.
   const T shifted = V::Add(V::Mul(clamped, V::Set1(kInverseLn2)), V::Set1(kRoundingShift));
   const T n = V::Sub(shifted, V::Set1(kRoundingShift));
@@ -199,6 +219,7 @@ LUMAR_WAVE_MATH_INLINE typename V::T ExpOf(typename V::T x) {
   p = V::Add(V::Mul(p, r), V::Set1(1.0 / 6.0));
   p = V::Add(V::Mul(p, r), V::Set1(0.5));
   const T er = V::Add(V::Set1(1.0), V::Add(r, V::Add(V::Mul(V::Mul(r, r), p), rr)));
+  if (kLean) return V::Mul(er, PowerOfTwo<V>(shifted));
   // 2^n in two steps, 2^n1 2^n2 with n1 about n/2: each factor is a normal double, the first product is
   // exact, and only the second rounds (once) where the result overflows or is subnormal.
   const T shifted1 = V::Add(V::Mul(n, V::Set1(0.5)), V::Set1(kRoundingShift));

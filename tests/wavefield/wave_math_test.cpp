@@ -158,3 +158,52 @@ TEST(WaveMath, SpecialValues) {
 
 }  // namespace
 }  // namespace lumar
+
+namespace lumar {
+namespace {
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The lean forms give the full forms' bits on every argument of their ranges: the phases above (all within
+// kMaxPhase) and the exp arguments within [kLeanExpLowest, kLeanExpHighest], with the range's ends and
+// their neighbours.
+TEST(WaveMath, LeanFormsGiveTheSameBitsOverTheirRanges) {
+  uint64_t phases = 0;
+  uint64_t phaseDifferences = 0;
+  for (double x : PhaseArguments()) {
+    if (!(std::fabs(x) <= kMaxPhase)) continue;
+    double s, c, leanS, leanC;
+    SinCosOf<ScalarLane>(x, s, c);
+    SinCosOf<ScalarLane, true>(x, leanS, leanC);
+    ++phases;
+    phaseDifferences += !SameBits(s, leanS) || !SameBits(c, leanC);
+  }
+  std::vector<double> xs = ExpArguments();
+  std::mt19937_64 random(23);
+  std::uniform_real_distribution<double> range(kLeanExpLowest, kLeanExpHighest);
+  for (int k = 0; k < 4'000'000; ++k) xs.push_back(range(random));
+  for (double end : {kLeanExpLowest, kLeanExpHighest}) {
+    double x = end;
+    for (int step = 0; step < 5000; ++step) x = std::nextafter(x, 0.0);
+    for (int step = 0; step < 5000; ++step, x = std::nextafter(x, 0.0)) xs.push_back(x);
+    xs.push_back(end);
+  }
+  uint64_t exps = 0;
+  uint64_t expDifferences = 0;
+  for (double x : xs) {
+    if (!(x >= kLeanExpLowest && x <= kLeanExpHighest)) continue;
+    ++exps;
+    expDifferences += !SameBits(ExpOf<ScalarLane>(x), ExpOf<ScalarLane, true>(x));
+  }
+  std::printf(
+      "lean sin and cos: %llu arguments, %llu differences; lean exp: %llu arguments, %llu differences\n",
+      static_cast<unsigned long long>(phases), static_cast<unsigned long long>(phaseDifferences),
+      static_cast<unsigned long long>(exps), static_cast<unsigned long long>(expDifferences));
+  EXPECT_GE(phases, 9'900'000u);
+  EXPECT_GE(exps, 10'000'000u);
+  EXPECT_EQ(phaseDifferences, 0u);
+  EXPECT_EQ(expDifferences, 0u);
+}
+
+}  // namespace
+}  // namespace lumar
