@@ -564,13 +564,10 @@ void FrameEngine::ComputeTravelling(const Walk& w, Branch branch, const float* d
                                     const float* inverseDistances, int from, int to, double rowOffset,
                                     const RowTerms& out) const {
   const RippleSource& s = *w.source;
-  // The lean forms of sin, cos and exp where every distance of the run keeps their arguments in range.
-  float nearest = distances[from];
-  float farthest = distances[from];
-  for (int i = from + 1; i <= to; ++i) {
-    nearest = std::min(nearest, distances[i]);
-    farthest = std::max(farthest, distances[i]);
-  }
+  // The lean forms of sin, cos and exp where every distance of the run keeps their arguments in range: the
+  // classes are listed in ascending distance (ComputeClasses), so the run's ends bound its distances.
+  const float nearest = distances[from];
+  const float farthest = distances[to];
   if (branch == Branch::kBehindCrest) {
     TravelShape shape{w.shape.waveNumber,
                       w.shape.spaceFadeRate,
