@@ -11,6 +11,8 @@
 // instruction set leaks into code that another file links.
 #pragma once
 
+#include <type_traits>
+
 #include "wavefield/factor_formulas.h"
 #include "wavefield/frame_engine_kernels.h"
 
@@ -167,57 +169,59 @@ void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset
   TermsRow<V, 6, 6>(s, rowOffset, from, to, out, FromPlanes<V, 6>{row}, AheadOfCrestPartOf<V>);
 }
 
+// A row of terms from factors computed at the distances: factorsOf(lane, lean, r, ir, q), with lean a
+// std::bool_constant saying whether the lean forms of sin, cos and exp may be taken (shape.lean).
+template <class V, int kFactors, int kTerms, class FactorsOf, class PartOf>
+void ComputedTermsRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
+                      const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out,
+                      FactorsOf factorsOf, PartOf partOf) {
+  const auto run = [&](auto lean) {
+    TermsRow<V, kFactors, kTerms>(s, rowOffset, from, to, out,
+                                  Computed<V, kFactors>(distances, inverseDistances,
+                                                        [&](auto lane, const auto& r, const auto& ir,
+                                                            auto& q) { factorsOf(lane, lean, r, ir, q); }),
+                                  partOf);
+  };
+  if (shape.lean) {
+    run(std::true_type{});
+  } else {
+    run(std::false_type{});
+  }
+}
+
 // The rising branch's terms with its factors computed from the distances (a young broadened source).
 template <class V>
 void RisingComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
                        const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
-  TermsRow<V, 4, 2>(s, rowOffset, from, to, out,
-                    Computed<V, 4>(distances, inverseDistances,
-                                   [&shape](auto lane, const auto& r, const auto& ir, auto& q) {
-                                     RiseFactorsAt<decltype(lane)>(shape, r, ir, q);
-                                   }),
-                    RisingPartOf<V>);
+  ComputedTermsRow<V, 4, 2>(
+      distances, inverseDistances, shape, s, rowOffset, from, to, out,
+      [&shape](auto lane, auto, const auto& r, const auto& ir, auto& q) {
+        RiseFactorsAt<decltype(lane)>(shape, r, ir, q);
+      },
+      RisingPartOf<V>);
 }
 
-// The travelling branches' terms with their factors computed from the distances, a register at a time.
+// The travelling branches' terms with their factors computed from the distances, two registers at a time.
 template <class V>
 void BehindCrestComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
                             const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
-  if (shape.lean) {
-    TermsRow<V, 5, 5>(s, rowOffset, from, to, out,
-                      Computed<V, 5>(distances, inverseDistances,
-                                     [&shape](auto lane, const auto& r, const auto& ir, auto& q) {
-                                       TrailFactorsAt<decltype(lane), true>(shape, r, ir, q);
-                                     }),
-                      BehindCrestPartOf<V>);
-  } else {
-    TermsRow<V, 5, 5>(s, rowOffset, from, to, out,
-                      Computed<V, 5>(distances, inverseDistances,
-                                     [&shape](auto lane, const auto& r, const auto& ir, auto& q) {
-                                       TrailFactorsAt<decltype(lane), false>(shape, r, ir, q);
-                                     }),
-                      BehindCrestPartOf<V>);
-  }
+  ComputedTermsRow<V, 5, 5>(
+      distances, inverseDistances, shape, s, rowOffset, from, to, out,
+      [&shape](auto lane, auto lean, const auto& r, const auto& ir, auto& q) {
+        TrailFactorsAt<decltype(lane), decltype(lean)::value>(shape, r, ir, q);
+      },
+      BehindCrestPartOf<V>);
 }
 
 template <class V>
 void AheadOfCrestComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
                              const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
-  if (shape.lean) {
-    TermsRow<V, 6, 6>(s, rowOffset, from, to, out,
-                      Computed<V, 6>(distances, inverseDistances,
-                                     [&shape](auto lane, const auto& r, const auto& ir, auto& q) {
-                                       LeadFactorsAt<decltype(lane), true>(shape, r, ir, q);
-                                     }),
-                      AheadOfCrestPartOf<V>);
-  } else {
-    TermsRow<V, 6, 6>(s, rowOffset, from, to, out,
-                      Computed<V, 6>(distances, inverseDistances,
-                                     [&shape](auto lane, const auto& r, const auto& ir, auto& q) {
-                                       LeadFactorsAt<decltype(lane), false>(shape, r, ir, q);
-                                     }),
-                      AheadOfCrestPartOf<V>);
-  }
+  ComputedTermsRow<V, 6, 6>(
+      distances, inverseDistances, shape, s, rowOffset, from, to, out,
+      [&shape](auto lane, auto lean, const auto& r, const auto& ir, auto& q) {
+        LeadFactorsAt<decltype(lane), decltype(lean)::value>(shape, r, ir, q);
+      },
+      AheadOfCrestPartOf<V>);
 }
 
 // One step of the accumulation: the node's sums plus one source's terms, the slope terms negated (as
