@@ -22,12 +22,12 @@ static inline double SideSlopeScale(bool oneSide) {
 }
 
 // The travelling factors' library calls at distance r: cos kr, sin kr and e^(-kr), with kr = kappa r.
-// kLean: the lean forms of the calls (wave_math.h), for arguments known to lie in their ranges.
-template <class V, bool kLean = false>
+// kForm: the form of the calls (wave_math.h: full, lean or short), for arguments known to lie in its ranges.
+template <class V, int kForm = kFullForm>
 LUMAR_WAVE_MATH_INLINE void PhaseWavesOf(typename V::T kr, typename V::T& cosine, typename V::T& sine,
                                          typename V::T& decay) {
-  SinCosOf<V, kLean>(kr, sine, cosine);
-  decay = ExpOf<V, kLean>(V::Negate(kr));
+  SinCosOf<V, kForm>(kr, sine, cosine);
+  decay = ExpOf<V, kForm>(V::Negate(kr));
 }
 
 // What a travelling source's factors need besides the distance. Two calls may be skipped where their result
@@ -41,28 +41,32 @@ struct TravelShape {
   bool constantGrowth;
   double growth;
   bool flankDecayIsPhaseDecay;
-  // Every argument of sin, cos and exp lies in the lean forms' ranges (LeanFor): they may be taken.
-  bool lean;
+  // The form of sin, cos and exp that every argument allows (FormFor, wave_math.h).
+  int form;
 };
 
-// Whether, at every distance in [nearest, farthest], the factors' calls take arguments within the ranges of
-// the lean forms (wave_math.h): kr for sin and cos, -kr, the growth's and the flank's exponents for exp,
-// each computed as the factor functions compute it. Each argument is a rounded affine function of r, which
-// rounding keeps monotonic, so its values at the two ends bound it; a NaN fails every comparison.
-inline bool LeanFor(const TravelShape& shape, bool lead, double nearest, double farthest) {
+// The form of the factors' calls (wave_math.h) that every distance in [nearest, farthest] allows: lean
+// where kr (sin and cos), -kr, the growth's and the flank's exponents (exp) lie in the lean ranges, each
+// computed as the factor functions compute it; short where kr lies within kShortPhase besides. Each argument
+// is a rounded affine function of r, which rounding keeps monotonic, so its values at the two ends bound
+// it; a NaN fails every comparison.
+inline int FormFor(const TravelShape& shape, bool lead, double nearest, double farthest) {
+  bool shortPhase = true;
   for (const double r : {nearest, farthest}) {
     const double kr = shape.waveNumber * r;
-    if (!(kr <= kMaxPhase && -kr >= -kMaxPhase && -kr >= kLeanExpLowest && -kr <= kLeanExpHighest))
-      return false;
+    if (!(kr <= kMaxPhase && -kr >= -kMaxPhase && -kr >= kLeanExpLowest && -kr <= kLeanExpHighest)) {
+      return kFullForm;
+    }
     double exponent = 0.0;
     if (!lead && !shape.constantGrowth) {
       exponent = shape.spaceFadeRate * r + shape.exponentShift;
     } else if (lead && !shape.flankDecayIsPhaseDecay) {
       exponent = -(SideDecay(shape.oneSide) * kr) + shape.exponentShift;
     }
-    if (!(exponent >= kLeanExpLowest && exponent <= kLeanExpHighest)) return false;
+    if (!(exponent >= kLeanExpLowest && exponent <= kLeanExpHighest)) return kFullForm;
+    shortPhase = shortPhase && kr <= kShortPhase && kr >= -kShortPhase;
   }
-  return true;
+  return shortPhase ? kShortForm : kLeanForm;
 }
 
 // The four rising factors at distance r (ir = 1/r), in the order of RiseFactors, with x = b kappa r and
@@ -122,29 +126,29 @@ void LeadFactorsOf(bool oneSide, typename V::T x, typename V::T flankDecay, type
 // The trail factors at distance r (ir = 1/r) from the library calls. The lane values come by reference:
 // out of line, a register passed by value would need a 32-byte aligned copy on the stack, which the Win64
 // calling convention does not promise.
-template <class V, bool kLean = false>
+template <class V, int kForm = kFullForm>
 void TrailFactorsAt(const TravelShape& shape, const typename V::T& r, const typename V::T& ir,
                     typename V::T (&f)[5]) {
   typename V::T cosine, sine, decay;
-  PhaseWavesOf<V, kLean>(V::Mul(V::Set1(shape.waveNumber), r), cosine, sine, decay);
+  PhaseWavesOf<V, kForm>(V::Mul(V::Set1(shape.waveNumber), r), cosine, sine, decay);
   const auto growth =
       shape.constantGrowth
           ? V::Set1(shape.growth)
-          : ExpOf<V, kLean>(V::Add(V::Mul(V::Set1(shape.spaceFadeRate), r), V::Set1(shape.exponentShift)));
+          : ExpOf<V, kForm>(V::Add(V::Mul(V::Set1(shape.spaceFadeRate), r), V::Set1(shape.exponentShift)));
   TrailFactorsOf<V>(shape.oneSide, cosine, sine, decay, growth, ir, f);
 }
 
 // The lead factors at distance r, x = b kappa r.
-template <class V, bool kLean = false>
+template <class V, int kForm = kFullForm>
 void LeadFactorsAt(const TravelShape& shape, const typename V::T& r, const typename V::T& ir,
                    typename V::T (&f)[6]) {
   const auto kr = V::Mul(V::Set1(shape.waveNumber), r);
   const auto x = V::Mul(V::Set1(SideDecay(shape.oneSide)), kr);
   typename V::T cosine, sine, decay;
-  PhaseWavesOf<V, kLean>(kr, cosine, sine, decay);
+  PhaseWavesOf<V, kForm>(kr, cosine, sine, decay);
   const auto flankDecay = shape.flankDecayIsPhaseDecay
                               ? decay
-                              : ExpOf<V, kLean>(V::Add(V::Negate(x), V::Set1(shape.exponentShift)));
+                              : ExpOf<V, kForm>(V::Add(V::Negate(x), V::Set1(shape.exponentShift)));
   LeadFactorsOf<V>(shape.oneSide, x, flankDecay, cosine, sine, decay, ir, f);
 }
 

@@ -545,7 +545,7 @@ void FrameEngine::ComputeSegment(const SourcePlan& p, int d, const Run& run, Bra
   if (branch == Branch::kRising) {
     // The factors computed per offset, with the formulas of the node-by-node evaluation (RiseFactorsAt).
     const TravelShape shape{
-        w.shape.waveNumber, w.shape.spaceFadeRate, 0.0, w.shape.oneSide, false, 0.0, false, false};
+        w.shape.waveNumber, w.shape.spaceFadeRate, 0.0, w.shape.oneSide, false, 0.0, false, kFullForm};
     return kernels_->risingComputedRow(tables.DistanceRow(j), tables.InverseDistanceRow(j), shape, w.rise,
                                        rowOffset, from, to, out);
   }
@@ -564,8 +564,8 @@ void FrameEngine::ComputeTravelling(const Walk& w, Branch branch, const float* d
                                     const float* inverseDistances, int from, int to, double rowOffset,
                                     const RowTerms& out) const {
   const RippleSource& s = *w.source;
-  // The lean forms of sin, cos and exp where every distance of the run keeps their arguments in range: the
-  // classes are listed in ascending distance (ComputeClasses), so the run's ends bound its distances.
+  // The lean or short forms of sin, cos and exp where every distance of the run keeps their arguments in
+  // range: the classes are listed in ascending distance (ComputeClasses), so the run's ends bound them.
   const float nearest = distances[from];
   const float farthest = distances[to];
   if (branch == Branch::kBehindCrest) {
@@ -576,8 +576,8 @@ void FrameEngine::ComputeTravelling(const Walk& w, Branch branch, const float* d
                       w.constantGrowth,
                       w.growth,
                       false,
-                      false};
-    shape.lean = LeanFor(shape, false, nearest, farthest);
+                      kFullForm};
+    shape.form = FormFor(shape, false, nearest, farthest);
     return kernels_->behindCrestComputedRow(distances, inverseDistances, shape, w.trail, rowOffset, from, to,
                                             out);
   }
@@ -588,8 +588,8 @@ void FrameEngine::ComputeTravelling(const Walk& w, Branch branch, const float* d
                     false,
                     0.0,
                     w.flankDecayIsPhaseDecay,
-                    false};
-  shape.lean = LeanFor(shape, true, nearest, farthest);
+                    kFullForm};
+  shape.form = FormFor(shape, true, nearest, farthest);
   kernels_->aheadOfCrestComputedRow(distances, inverseDistances, shape, w.lead, rowOffset, from, to, out);
 }
 

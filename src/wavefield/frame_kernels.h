@@ -169,23 +169,25 @@ void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset
   TermsRow<V, 6, 6>(s, rowOffset, from, to, out, FromPlanes<V, 6>{row}, AheadOfCrestPartOf<V>);
 }
 
-// A row of terms from factors computed at the distances: factorsOf(lane, lean, r, ir, q), with lean a
-// std::bool_constant saying whether the lean forms of sin, cos and exp may be taken (shape.lean).
+// A row of terms from factors computed at the distances: factorsOf(lane, form, r, ir, q), with form a
+// std::integral_constant naming the form of sin, cos and exp that the arguments allow (shape.form).
 template <class V, int kFactors, int kTerms, class FactorsOf, class PartOf>
 void ComputedTermsRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
                       const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out,
                       FactorsOf factorsOf, PartOf partOf) {
-  const auto run = [&](auto lean) {
+  const auto run = [&](auto form) {
     TermsRow<V, kFactors, kTerms>(s, rowOffset, from, to, out,
                                   Computed<V, kFactors>(distances, inverseDistances,
                                                         [&](auto lane, const auto& r, const auto& ir,
-                                                            auto& q) { factorsOf(lane, lean, r, ir, q); }),
+                                                            auto& q) { factorsOf(lane, form, r, ir, q); }),
                                   partOf);
   };
-  if (shape.lean) {
-    run(std::true_type{});
+  if (shape.form == kShortForm) {
+    run(std::integral_constant<int, kShortForm>{});
+  } else if (shape.form == kLeanForm) {
+    run(std::integral_constant<int, kLeanForm>{});
   } else {
-    run(std::false_type{});
+    run(std::integral_constant<int, kFullForm>{});
   }
 }
 
@@ -207,8 +209,8 @@ void BehindCrestComputedRow(const float* distances, const float* inverseDistance
                             const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
   ComputedTermsRow<V, 5, 5>(
       distances, inverseDistances, shape, s, rowOffset, from, to, out,
-      [&shape](auto lane, auto lean, const auto& r, const auto& ir, auto& q) {
-        TrailFactorsAt<decltype(lane), decltype(lean)::value>(shape, r, ir, q);
+      [&shape](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
+        TrailFactorsAt<decltype(lane), decltype(form)::value>(shape, r, ir, q);
       },
       BehindCrestPartOf<V>);
 }
@@ -218,8 +220,8 @@ void AheadOfCrestComputedRow(const float* distances, const float* inverseDistanc
                              const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
   ComputedTermsRow<V, 6, 6>(
       distances, inverseDistances, shape, s, rowOffset, from, to, out,
-      [&shape](auto lane, auto lean, const auto& r, const auto& ir, auto& q) {
-        LeadFactorsAt<decltype(lane), decltype(lean)::value>(shape, r, ir, q);
+      [&shape](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
+        LeadFactorsAt<decltype(lane), decltype(form)::value>(shape, r, ir, q);
       },
       AheadOfCrestPartOf<V>);
 }

@@ -5,8 +5,8 @@
 namespace lumar {
 
 RiseFactors ComputeRiseFactors(const FactorShape& shape, double r, double ir) {
-  const TravelShape travel{
-      shape.waveNumber, shape.spaceFadeRate, 0.0, shape.oneSide, false, 0.0, false, false};
+  const TravelShape travel{shape.waveNumber, shape.spaceFadeRate, 0.0, shape.oneSide, false, 0.0, false,
+                           kFullForm};
   double f[4];
   RiseFactorsAt<ScalarLane>(travel, r, ir, f);
   return {f[0], f[1], f[2], f[3]};
@@ -14,7 +14,7 @@ RiseFactors ComputeRiseFactors(const FactorShape& shape, double r, double ir) {
 
 TrailFactors ComputeTrailFactors(const FactorShape& shape, double r, double ir, double exponentShift) {
   const TravelShape travel{
-      shape.waveNumber, shape.spaceFadeRate, exponentShift, shape.oneSide, false, 0.0, false, false};
+      shape.waveNumber, shape.spaceFadeRate, exponentShift, shape.oneSide, false, 0.0, false, kFullForm};
   double f[5];
   TrailFactorsAt<ScalarLane>(travel, r, ir, f);
   return {f[0], f[1], f[2], f[3], f[4]};
@@ -22,7 +22,7 @@ TrailFactors ComputeTrailFactors(const FactorShape& shape, double r, double ir, 
 
 LeadFactors ComputeLeadFactors(const FactorShape& shape, double r, double ir, double exponentShift) {
   const TravelShape travel{
-      shape.waveNumber, shape.spaceFadeRate, exponentShift, shape.oneSide, false, 0.0, false, false};
+      shape.waveNumber, shape.spaceFadeRate, exponentShift, shape.oneSide, false, 0.0, false, kFullForm};
   double f[6];
   LeadFactorsAt<ScalarLane>(travel, r, ir, f);
   return {f[0], f[1], f[2], f[3], f[4], f[5]};

@@ -174,7 +174,7 @@ TEST(WaveMath, LeanFormsGiveTheSameBitsOverTheirRanges) {
     if (!(std::fabs(x) <= kMaxPhase)) continue;
     double s, c, leanS, leanC;
     SinCosOf<ScalarLane>(x, s, c);
-    SinCosOf<ScalarLane, true>(x, leanS, leanC);
+    SinCosOf<ScalarLane, kLeanForm>(x, leanS, leanC);
     ++phases;
     phaseDifferences += !SameBits(s, leanS) || !SameBits(c, leanC);
   }
@@ -193,7 +193,8 @@ TEST(WaveMath, LeanFormsGiveTheSameBitsOverTheirRanges) {
   for (double x : xs) {
     if (!(x >= kLeanExpLowest && x <= kLeanExpHighest)) continue;
     ++exps;
-    expDifferences += !SameBits(ExpOf<ScalarLane>(x), ExpOf<ScalarLane, true>(x));
+    expDifferences += !SameBits(ExpOf<ScalarLane>(x), ExpOf<ScalarLane, kLeanForm>(x)) ||
+                      !SameBits(ExpOf<ScalarLane>(x), ExpOf<ScalarLane, kShortForm>(x));
   }
   std::printf(
       "lean sin and cos: %llu arguments, %llu differences; lean exp: %llu arguments, %llu differences\n",
@@ -203,6 +204,38 @@ TEST(WaveMath, LeanFormsGiveTheSameBitsOverTheirRanges) {
   EXPECT_GE(exps, 10'000'000u);
   EXPECT_EQ(phaseDifferences, 0u);
   EXPECT_EQ(expDifferences, 0u);
+}
+
+// The short form of sin and cos (no reduction) gives the full form's bits for |x| <= kShortPhase: uniform
+// arguments, magnitudes spread from the smallest subnormal up, zeros of both signs and the range's ends
+// with their neighbours.
+TEST(WaveMath, ShortFormOfSinAndCosGivesTheSameBitsWithinItsRange) {
+  std::vector<double> xs;
+  xs.reserve(12'000'000);
+  std::mt19937_64 random(24);
+  std::uniform_real_distribution<double> range(-kShortPhase, kShortPhase);
+  for (int k = 0; k < 7'000'000; ++k) xs.push_back(range(random));
+  std::uniform_real_distribution<double> exponent(-1074.0, std::log2(kShortPhase));
+  for (int k = 0; k < 3'000'000; ++k) xs.push_back((k % 2 ? -1.0 : 1.0) * std::exp2(exponent(random)));
+  for (double end : {kShortPhase, -kShortPhase}) {
+    double x = end;
+    for (int step = 0; step < 500'000; ++step, x = std::nextafter(x, 0.0)) xs.push_back(x);
+  }
+  for (double x : {0.0, -0.0, 5e-324, -5e-324, 1e-300, -1e-300}) xs.push_back(x);
+  uint64_t count = 0;
+  uint64_t differences = 0;
+  for (double x : xs) {
+    if (!(std::fabs(x) <= kShortPhase)) continue;
+    double s, c, shortS, shortC;
+    SinCosOf<ScalarLane>(x, s, c);
+    SinCosOf<ScalarLane, kShortForm>(x, shortS, shortC);
+    ++count;
+    differences += !SameBits(s, shortS) || !SameBits(c, shortC);
+  }
+  std::printf("short sin and cos: %llu arguments, %llu differences\n", static_cast<unsigned long long>(count),
+              static_cast<unsigned long long>(differences));
+  EXPECT_GE(count, 11'000'000u);
+  EXPECT_EQ(differences, 0u);
 }
 
 }  // namespace
