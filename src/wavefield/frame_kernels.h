@@ -150,23 +150,37 @@ struct FromPlanes {
   }
 };
 
+// The branches' part formulas as objects: passed as function pointers they may stay calls inside the rows'
+// loops.
+template <class V>
+constexpr auto kRisingPart =
+    [](const auto& p, const auto& c, auto& height, auto& slope) { RisingPartOf<V>(p, c, height, slope); };
+template <class V>
+constexpr auto kBehindCrestPart = [](const auto& q, const auto& c, auto& height, auto& slope) {
+  BehindCrestPartOf<V>(q, c, height, slope);
+};
+template <class V>
+constexpr auto kAheadOfCrestPart = [](const auto& q, const auto& c, auto& height, auto& slope) {
+  AheadOfCrestPartOf<V>(q, c, height, slope);
+};
+
 // The branches' terms from the tables' factors.
 template <class V>
 void RisingRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                const RowTerms& out) {
-  TermsRow<V, 4, 2>(s, rowOffset, from, to, out, FromPlanes<V, 4>{row}, RisingPartOf<V>);
+  TermsRow<V, 4, 2>(s, rowOffset, from, to, out, FromPlanes<V, 4>{row}, kRisingPart<V>);
 }
 
 template <class V>
 void BehindCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                     const RowTerms& out) {
-  TermsRow<V, 5, 5>(s, rowOffset, from, to, out, FromPlanes<V, 5>{row}, BehindCrestPartOf<V>);
+  TermsRow<V, 5, 5>(s, rowOffset, from, to, out, FromPlanes<V, 5>{row}, kBehindCrestPart<V>);
 }
 
 template <class V>
 void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                      const RowTerms& out) {
-  TermsRow<V, 6, 6>(s, rowOffset, from, to, out, FromPlanes<V, 6>{row}, AheadOfCrestPartOf<V>);
+  TermsRow<V, 6, 6>(s, rowOffset, from, to, out, FromPlanes<V, 6>{row}, kAheadOfCrestPart<V>);
 }
 
 // A row of terms from factors computed at the distances: factorsOf(lane, form, r, ir, q), with form a
@@ -200,7 +214,7 @@ void RisingComputedRow(const float* distances, const float* inverseDistances, co
       [&shape](auto lane, auto, const auto& r, const auto& ir, auto& q) {
         RiseFactorsAt<decltype(lane)>(shape, r, ir, q);
       },
-      RisingPartOf<V>);
+      kRisingPart<V>);
 }
 
 // The travelling branches' terms with their factors computed from the distances, two registers at a time.
@@ -212,7 +226,7 @@ void BehindCrestComputedRow(const float* distances, const float* inverseDistance
       [&shape](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
         TrailFactorsAt<decltype(lane), decltype(form)::value>(shape, r, ir, q);
       },
-      BehindCrestPartOf<V>);
+      kBehindCrestPart<V>);
 }
 
 template <class V>
@@ -223,7 +237,7 @@ void AheadOfCrestComputedRow(const float* distances, const float* inverseDistanc
       [&shape](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
         LeadFactorsAt<decltype(lane), decltype(form)::value>(shape, r, ir, q);
       },
-      AheadOfCrestPartOf<V>);
+      kAheadOfCrestPart<V>);
 }
 
 // One step of the accumulation: the node's sums plus one source's terms, the slope terms negated (as
