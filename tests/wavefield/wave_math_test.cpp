@@ -164,29 +164,36 @@ namespace {
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// Arguments within [-bound, bound] and how many of them give sin or cos bits of the form kForm other than
+// the full form's.
+template <int kForm>
+struct SinCosComparison {
+  uint64_t count = 0;
+  uint64_t differences = 0;
+  SinCosComparison(const std::vector<double>& xs, double bound) {
+    for (double x : xs) {
+      if (!(std::fabs(x) <= bound)) continue;
+      double s, c, formS, formC;
+      SinCosOf<ScalarLane>(x, s, c);
+      SinCosOf<ScalarLane, kForm>(x, formS, formC);
+      ++count;
+      differences += !SameBits(s, formS) || !SameBits(c, formC);
+    }
+  }
+};
+
 // The lean forms give the full forms' bits on every argument of their ranges: the phases above (all within
 // kMaxPhase) and the exp arguments within [kLeanExpLowest, kLeanExpHighest], with the range's ends and
 // their neighbours.
 TEST(WaveMath, LeanFormsGiveTheSameBitsOverTheirRanges) {
-  uint64_t phases = 0;
-  uint64_t phaseDifferences = 0;
-  for (double x : PhaseArguments()) {
-    if (!(std::fabs(x) <= kMaxPhase)) continue;
-    double s, c, leanS, leanC;
-    SinCosOf<ScalarLane>(x, s, c);
-    SinCosOf<ScalarLane, kLeanForm>(x, leanS, leanC);
-    ++phases;
-    phaseDifferences += !SameBits(s, leanS) || !SameBits(c, leanC);
-  }
+  const SinCosComparison<kLeanForm> phases(PhaseArguments(), kMaxPhase);
   std::vector<double> xs = ExpArguments();
   std::mt19937_64 random(23);
   std::uniform_real_distribution<double> range(kLeanExpLowest, kLeanExpHighest);
   for (int k = 0; k < 4'000'000; ++k) xs.push_back(range(random));
   for (double end : {kLeanExpLowest, kLeanExpHighest}) {
     double x = end;
-    for (int step = 0; step < 5000; ++step) x = std::nextafter(x, 0.0);
-    for (int step = 0; step < 5000; ++step, x = std::nextafter(x, 0.0)) xs.push_back(x);
-    xs.push_back(end);
+    for (int step = 0; step < 10000; ++step, x = std::nextafter(x, 0.0)) xs.push_back(x);
   }
   uint64_t exps = 0;
   uint64_t expDifferences = 0;
@@ -198,11 +205,11 @@ TEST(WaveMath, LeanFormsGiveTheSameBitsOverTheirRanges) {
   }
   std::printf(
       "lean sin and cos: %llu arguments, %llu differences; lean exp: %llu arguments, %llu differences\n",
-      static_cast<unsigned long long>(phases), static_cast<unsigned long long>(phaseDifferences),
+      static_cast<unsigned long long>(phases.count), static_cast<unsigned long long>(phases.differences),
       static_cast<unsigned long long>(exps), static_cast<unsigned long long>(expDifferences));
-  EXPECT_GE(phases, 9'900'000u);
+  EXPECT_GE(phases.count, 9'900'000u);
   EXPECT_GE(exps, 10'000'000u);
-  EXPECT_EQ(phaseDifferences, 0u);
+  EXPECT_EQ(phases.differences, 0u);
   EXPECT_EQ(expDifferences, 0u);
 }
 
@@ -222,20 +229,12 @@ TEST(WaveMath, ShortFormOfSinAndCosGivesTheSameBitsWithinItsRange) {
     for (int step = 0; step < 500'000; ++step, x = std::nextafter(x, 0.0)) xs.push_back(x);
   }
   for (double x : {0.0, -0.0, 5e-324, -5e-324, 1e-300, -1e-300}) xs.push_back(x);
-  uint64_t count = 0;
-  uint64_t differences = 0;
-  for (double x : xs) {
-    if (!(std::fabs(x) <= kShortPhase)) continue;
-    double s, c, shortS, shortC;
-    SinCosOf<ScalarLane>(x, s, c);
-    SinCosOf<ScalarLane, kShortForm>(x, shortS, shortC);
-    ++count;
-    differences += !SameBits(s, shortS) || !SameBits(c, shortC);
-  }
-  std::printf("short sin and cos: %llu arguments, %llu differences\n", static_cast<unsigned long long>(count),
-              static_cast<unsigned long long>(differences));
-  EXPECT_GE(count, 11'000'000u);
-  EXPECT_EQ(differences, 0u);
+  const SinCosComparison<kShortForm> phases(xs, kShortPhase);
+  std::printf("short sin and cos: %llu arguments, %llu differences\n",
+              static_cast<unsigned long long>(phases.count),
+              static_cast<unsigned long long>(phases.differences));
+  EXPECT_GE(phases.count, 11'000'000u);
+  EXPECT_EQ(phases.differences, 0u);
 }
 
 }  // namespace
