@@ -2,9 +2,13 @@
 // "<name>/reference", "<name>/engine" and "<name>/threads", the fastest repetition of each and their
 // ratios, with the number of sources alive: on a shared machine the minimum is the figure least disturbed
 // by other load.
+//
+// The run fails (exit status 1, with the reason on stderr) when the filter selects no benchmark or when a
+// benchmark skipped with an error: a smoke run that ran nothing must not pass.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,7 +20,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      if (run.error_occurred) {
+        errors_.push_back(run.benchmark_name() + ": " + run.error_message);
+        continue;
+      }
+      if (run.run_type != Run::RT_Iteration) continue;
       const std::string name = run.run_name.str();
       const double unit = ToMilliseconds(run.time_unit);
       Fastest& fastest = fastest_[name];
@@ -63,6 +71,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::fflush(stdout);
   }
 
+  const std::vector<std::string>& errors() const { return errors_; }
+
  private:
   struct Fastest {
     double cpu = 0.0;
@@ -83,16 +93,44 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   std::vector<std::string> order_;
+  std::vector<std::string> errors_;
   std::map<std::string, Fastest> fastest_;
 };
+
+// Registered only with --self_test_error (the exit status's own test, bench_exit_status_check.sh): a
+// benchmark that skips with an error, as a scenario the set-up refuses does.
+void SelfTestError(benchmark::State& state) {
+  state.SkipWithError("a scenario that fails on purpose");
+  for (auto _ : state) {
+  }
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Our own flag, taken out before Google Benchmark reads the rest.
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--self_test_error") == 0) {
+      benchmark::RegisterBenchmark("SelfTest/error", SelfTestError);
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  argc = kept;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const size_t ran = benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  return 0;
+  int status = 0;
+  if (ran == 0) {
+    std::fprintf(stderr, "lumar_bench: the filter matched no benchmark\n");
+    status = 1;
+  }
+  for (const std::string& error : reporter.errors()) {
+    std::fprintf(stderr, "lumar_bench: skipped with an error: %s\n", error.c_str());
+    status = 1;
+  }
+  return status;
 }

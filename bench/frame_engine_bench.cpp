@@ -1,7 +1,13 @@
 // One frame's field work, FillSurfaceVertices, with the frame engine and with the node-by-node reference
-// side by side: every preset at its true steady state, and busy fields with many sources. bench_main.cpp
-// prints the reference / engine ratio and the number of sources of each scenario at the end of the run.
+// side by side: every preset at its true steady state, and busy fields with many sources. Each timed frame
+// is the next frame of the living field at 30 frames a second (sources born and retiring as in a run),
+// every run of a scenario starting from the same steady state; the "sources" counter is the mean number
+// alive over the frames timed. bench_main.cpp prints the reference / engine ratio and the sources of each
+// scenario at the end of the run. "FrameTimes/<scenario>" times 600 consecutive frames one by one (the
+// engine on one thread, the thread's processor time) and reports the median and the slowest frame time a
+// source: a frame that is slow for its own reasons shows as a slowest far above the median.
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -27,7 +33,7 @@ struct Scenario {
   uint32_t width;
   uint32_t height;
   int calculation;  // -1: as the preset has it
-  int sources;      // 0: the preset's own drop rate, run for 100 s; else spawned evenly over a life span
+  int sources;      // 0: the preset's own drop rate; else spawned evenly over a life span
   int waveLength;   // 0: unchanged
   int spaceFading;  // -1: unchanged
 };
@@ -49,17 +55,17 @@ ParameterSet ScenarioRecord(const Scenario& s) {
 }
 
 // The preset's own life cycle for 3.5 life spans (a source retires at three times the source lifetime, so
-// every source alive then was spawned by the steady cycle), at 10 frames a second: spawns are decided once a
-// frame, and 100 ms is still far below every preset's mean spawn interval. Or the given number of sources
-// spawned evenly over one life span.
-void BringToSteadyState(WaveField& field, const Scenario& scenario, ManualClock& clock) {
-  RandomGenerator random;
+// every source alive then was spawned by the steady cycle), at 30 frames a second as in a run: spawns are
+// decided once a frame, so a slower frame rate would delay them and hold fewer sources. Or the given number
+// of sources spawned evenly over one life span.
+void BringToSteadyState(WaveField& field, const Scenario& scenario, ManualClock& clock,
+                        RandomGenerator& random) {
   SpawnSource(field, clock, random);
   const double lifeSpanMs = 3000.0 * field.constants.sourceLifetime;
   if (scenario.sources == 0) {
-    const auto frames = static_cast<int64_t>(3.5 * lifeSpanMs / 100.0) + 1;
+    const auto frames = static_cast<int64_t>(3.5 * lifeSpanMs / 33.0) + 1;
     for (int64_t frame = 0; frame < frames; ++frame) {
-      clock.Advance(100);
+      clock.Advance(frame % 3 == 2 ? 34 : 33);
       AdvanceSources(field, clock, random);
     }
     return;
@@ -75,13 +81,21 @@ void BringToSteadyState(WaveField& field, const Scenario& scenario, ManualClock&
 
 using FillFunction = bool (*)(const WaveField&, SurfaceVertex*, size_t);
 
-// The scenario's field at its steady state, kept for the next runs of the same scenario (the reference,
-// the engine and the threads are neighbours in the run): the set-up costs more than many frames.
-WaveField* SteadyField(const Scenario& scenario) {
-  static std::unique_ptr<WaveField> field;
+// The scenario's field and the state of its life at steady state (sources, clock, random generator), kept
+// for the next runs of the same scenario (the reference, the engine and the threads are neighbours in the
+// run): the set-up costs more than many frames.
+struct LivingField {
+  std::unique_ptr<WaveField> field;
+  SourceSet steadySources;
+  uint32_t steadyNow = 0;
+  RandomGenerator steadyRandom = RandomGenerator(1);
+};
+
+LivingField* SteadyField(const Scenario& scenario) {
+  static LivingField living;
   static std::string name;
-  if (field && name == scenario.name) return field.get();
-  field.reset();
+  if (living.field && name == scenario.name) return &living;
+  living = LivingField{};
   name.clear();
   auto fresh = std::make_unique<WaveField>();
   ParameterSet record = ScenarioRecord(scenario);
@@ -90,27 +104,114 @@ WaveField* SteadyField(const Scenario& scenario) {
     return nullptr;
   }
   ManualClock clock(1000);
-  BringToSteadyState(*fresh, scenario, clock);
-  field = std::move(fresh);
+  BringToSteadyState(*fresh, scenario, clock, living.steadyRandom);
+  living.steadySources = fresh->sourceSet;
+  living.steadyNow = clock.Now();
+  living.field = std::move(fresh);
   name = scenario.name;
-  return field.get();
+  return &living;
 }
 
+// The field's life from its steady state on, a frame at a time at 30 frames a second. A scenario with a
+// fixed number of sources keeps them (no spawning), aging.
+class FrameSequence {
+ public:
+  FrameSequence(LivingField& living, const Scenario& scenario)
+      : field_(*living.field),
+        clock_(living.steadyNow),
+        random_(living.steadyRandom),
+        spawns_(scenario.sources == 0) {
+    field_.sourceSet = living.steadySources;
+  }
+  void Next() {
+    clock_.Advance(++frame_ % 3 == 0 ? 34 : 33);
+    if (spawns_) {
+      AdvanceSources(field_, clock_, random_);
+    } else {
+      RetireAndUpdateSources(field_, clock_);
+    }
+  }
+  int sources() const { return field_.sourceSet.sourceCount; }
+
+ private:
+  WaveField& field_;
+  ManualClock clock_;
+  RandomGenerator random_;
+  bool spawns_;
+  int frame_ = 0;
+};
+
 void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction fill, int threads) {
-  WaveField* steady = SteadyField(scenario);
-  if (steady == nullptr) {
+  LivingField* living = SteadyField(scenario);
+  if (living == nullptr) {
     state.SkipWithError("set-up refused the scenario");
     return;
   }
-  WaveField& field = *steady;
+  WaveField& field = *living->field;
   field.engine.UseThreads(threads);
   std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
+  FrameSequence frames(*living, scenario);
+  double sources = 0.0;
   for (auto _ : state) {
+    state.PauseTiming();
+    frames.Next();
+    sources += frames.sources();
+    state.ResumeTiming();
     fill(field, vertices.data(), vertices.size());
     benchmark::DoNotOptimize(vertices.data());
     benchmark::ClobberMemory();
   }
-  state.counters["sources"] = field.sourceSet.sourceCount;
+  state.counters["sources"] =
+      state.iterations() > 0 ? sources / static_cast<double>(state.iterations()) : 0.0;
+}
+
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// 600 consecutive frames on one thread, each timed by the thread's processor time (what other load on the
+// machine disturbs least) and divided by the sources alive in it.
+void FrameTimes(benchmark::State& state, const Scenario& scenario) {
+  constexpr int kFrames = 600;
+  LivingField* living = SteadyField(scenario);
+  if (living == nullptr) {
+    state.SkipWithError("set-up refused the scenario");
+    return;
+  }
+  WaveField& field = *living->field;
+  field.engine.UseThreads(1);
+  std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
+  std::vector<double> perSource;
+  double sources = 0.0;
+  for (auto _ : state) {
+    FrameSequence frames(*living, scenario);
+    perSource.clear();
+    sources = 0.0;
+    for (int frame = 0; frame < kFrames; ++frame) {
+      frames.Next();
+      const double start = ThreadSeconds();
+      FillSurfaceVertices(field, vertices.data(), vertices.size());
+      const double seconds = ThreadSeconds() - start;
+      benchmark::DoNotOptimize(vertices.data());
+      sources += frames.sources();
+      if (frames.sources() > 0) perSource.push_back(seconds * 1e6 / frames.sources());
+    }
+  }
+  if (perSource.empty()) {
+    state.SkipWithError("no frame had a source");
+    return;
+  }
+  std::sort(perSource.begin(), perSource.end());
+  const double median = perSource[perSource.size() / 2];
+  state.counters["sources"] = sources / kFrames;
+  state.counters["median_us_a_source"] = median;
+  state.counters["slowest_us_a_source"] = perSource.back();
+  state.counters["slowest_over_median"] = perSource.back() / median;
+  // Where the slowest frames are other load's doing (a preemption refills the caches), the 99th
+  // percentile stays close to the median.
+  state.counters["p99_over_median"] = perSource[perSource.size() * 99 / 100] / median;
 }
 
 std::vector<Scenario> Scenarios() {
@@ -156,6 +257,12 @@ const bool kRegistered = [] {
           ->UseRealTime()
           ->ComputeStatistics("min", Fastest);
     }
+  }
+  for (const Scenario& s : Scenarios()) {
+    if (s.sources != 0 || s.width > 3840 || (s.presetId != 34 && s.presetId != 35)) continue;
+    benchmark::RegisterBenchmark(("FrameTimes/" + s.name).c_str(), FrameTimes, s)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
   }
   return true;
 }();

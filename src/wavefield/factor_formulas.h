@@ -4,6 +4,8 @@
 // operations in the same order, so a register's lanes have the bits of the scalar results.
 #pragma once
 
+#include <initializer_list>
+
 #include "wavefield/frame_engine_kernels.h"
 #include "wavefield/run_constants.h"
 #include "wavefield/wave_factors.h"
@@ -20,11 +22,12 @@ static inline double SideSlopeScale(bool oneSide) {
 }
 
 // The travelling factors' library calls at distance r: cos kr, sin kr and e^(-kr), with kr = kappa r.
-template <class V>
+// kForm: the form of the calls (wave_math.h: full, lean or short), for arguments known to lie in its ranges.
+template <class V, int kForm = kFullForm>
 LUMAR_WAVE_MATH_INLINE void PhaseWavesOf(typename V::T kr, typename V::T& cosine, typename V::T& sine,
                                          typename V::T& decay) {
-  SinCosOf<V>(kr, sine, cosine);
-  decay = ExpOf<V>(V::Negate(kr));
+  SinCosOf<V, kForm>(kr, sine, cosine);
+  decay = ExpOf<V, kForm>(V::Negate(kr));
 }
 
 // What a travelling source's factors need besides the distance. Two calls may be skipped where their result
@@ -38,7 +41,59 @@ struct TravelShape {
   bool constantGrowth;
   double growth;
   bool flankDecayIsPhaseDecay;
+  // The form of sin, cos and exp that every argument allows (FormFor, wave_math.h).
+  int form;
 };
+
+// The form of the factors' calls (wave_math.h) that every distance in [nearest, farthest] allows: lean
+// where kr (sin and cos), -kr, the growth's and the flank's exponents (exp) lie in the lean ranges, each
+// computed as the factor functions compute it; short where kr lies within kShortPhase besides. Each argument
+// is a rounded affine function of r, which rounding keeps monotonic, so its values at the two ends bound
+// it; a NaN fails every comparison.
+inline int FormFor(const TravelShape& shape, bool lead, double nearest, double farthest) {
+  bool shortPhase = true;
+  for (const double r : {nearest, farthest}) {
+    const double kr = shape.waveNumber * r;
+    if (!(kr <= kMaxPhase && -kr >= -kMaxPhase && -kr >= kLeanExpLowest && -kr <= kLeanExpHighest)) {
+      return kFullForm;
+    }
+    double exponent = 0.0;
+    if (!lead && !shape.constantGrowth) {
+      exponent = shape.spaceFadeRate * r + shape.exponentShift;
+    } else if (lead && !shape.flankDecayIsPhaseDecay) {
+      exponent = -(SideDecay(shape.oneSide) * kr) + shape.exponentShift;
+    }
+    if (!(exponent >= kLeanExpLowest && exponent <= kLeanExpHighest)) return kFullForm;
+    shortPhase = shortPhase && kr <= kShortPhase && kr >= -kShortPhase;
+  }
+  return shortPhase ? kShortForm : kLeanForm;
+}
+
+// The four rising factors at distance r (ir = 1/r), in the order of RiseFactors, with x = b kappa r and
+// e = e^(-x) (the shape's wave number and side only are read).
+template <class V>
+void RiseFactorsAt(const TravelShape& shape, const typename V::T& r, const typename V::T& ir,
+                   typename V::T (&f)[4]) {
+  const double s = SideScale(shape.oneSide);
+  const double b = SideDecay(shape.oneSide);
+  const auto c0 = V::Set1(kRiseGain);
+  const auto one = V::Set1(1.0);
+  const auto two = V::Set1(2.0);
+  const auto pi = V::Set1(kPi);
+  const auto k = V::Set1(b * shape.waveNumber);
+  const auto x = V::Mul(k, r);
+  const auto e = ExpOf<V>(V::Negate(x));
+  // e c0 s (x + 1 + (2 - e) pi / 2)
+  f[0] = V::Mul(V::Mul(V::Mul(e, c0), V::Set1(s)),
+                V::Add(V::Add(x, one), V::Div(V::Mul(V::Sub(two, e), pi), two)));
+  // s c0 (2 - e) e
+  f[1] = V::Mul(V::Mul(V::Mul(V::Set1(s), c0), V::Sub(two, e)), e);
+  // 20 s ir k c0 (1 - e) e
+  f[2] = V::Mul(V::Mul(V::Mul(V::Mul(V::Mul(V::Set1(20.0 * s), ir), k), c0), V::Sub(one, e)), e);
+  // 10 s ir k c0 e (-x - (1 - e) pi)
+  f[3] = V::Mul(V::Mul(V::Mul(V::Mul(V::Mul(V::Set1(10.0 * s), ir), k), c0), e),
+                V::Sub(V::Negate(x), V::Mul(V::Sub(one, e), pi)));
+}
 
 // The five trail factors, in the order of TrailFactors, from cos kr, sin kr, e^(-kr), the fading growth
 // a = e^(alpha r + shift) and 1/r.
@@ -68,27 +123,32 @@ void LeadFactorsOf(bool oneSide, typename V::T x, typename V::T flankDecay, type
   f[5] = V::Mul(V::Mul(inverseDistance, V::Sub(cosine, sine)), decay);
 }
 
-// The trail factors at distance r (ir = 1/r) from the library calls.
-template <class V>
-void TrailFactorsAt(const TravelShape& shape, typename V::T r, typename V::T ir, typename V::T (&f)[5]) {
+// The trail factors at distance r (ir = 1/r) from the library calls. The lane values come by reference:
+// out of line, a register passed by value would need a 32-byte aligned copy on the stack, which the Win64
+// calling convention does not promise.
+template <class V, int kForm = kFullForm>
+void TrailFactorsAt(const TravelShape& shape, const typename V::T& r, const typename V::T& ir,
+                    typename V::T (&f)[5]) {
   typename V::T cosine, sine, decay;
-  PhaseWavesOf<V>(V::Mul(V::Set1(shape.waveNumber), r), cosine, sine, decay);
+  PhaseWavesOf<V, kForm>(V::Mul(V::Set1(shape.waveNumber), r), cosine, sine, decay);
   const auto growth =
       shape.constantGrowth
           ? V::Set1(shape.growth)
-          : ExpOf<V>(V::Add(V::Mul(V::Set1(shape.spaceFadeRate), r), V::Set1(shape.exponentShift)));
+          : ExpOf<V, kForm>(V::Add(V::Mul(V::Set1(shape.spaceFadeRate), r), V::Set1(shape.exponentShift)));
   TrailFactorsOf<V>(shape.oneSide, cosine, sine, decay, growth, ir, f);
 }
 
 // The lead factors at distance r, x = b kappa r.
-template <class V>
-void LeadFactorsAt(const TravelShape& shape, typename V::T r, typename V::T ir, typename V::T (&f)[6]) {
+template <class V, int kForm = kFullForm>
+void LeadFactorsAt(const TravelShape& shape, const typename V::T& r, const typename V::T& ir,
+                   typename V::T (&f)[6]) {
   const auto kr = V::Mul(V::Set1(shape.waveNumber), r);
   const auto x = V::Mul(V::Set1(SideDecay(shape.oneSide)), kr);
   typename V::T cosine, sine, decay;
-  PhaseWavesOf<V>(kr, cosine, sine, decay);
-  const auto flankDecay =
-      shape.flankDecayIsPhaseDecay ? decay : ExpOf<V>(V::Add(V::Negate(x), V::Set1(shape.exponentShift)));
+  PhaseWavesOf<V, kForm>(kr, cosine, sine, decay);
+  const auto flankDecay = shape.flankDecayIsPhaseDecay
+                              ? decay
+                              : ExpOf<V, kForm>(V::Add(V::Negate(x), V::Set1(shape.exponentShift)));
   LeadFactorsOf<V>(shape.oneSide, x, flankDecay, cosine, sine, decay, ir, f);
 }
 

@@ -165,6 +165,7 @@ bool FrameEngine::SelectVariant(SimdVariant variant) {
 }
 
 bool FrameEngine::SumField(const WaveField& field) {
+  const FixedFloatingPointState fixedState;
   const RunConstants& c = field.constants;
   width_ = c.gridCellsX + 1;
   height_ = c.gridCellsY + 1;
@@ -251,6 +252,7 @@ void FrameEngine::ReleaseScratch() {
 }
 
 void FrameEngine::ForEachPart(int count, const std::function<void(int first, int end)>& work) const {
+  const FixedFloatingPointState fixedState;
   const int parts = summedOnThreads_;
   if (parts == 1 || !pool_) return work(0, count);
   pool_->Run([&](int part) {
@@ -541,17 +543,11 @@ void FrameEngine::ComputeSegment(const SourcePlan& p, int d, const Run& run, Bra
       break;
   }
   if (branch == Branch::kRising) {
-    // The factors computed per offset, with the very calls of the node-by-node evaluation.
-    const float* distances = tables.DistanceRow(j);
-    const float* inverseDistances = tables.InverseDistanceRow(j);
-    for (int i = from; i <= to; ++i) {
-      const Contribution part =
-          RisingContribution(*w.source, ComputeRiseFactors(w.shape, distances[i], inverseDistances[i]));
-      out.height[i] = part.height;
-      out.slopeX[i] = part.slope * i;
-      out.slopeY[i] = part.slope * rowOffset;
-    }
-    return;
+    // The factors computed per offset, with the formulas of the node-by-node evaluation (RiseFactorsAt).
+    const TravelShape shape{
+        w.shape.waveNumber, w.shape.spaceFadeRate, 0.0, w.shape.oneSide, false, 0.0, false, kFullForm};
+    return kernels_->risingComputedRow(tables.DistanceRow(j), tables.InverseDistanceRow(j), shape, w.rise,
+                                       rowOffset, from, to, out);
   }
   // Travelling with computed factors: the values of the offsets' distance classes (ComputeClasses).
   const int32_t* classes = tables.ClassRow(j);
@@ -568,20 +564,32 @@ void FrameEngine::ComputeTravelling(const Walk& w, Branch branch, const float* d
                                     const float* inverseDistances, int from, int to, double rowOffset,
                                     const RowTerms& out) const {
   const RippleSource& s = *w.source;
+  // The lean or short forms of sin, cos and exp where every distance of the run keeps their arguments in
+  // range: the classes are listed in ascending distance (ComputeClasses), so the run's ends bound them.
+  const float nearest = distances[from];
+  const float farthest = distances[to];
   if (branch == Branch::kBehindCrest) {
-    const TravelShape shape{w.shape.waveNumber,
-                            w.shape.spaceFadeRate,
-                            s.trailExponentShift,
-                            w.shape.oneSide,
-                            w.constantGrowth,
-                            w.growth,
-                            false};
+    TravelShape shape{w.shape.waveNumber,
+                      w.shape.spaceFadeRate,
+                      s.trailExponentShift,
+                      w.shape.oneSide,
+                      w.constantGrowth,
+                      w.growth,
+                      false,
+                      kFullForm};
+    shape.form = FormFor(shape, false, nearest, farthest);
     return kernels_->behindCrestComputedRow(distances, inverseDistances, shape, w.trail, rowOffset, from, to,
                                             out);
   }
-  const TravelShape shape{
-      w.shape.waveNumber,      w.shape.spaceFadeRate, s.leadExponentShift, w.shape.oneSide, false, 0.0,
-      w.flankDecayIsPhaseDecay};
+  TravelShape shape{w.shape.waveNumber,
+                    w.shape.spaceFadeRate,
+                    s.leadExponentShift,
+                    w.shape.oneSide,
+                    false,
+                    0.0,
+                    w.flankDecayIsPhaseDecay,
+                    kFullForm};
+  shape.form = FormFor(shape, true, nearest, farthest);
   kernels_->aheadOfCrestComputedRow(distances, inverseDistances, shape, w.lead, rowOffset, from, to, out);
 }
 

@@ -80,6 +80,8 @@ class FrameEngine {
   // The sums of every node (a in 0..gridCellsX, b in 0..gridCellsY) for the field's sources as they
   // stand; read them with SumsAt until the next call. The scratch is sized here, on the calling thread
   // (the threads never allocate); false, and nothing held (Holds is false), when its memory cannot be had.
+  // Like ForEachPart, it runs under FixedFloatingPointState: the caller's SSE control state cannot change
+  // the bits.
   bool SumField(const WaveField& field);
 
   // For tests: refuse any scratch array above this many bytes, as if the system had no more memory.

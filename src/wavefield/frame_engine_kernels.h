@@ -78,6 +78,7 @@ struct FrameKernels {
   RowKernel risingRow;
   RowKernel behindCrestRow;
   RowKernel aheadOfCrestRow;
+  ComputedRowKernel risingComputedRow;
   ComputedRowKernel behindCrestComputedRow;
   ComputedRowKernel aheadOfCrestComputedRow;
   ApplyKernel applyRun;

@@ -11,6 +11,8 @@
 // instruction set leaks into code that another file links.
 #pragma once
 
+#include <type_traits>
+
 #include "wavefield/factor_formulas.h"
 #include "wavefield/frame_engine_kernels.h"
 
@@ -38,9 +40,50 @@ void StoreTerms(const RowTerms& out, int i, typename V::T height, typename V::T 
   }
 }
 
-template <class V, int kFactors, int kTerms, class FactorsAt, class PartOf>
+// Two registers of V as one lane type: each operation is issued for both registers before the next, so
+// the out-of-order core overlaps their chains of dependent operations (the polynomials of sin, cos and exp)
+// instead of running one chain after the other. Each register's operations are those of V in the same
+// order, so its lanes keep their bits.
+template <class V>
+struct Twin {
+  struct T {
+    typename V::T a, b;
+  };
+  static constexpr int kWidth = 2 * V::kWidth;
+  static T LoadFloats(const float* p) { return {V::LoadFloats(p), V::LoadFloats(p + V::kWidth)}; }
+  static T Set1(double x) {
+    const auto v = V::Set1(x);
+    return {v, v};
+  }
+  static T SetBits(uint64_t bits) {
+    const auto v = V::SetBits(bits);
+    return {v, v};
+  }
+  static T Add(const T& x, const T& y) { return {V::Add(x.a, y.a), V::Add(x.b, y.b)}; }
+  static T Sub(const T& x, const T& y) { return {V::Sub(x.a, y.a), V::Sub(x.b, y.b)}; }
+  static T Mul(const T& x, const T& y) { return {V::Mul(x.a, y.a), V::Mul(x.b, y.b)}; }
+  static T Div(const T& x, const T& y) { return {V::Div(x.a, y.a), V::Div(x.b, y.b)}; }
+  static T Min(const T& x, const T& y) { return {V::Min(x.a, y.a), V::Min(x.b, y.b)}; }
+  static T Max(const T& x, const T& y) { return {V::Max(x.a, y.a), V::Max(x.b, y.b)}; }
+  static T And(const T& x, const T& y) { return {V::And(x.a, y.a), V::And(x.b, y.b)}; }
+  static T Or(const T& x, const T& y) { return {V::Or(x.a, y.a), V::Or(x.b, y.b)}; }
+  static T Xor(const T& x, const T& y) { return {V::Xor(x.a, y.a), V::Xor(x.b, y.b)}; }
+  static T AddBits(const T& x, const T& y) { return {V::AddBits(x.a, y.a), V::AddBits(x.b, y.b)}; }
+  template <int N>
+  static T ShiftLeft(const T& x) {
+    return {V::template ShiftLeft<N>(x.a), V::template ShiftLeft<N>(x.b)};
+  }
+  static T SignMask(const T& x) { return {V::SignMask(x.a), V::SignMask(x.b)}; }
+  static T IsNan(const T& x) { return {V::IsNan(x.a), V::IsNan(x.b)}; }
+  static T Negate(const T& x) { return {V::Negate(x.a), V::Negate(x.b)}; }
+};
+
+// The terms of offsets [from, to] of a row, two registers at a time: factors(i, first, second) gives the
+// factors of offsets i .. i + 2 kWidth - 1 (both registers' factors computed together where they are
+// computed), factors(i, q) those of one register for the last one.
+template <class V, int kFactors, int kTerms, class Factors, class PartOf>
 void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out,
-              FactorsAt factorsAt, PartOf partOf) {
+              const Factors& factors, PartOf partOf) {
   typename V::T coefficients[kTerms];
   for (int k = 0; k < kTerms; ++k) coefficients[k] = V::Set1(s.c[k]);
   const auto dy = V::Set1(rowOffset);
@@ -48,13 +91,9 @@ void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const Ro
   const RowWalk<V> walk(from, to);
   auto column = V::Ramp(walk.start);
   int i = walk.start;
-  // Two registers at a time: their computations are independent, so the processor overlaps their long
-  // chains of dependent operations (the polynomials of sin, cos and exp). Each lane's operations stay the
-  // same.
   for (; i + V::kWidth < walk.end; i += 2 * V::kWidth) {
     typename V::T first[kFactors], second[kFactors];
-    factorsAt(i, first);
-    factorsAt(i + V::kWidth, second);
+    factors(i, first, second);
     typename V::T h, f;
     partOf(first, coefficients, h, f);
     StoreTerms<V>(out, i, h, f, column, dy);
@@ -64,58 +103,141 @@ void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const Ro
     column = V::Add(column, step);
   }
   if (i < walk.end) {
-    typename V::T factors[kFactors];
-    factorsAt(i, factors);
+    typename V::T q[kFactors];
+    factors(i, q);
     typename V::T h, f;
-    partOf(factors, coefficients, h, f);
+    partOf(q, coefficients, h, f);
     StoreTerms<V>(out, i, h, f, column, dy);
   }
 }
 
-// The factors of a table row, plane by plane.
-template <class V, int kCount>
-auto FromPlanes(const TableRow& row) {
-  return [&row](int i, typename V::T(&q)[kCount]) {
-    for (int k = 0; k < kCount; ++k) q[k] = V::Load(row.plane[k] + i);
-  };
+// Computed factors: factorsOf(lane, r, ir, q) with the lane type V for one register and Twin<V> for two.
+template <class V, int kFactors, class FactorsOf>
+struct ComputedFactors {
+  const float* distances;
+  const float* inverseDistances;
+  FactorsOf factorsOf;
+  void operator()(int i, typename V::T (&first)[kFactors], typename V::T (&second)[kFactors]) const {
+    using W = Twin<V>;
+    typename W::T q[kFactors];
+    factorsOf(W{}, W::LoadFloats(distances + i), W::LoadFloats(inverseDistances + i), q);
+    for (int k = 0; k < kFactors; ++k) {
+      first[k] = q[k].a;
+      second[k] = q[k].b;
+    }
+  }
+  void operator()(int i, typename V::T (&q)[kFactors]) const {
+    factorsOf(V{}, V::LoadFloats(distances + i), V::LoadFloats(inverseDistances + i), q);
+  }
+};
+
+template <class V, int kFactors, class FactorsOf>
+ComputedFactors<V, kFactors, FactorsOf> Computed(const float* distances, const float* inverseDistances,
+                                                 FactorsOf factorsOf) {
+  return {distances, inverseDistances, factorsOf};
 }
+
+// The factors of a table row, plane by plane, a register at a time.
+template <class V, int kCount>
+struct FromPlanes {
+  const TableRow& row;
+  void operator()(int i, typename V::T (&q)[kCount]) const {
+    for (int k = 0; k < kCount; ++k) q[k] = V::Load(row.plane[k] + i);
+  }
+  void operator()(int i, typename V::T (&first)[kCount], typename V::T (&second)[kCount]) const {
+    (*this)(i, first);
+    (*this)(i + V::kWidth, second);
+  }
+};
+
+// The branches' part formulas as objects: passed as function pointers they may stay calls inside the rows'
+// loops.
+template <class V>
+constexpr auto kRisingPart =
+    [](const auto& p, const auto& c, auto& height, auto& slope) { RisingPartOf<V>(p, c, height, slope); };
+template <class V>
+constexpr auto kBehindCrestPart = [](const auto& q, const auto& c, auto& height, auto& slope) {
+  BehindCrestPartOf<V>(q, c, height, slope);
+};
+template <class V>
+constexpr auto kAheadOfCrestPart = [](const auto& q, const auto& c, auto& height, auto& slope) {
+  AheadOfCrestPartOf<V>(q, c, height, slope);
+};
 
 // The branches' terms from the tables' factors.
 template <class V>
 void RisingRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                const RowTerms& out) {
-  TermsRow<V, 4, 2>(s, rowOffset, from, to, out, FromPlanes<V, 4>(row), RisingPartOf<V>);
+  TermsRow<V, 4, 2>(s, rowOffset, from, to, out, FromPlanes<V, 4>{row}, kRisingPart<V>);
 }
 
 template <class V>
 void BehindCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                     const RowTerms& out) {
-  TermsRow<V, 5, 5>(s, rowOffset, from, to, out, FromPlanes<V, 5>(row), BehindCrestPartOf<V>);
+  TermsRow<V, 5, 5>(s, rowOffset, from, to, out, FromPlanes<V, 5>{row}, kBehindCrestPart<V>);
 }
 
 template <class V>
 void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                      const RowTerms& out) {
-  TermsRow<V, 6, 6>(s, rowOffset, from, to, out, FromPlanes<V, 6>(row), AheadOfCrestPartOf<V>);
+  TermsRow<V, 6, 6>(s, rowOffset, from, to, out, FromPlanes<V, 6>{row}, kAheadOfCrestPart<V>);
 }
 
-// The travelling branches' terms with their factors computed from the distances, a register at a time.
+// A row of terms from factors computed at the distances: factorsOf(lane, form, r, ir, q), with form a
+// std::integral_constant naming the form of sin, cos and exp that the arguments allow (shape.form).
+template <class V, int kFactors, int kTerms, class FactorsOf, class PartOf>
+void ComputedTermsRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
+                      const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out,
+                      FactorsOf factorsOf, PartOf partOf) {
+  const auto run = [&](auto form) {
+    TermsRow<V, kFactors, kTerms>(s, rowOffset, from, to, out,
+                                  Computed<V, kFactors>(distances, inverseDistances,
+                                                        [&](auto lane, const auto& r, const auto& ir,
+                                                            auto& q) { factorsOf(lane, form, r, ir, q); }),
+                                  partOf);
+  };
+  if (shape.form == kShortForm) {
+    run(std::integral_constant<int, kShortForm>{});
+  } else if (shape.form == kLeanForm) {
+    run(std::integral_constant<int, kLeanForm>{});
+  } else {
+    run(std::integral_constant<int, kFullForm>{});
+  }
+}
+
+// The rising branch's terms with its factors computed from the distances (a young broadened source).
+template <class V>
+void RisingComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
+                       const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
+  ComputedTermsRow<V, 4, 2>(
+      distances, inverseDistances, shape, s, rowOffset, from, to, out,
+      [&shape](auto lane, auto, const auto& r, const auto& ir, auto& q) {
+        RiseFactorsAt<decltype(lane)>(shape, r, ir, q);
+      },
+      kRisingPart<V>);
+}
+
+// The travelling branches' terms with their factors computed from the distances, two registers at a time.
 template <class V>
 void BehindCrestComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
                             const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
-  const auto factorsAt = [&](int i, typename V::T(&q)[5]) {
-    TrailFactorsAt<V>(shape, V::LoadFloats(distances + i), V::LoadFloats(inverseDistances + i), q);
-  };
-  TermsRow<V, 5, 5>(s, rowOffset, from, to, out, factorsAt, BehindCrestPartOf<V>);
+  ComputedTermsRow<V, 5, 5>(
+      distances, inverseDistances, shape, s, rowOffset, from, to, out,
+      [&shape](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
+        TrailFactorsAt<decltype(lane), decltype(form)::value>(shape, r, ir, q);
+      },
+      kBehindCrestPart<V>);
 }
 
 template <class V>
 void AheadOfCrestComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
                              const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
-  const auto factorsAt = [&](int i, typename V::T(&q)[6]) {
-    LeadFactorsAt<V>(shape, V::LoadFloats(distances + i), V::LoadFloats(inverseDistances + i), q);
-  };
-  TermsRow<V, 6, 6>(s, rowOffset, from, to, out, factorsAt, AheadOfCrestPartOf<V>);
+  ComputedTermsRow<V, 6, 6>(
+      distances, inverseDistances, shape, s, rowOffset, from, to, out,
+      [&shape](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
+        LeadFactorsAt<decltype(lane), decltype(form)::value>(shape, r, ir, q);
+      },
+      kAheadOfCrestPart<V>);
 }
 
 // One step of the accumulation: the node's sums plus one source's terms, the slope terms negated (as
@@ -182,6 +304,7 @@ constexpr FrameKernels MakeKernels() {
   return FrameKernels{&RisingRow<V>,
                       &BehindCrestRow<V>,
                       &AheadOfCrestRow<V>,
+                      &RisingComputedRow<V>,
                       &BehindCrestComputedRow<V>,
                       &AheadOfCrestComputedRow<V>,
                       &ApplyRun<V>,

@@ -113,26 +113,39 @@ typename V::T PowerOfTwo(typename V::T shifted) {
 // The largest |x| sin and cos reduce exactly: 2^23 quarter turns.
 constexpr double kMaxPhase = 0x1p23 * 1.5707963267948966;
 
-// sin x and cos x at once.
-template <class V>
-LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typename V::T& cosine) {
-  using namespace wave_math;
-  using T = typename V::T;
-  const T nan = V::IsNan(x);
-  const T keep = V::Xor(nan, V::SetBits(~uint64_t{0}));
-  const T phase = V::Max(V::Min(x, V::Set1(kMaxPhase)), V::Set1(-kMaxPhase));
-  // n = round(x 2/pi); y + yl = x - n pi/2 as an unevaluated sum, the products with the 30-bit parts exact.
-  const T shifted = V::Add(V::Mul(phase, V::Set1(kTwoOverPi)), V::Set1(kRoundingShift));
-  const T n = V::Sub(shifted, V::Set1(kRoundingShift));
-  const T a = V::Sub(phase, V::Mul(n, V::Set1(kHalfPi1)));
-  T s1, e1, s2, e2;
-  TwoSum<V>(a, V::Mul(n, V::Set1(-kHalfPi2)), s1, e1);
-  TwoSum<V>(s1, V::Mul(n, V::Set1(-kHalfPi3)), s2, e2);
-  const T tail = V::Sub(V::Add(e1, e2), V::Mul(n, V::Set1(kHalfPi4)));
-  T y, yl;
-  TwoSum<V>(s2, tail, y, yl);
+// The forms of sin, cos and exp. The lean and short forms leave out the steps that cannot act on arguments
+// known to lie in a range, and give the same bits there:
+// - Lean SinCosOf for |x| <= kMaxPhase: the clamp to +-kMaxPhase returns x itself, and with x not NaN the
+//   NaN masks are all zeros (And(nan, x) = +0, no bit set) and all ones (And(keep, v) = v), so the last Or
+//   returns v: those five operations are left out.
+// - Short SinCosOf for |x| <= kShortPhase, besides: x 2/pi rounds to below 1/2 in magnitude, so n = +0 and
+//   `shifted` is the rounding shift itself. Then a = x - (+0) = x; each two-sum of x with n's product
+//   (-0) gives x and an error of +0; the tail is +0 - +0 = +0; and the last two-sum gives y = x + 0 (x
+//   itself, or +0 for x = -0) and yl = +0. The quadrant is 0: no swap, no sign. So sin and cos are the
+//   series at y = x + 0 and yl = +0, without the reduction and the quadrant's selection.
+// - Lean ExpOf (also taken by the short form) for kLeanExpLowest <= x <= kLeanExpHighest: the clamp returns
+//   x and the NaN masks act as above. n = round(x / ln 2) lies in [-1021, 1023] and e^r in (0.70, 1.42), so
+//   e^r 2^n lies in (1.4 * 2^-1022, 1.42 * 2^1023): a normal double. Then both products of the two-step
+//   2^n1 2^n2 are exact (each result is normal), and so is the one product e^r 2^n with 2^n itself (a
+//   normal double for n in [-1022, 1023]): the same value, bit for bit, in one multiplication instead of
+//   two and without n1.
+// Every lane of a register must lie in the range (tests/wavefield/wave_math_test.cpp compares the forms on
+// tens of millions of arguments).
+constexpr int kFullForm = 0;
+constexpr int kLeanForm = 1;
+constexpr int kShortForm = 2;
+constexpr double kShortPhase = 0.78;  // 0.78 * 2/pi < 0.4966
+constexpr double kLeanExpLowest = -708.0;
+constexpr double kLeanExpHighest = 709.0;
 
-  // |y| <= pi/4: Taylor series to y^17 (sin) and y^16 (cos), whose remainders are below 1e-19.
+namespace wave_math {
+
+// sin(y + yl) and cos(y + yl) for |y| <= pi/4 and yl the reduction's tail: Taylor series to y^17 (sin) and
+// y^16 (cos), whose remainders are below 1e-19.
+template <class V>
+LUMAR_WAVE_MATH_INLINE void SinCosNearZero(typename V::T y, typename V::T yl, typename V::T& sinY,
+                                           typename V::T& cosY) {
+  using T = typename V::T;
   const T z = V::Mul(y, y);
   T p = V::Set1(1.0 / 355687428096000.0);  // 1/17!
   p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 1307674368000.0));
@@ -145,7 +158,7 @@ LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typen
   // sin(y + yl) = sin y + yl cos y.
   const T halfZ = V::Mul(z, V::Set1(0.5));
   const T sinTail = V::Add(V::Mul(V::Mul(y, z), p), V::Sub(yl, V::Mul(yl, halfZ)));
-  const T sinY = V::Add(y, sinTail);
+  sinY = V::Add(y, sinTail);
 
   T q = V::Set1(1.0 / 20922789888000.0);  // 1/16!
   q = V::Add(V::Mul(q, z), V::Set1(-1.0 / 87178291200.0));
@@ -158,7 +171,34 @@ LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typen
   const T one = V::Set1(1.0);
   const T w = V::Sub(one, halfZ);
   const T cosTail = V::Add(V::Sub(V::Sub(one, w), halfZ), V::Sub(V::Mul(V::Mul(z, z), q), V::Mul(y, yl)));
-  const T cosY = V::Add(w, cosTail);
+  cosY = V::Add(w, cosTail);
+}
+
+}  // namespace wave_math
+
+// sin x and cos x at once.
+template <class V, int kForm = kFullForm>
+LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typename V::T& cosine) {
+  using namespace wave_math;
+  using T = typename V::T;
+  if constexpr (kForm == kShortForm) {
+    SinCosNearZero<V>(V::Add(x, V::Set1(0.0)), V::Set1(0.0), sine, cosine);
+    return;
+  }
+  const T phase = kForm != kFullForm ? x : V::Max(V::Min(x, V::Set1(kMaxPhase)), V::Set1(-kMaxPhase));
+  // n = round(x 2/pi); y + yl = x - n pi/2 as an unevaluated sum, the products with the 30-bit parts exact.
+  const T shifted = V::Add(V::Mul(phase, V::Set1(kTwoOverPi)), V::Set1(kRoundingShift));
+  const T n = V::Sub(shifted, V::Set1(kRoundingShift));
+  const T a = V::Sub(phase, V::Mul(n, V::Set1(kHalfPi1)));
+  T s1, e1, s2, e2;
+  TwoSum<V>(a, V::Mul(n, V::Set1(-kHalfPi2)), s1, e1);
+  TwoSum<V>(s1, V::Mul(n, V::Set1(-kHalfPi3)), s2, e2);
+  const T tail = V::Sub(V::Add(e1, e2), V::Mul(n, V::Set1(kHalfPi4)));
+  T y, yl;
+  TwoSum<V>(s2, tail, y, yl);
+
+  T sinY, cosY;
+  SinCosNearZero<V>(y, yl, sinY, cosY);
 
   // The quadrant n mod 4 stands in the low bits of `shifted`: an odd one swaps sin and cos; sin is negated
   // in quadrants 2 and 3, cos in 1 and 2.
@@ -168,16 +208,24 @@ LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typen
   const T cosSign = V::And(V::template ShiftLeft<62>(V::AddBits(shifted, V::SetBits(1))), signBit);
   const T sinPart = V::Or(V::And(swap, cosY), V::And(V::Xor(swap, V::SetBits(~uint64_t{0})), sinY));
   const T cosPart = V::Or(V::And(swap, sinY), V::And(V::Xor(swap, V::SetBits(~uint64_t{0})), cosY));
+  if (kForm != kFullForm) {
+    sine = V::Xor(sinPart, sinSign);
+    cosine = V::Xor(cosPart, cosSign);
+    return;
+  }
+  const T nan = V::IsNan(x);
+  const T keep = V::Xor(nan, V::SetBits(~uint64_t{0}));
   sine = V::Or(V::And(nan, x), V::And(keep, V::Xor(sinPart, sinSign)));
   cosine = V::Or(V::And(nan, x), V::And(keep, V::Xor(cosPart, cosSign)));
 }
 
 // e^x.
-template <class V>
+template <class V, int kForm = kFullForm>
 LUMAR_WAVE_MATH_INLINE typename V::T ExpOf(typename V::T x) {
   using namespace wave_math;
   using T = typename V::T;
-  const T clamped = V::Max(V::Min(x, V::Set1(kExpHighest)), V::Set1(kExpLowest));
+  constexpr bool kLean = kForm != kFullForm;
+  const T clamped = kLean ? x : V::Max(V::Min(x, V::Set1(kExpHighest)), V::Set1(kExpLowest));
   // n = round(x / ln 2); r + rr = x - n ln 2, hi exact.
   const T shifted = V::Add(V::Mul(clamped, V::Set1(kInverseLn2)), V::Set1(kRoundingShift));
   const T n = V::Sub(shifted, V::Set1(kRoundingShift));
@@ -199,6 +247,7 @@ LUMAR_WAVE_MATH_INLINE typename V::T ExpOf(typename V::T x) {
   p = V::Add(V::Mul(p, r), V::Set1(1.0 / 6.0));
   p = V::Add(V::Mul(p, r), V::Set1(0.5));
   const T er = V::Add(V::Set1(1.0), V::Add(r, V::Add(V::Mul(V::Mul(r, r), p), rr)));
+  if (kLean) return V::Mul(er, PowerOfTwo<V>(shifted));
   // 2^n in two steps, 2^n1 2^n2 with n1 about n/2: each factor is a normal double, the first product is
   // exact, and only the second rounds (once) where the result overflows or is subnormal.
   const T shifted1 = V::Add(V::Mul(n, V::Set1(0.5)), V::Set1(kRoundingShift));

@@ -2,6 +2,8 @@
 
 #include <xmmintrin.h>
 
+#include <utility>
+
 namespace lumar {
 
 int MachineThreadCount() {
@@ -10,9 +12,23 @@ int MachineThreadCount() {
   return hardware > static_cast<unsigned>(kMaxEngineThreads) ? kMaxEngineThreads : static_cast<int>(hardware);
 }
 
-WorkerPool::WorkerPool(int threads) {
-  if (threads > kMaxEngineThreads) threads = kMaxEngineThreads;
-  for (int index = 1; index < threads; ++index) workers_.emplace_back([this, index] { WorkerLoop(index); });
+FixedFloatingPointState::FixedFloatingPointState() : saved_(_mm_getcsr()) { _mm_setcsr(kSseControl); }
+
+FixedFloatingPointState::~FixedFloatingPointState() { _mm_setcsr(saved_); }
+
+WorkerPool::WorkerPool(int threads)
+    : WorkerPool(threads, [](std::function<void()> loop) { return std::thread(std::move(loop)); }) {}
+
+WorkerPool::WorkerPool(int threads, const ThreadStarter& start) {
+  threads = threads < 1 ? 1 : threads > kMaxEngineThreads ? kMaxEngineThreads : threads;
+  workers_.reserve(static_cast<std::size_t>(threads - 1));
+  for (int index = 1; index < threads; ++index) {
+    try {
+      workers_.push_back(start([this, index] { WorkerLoop(index); }));
+    } catch (...) {
+      break;  // the workers started so far serve; their indices are 1 .. threads() - 1
+    }
+  }
 }
 
 WorkerPool::~WorkerPool() {
@@ -53,7 +69,17 @@ void WorkerPool::Run(const std::function<void(int)>& job) {
     jobSerial_.fetch_add(1, std::memory_order_release);
   }
   wake_.notify_all();
-  job(0);
+  try {
+    job(0);
+  } catch (...) {
+    WaitForWorkers();  // the workers use `job` until they are done
+    throw;
+  }
+  const std::exception_ptr failure = WaitForWorkers();
+  if (failure) std::rethrow_exception(failure);
+}
+
+std::exception_ptr WorkerPool::WaitForWorkers() {
   // The workers are usually close behind: spin before sleeping, a sleep and a wake-up cost more than a
   // short wait.
   for (int steps = 0; steps < kSpinSteps && running_.load(std::memory_order_acquire) != 0; ++steps)
@@ -61,6 +87,7 @@ void WorkerPool::Run(const std::function<void(int)>& job) {
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [this] { return running_ == 0; });
   job_ = nullptr;
+  return std::exchange(failure_, nullptr);
 }
 
 void WorkerPool::WorkerLoop(int index) {
@@ -78,8 +105,14 @@ void WorkerPool::WorkerLoop(int index) {
       job = job_;
       Apply(state_);
     }
-    (*job)(index);
+    std::exception_ptr failure;
+    try {
+      (*job)(index);
+    } catch (...) {
+      failure = std::current_exception();
+    }
     std::lock_guard<std::mutex> lock(mutex_);
+    if (failure && !failure_) failure_ = failure;
     if (--running_ == 0) done_.notify_one();
   }
 }

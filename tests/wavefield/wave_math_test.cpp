@@ -158,3 +158,84 @@ TEST(WaveMath, SpecialValues) {
 
 }  // namespace
 }  // namespace lumar
+
+namespace lumar {
+namespace {
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Arguments within [-bound, bound] and how many of them give sin or cos bits of the form kForm other than
+// the full form's.
+template <int kForm>
+struct SinCosComparison {
+  uint64_t count = 0;
+  uint64_t differences = 0;
+  SinCosComparison(const std::vector<double>& xs, double bound) {
+    for (double x : xs) {
+      if (!(std::fabs(x) <= bound)) continue;
+      double s, c, formS, formC;
+      SinCosOf<ScalarLane>(x, s, c);
+      SinCosOf<ScalarLane, kForm>(x, formS, formC);
+      ++count;
+      differences += !SameBits(s, formS) || !SameBits(c, formC);
+    }
+  }
+};
+
+// The lean forms give the full forms' bits on every argument of their ranges: the phases above (all within
+// kMaxPhase) and the exp arguments within [kLeanExpLowest, kLeanExpHighest], with the range's ends and
+// their neighbours.
+TEST(WaveMath, LeanFormsGiveTheSameBitsOverTheirRanges) {
+  const SinCosComparison<kLeanForm> phases(PhaseArguments(), kMaxPhase);
+  std::vector<double> xs = ExpArguments();
+  std::mt19937_64 random(23);
+  std::uniform_real_distribution<double> range(kLeanExpLowest, kLeanExpHighest);
+  for (int k = 0; k < 4'000'000; ++k) xs.push_back(range(random));
+  for (double end : {kLeanExpLowest, kLeanExpHighest}) {
+    double x = end;
+    for (int step = 0; step < 10000; ++step, x = std::nextafter(x, 0.0)) xs.push_back(x);
+  }
+  uint64_t exps = 0;
+  uint64_t expDifferences = 0;
+  for (double x : xs) {
+    if (!(x >= kLeanExpLowest && x <= kLeanExpHighest)) continue;
+    ++exps;
+    expDifferences += !SameBits(ExpOf<ScalarLane>(x), ExpOf<ScalarLane, kLeanForm>(x)) ||
+                      !SameBits(ExpOf<ScalarLane>(x), ExpOf<ScalarLane, kShortForm>(x));
+  }
+  std::printf(
+      "lean sin and cos: %llu arguments, %llu differences; lean exp: %llu arguments, %llu differences\n",
+      static_cast<unsigned long long>(phases.count), static_cast<unsigned long long>(phases.differences),
+      static_cast<unsigned long long>(exps), static_cast<unsigned long long>(expDifferences));
+  EXPECT_GE(phases.count, 9'900'000u);
+  EXPECT_GE(exps, 10'000'000u);
+  EXPECT_EQ(phases.differences, 0u);
+  EXPECT_EQ(expDifferences, 0u);
+}
+
+// The short form of sin and cos (no reduction) gives the full form's bits for |x| <= kShortPhase: uniform
+// arguments, magnitudes spread from the smallest subnormal up, zeros of both signs and the range's ends
+// with their neighbours.
+TEST(WaveMath, ShortFormOfSinAndCosGivesTheSameBitsWithinItsRange) {
+  std::vector<double> xs;
+  xs.reserve(12'000'000);
+  std::mt19937_64 random(24);
+  std::uniform_real_distribution<double> range(-kShortPhase, kShortPhase);
+  for (int k = 0; k < 7'000'000; ++k) xs.push_back(range(random));
+  std::uniform_real_distribution<double> exponent(-1074.0, std::log2(kShortPhase));
+  for (int k = 0; k < 3'000'000; ++k) xs.push_back((k % 2 ? -1.0 : 1.0) * std::exp2(exponent(random)));
+  for (double end : {kShortPhase, -kShortPhase}) {
+    double x = end;
+    for (int step = 0; step < 500'000; ++step, x = std::nextafter(x, 0.0)) xs.push_back(x);
+  }
+  for (double x : {0.0, -0.0, 5e-324, -5e-324, 1e-300, -1e-300}) xs.push_back(x);
+  const SinCosComparison<kShortForm> phases(xs, kShortPhase);
+  std::printf("short sin and cos: %llu arguments, %llu differences\n",
+              static_cast<unsigned long long>(phases.count),
+              static_cast<unsigned long long>(phases.differences));
+  EXPECT_GE(phases.count, 11'000'000u);
+  EXPECT_EQ(phases.differences, 0u);
+}
+
+}  // namespace
+}  // namespace lumar

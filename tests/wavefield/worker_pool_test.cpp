@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -76,6 +78,68 @@ TEST(WorkerPool, EndsWhileItsWorkersSpin) {
     JobRecord record;
     RecordJob(pool, record);
     EXPECT_EQ(record.runs, std::vector<int>(4, 1));
+  }
+}
+
+// Asked for no thread, a negative count or far more than the machine has: the calling thread alone, or the
+// most the engine uses.
+TEST(WorkerPoolBadInput, ThreadCountsOutOfRangeAreClamped) {
+  struct Case {
+    int asked;
+    int threads;
+  } const cases[] = {{0, 1}, {-5, 1}, {1000, kMaxEngineThreads}, {kMaxEngineThreads + 1, kMaxEngineThreads}};
+  for (const Case& c : cases) {
+    WorkerPool pool(c.asked);
+    EXPECT_EQ(pool.threads(), c.threads) << "asked for " << c.asked;
+    JobRecord record;
+    RecordJob(pool, record);
+    EXPECT_EQ(record.runs, std::vector<int>(static_cast<std::size_t>(c.threads), 1))
+        << "asked for " << c.asked;
+  }
+}
+
+// The system refuses a thread (the first, a later one, every one): the pool is smaller, down to the calling
+// thread alone, and still runs every part of a job once; nothing ends the program.
+TEST(WorkerPoolBadInput, AThreadThatCannotBeMadeLeavesThePoolSmaller) {
+  struct Case {
+    const char* what;
+    int asked;
+    int started;  // workers the system lets start
+  } const cases[] = {{"no worker", 4, 0}, {"one worker of three", 4, 1}, {"five of seven", 8, 5}};
+  for (const Case& c : cases) {
+    int calls = 0;
+    WorkerPool pool(c.asked, [&](std::function<void()> loop) {
+      if (calls++ >= c.started)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      return std::thread(std::move(loop));
+    });
+    EXPECT_EQ(calls, c.started + 1) << c.what << ": no thread tried after the refusal";
+    ASSERT_EQ(pool.threads(), c.started + 1) << c.what;
+    for (int job = 0; job < 3; ++job) {
+      JobRecord record;
+      RecordJob(pool, record);
+      EXPECT_EQ(record.runs, std::vector<int>(static_cast<std::size_t>(c.started + 1), 1)) << c.what;
+    }
+  }
+}
+
+// A part that throws, on the caller or on a worker: Run returns only once every other part has ended (they
+// still use the job and what it refers to), then passes the exception on; the pool runs the next job.
+TEST(WorkerPoolBadInput, RunWaitsForEveryPartBeforeAThrowReachesTheCaller) {
+  for (int thrower : {0, 2}) {
+    WorkerPool pool(3);
+    std::atomic<int> ended{0};
+    EXPECT_THROW(pool.Run([&](int thread) {
+      if (thread == thrower) throw std::runtime_error("part failed");
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      ended.fetch_add(1);
+    }),
+                 std::runtime_error)
+        << "thread " << thrower;
+    EXPECT_EQ(ended.load(), 2) << "Run returned while a part still ran, thread " << thrower << " threw";
+    JobRecord record;
+    RecordJob(pool, record);
+    EXPECT_EQ(record.runs, std::vector<int>(3, 1));
   }
 }
 
