@@ -20,6 +20,7 @@
 #include "config/slider_scales.h"
 #include "config/user_guide.h"
 #include "config/user_guide_win32.h"
+#include "platform/imaging_component_win32.h"
 #include "resource_ids.h"
 #include "settings/presets.h"
 #include "settings/settings_registry_win32.h"
@@ -47,7 +48,7 @@ bool SystemChoosePicture(HWND owner, const char* initialDirectory, std::string& 
   OPENFILENAMEA dialog{};
   dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // the 76-byte layout
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = kPictureFilter;
+  dialog.lpstrFilter = ImagingComponentAvailable() ? kAllPicturesFilter : kPictureFilter;
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = file;
   dialog.nMaxFile = MAX_PATH;
