@@ -19,6 +19,8 @@ constexpr uint32_t kMaxImageEdge = 16384;
 constexpr uint64_t kMaxImagePixels = 64ull * 1024 * 1024;
 // Largest picture file read from disk; a picture within the pixel cap needs far less.
 constexpr uint64_t kMaxImageFileBytes = 512ull * 1024 * 1024;
+// Longest picture path: Windows' ANSI file calls take no more, and the stored record holds no more.
+constexpr size_t kMaxImagePathLength = 259;
 
 enum class ImageStatus {
   kOk,
@@ -63,8 +65,8 @@ using OtherFormatDecoder = ImageStatus (*)(const uint8_t* data, size_t size, Ima
 ImageStatus DecodeImage(const uint8_t* data, size_t size, Image& image, ImageSourceInfo* info = nullptr,
                         OtherFormatDecoder other = nullptr);
 
-// Reads a file by its ANSI path and decodes it. A folder, an unreadable file or one larger than
-// kMaxImageFileBytes is kFileUnreadable; an empty file kTruncated.
+// Reads a file by its ANSI path and decodes it. A folder, an unreadable file, one larger than
+// kMaxImageFileBytes or a path longer than kMaxImagePathLength is kFileUnreadable; an empty file kTruncated.
 ImageStatus LoadImageFile(const std::string& path, Image& image, ImageSourceInfo* info = nullptr,
                           OtherFormatDecoder other = nullptr);
 

@@ -5,7 +5,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/image.h"
 
@@ -83,6 +85,8 @@ TEST(PictureFormats, OtherFormatsGoToTheDecoderHandedIn) {
       {"quarters.png", TwoPixels, ImageStatus::kOk, 1},
       {"quarters.gif", Refuses, ImageStatus::kInvalid, 1},
       {"jpeg_named.png", Refuses, ImageStatus::kOk, 0},  // our JPEG decoder, not the other
+      // Refused on the declared size: the other decoder never sees it.
+      {"declares_30000x30000.png", TwoPixels, ImageStatus::kTooLarge, 0},
   };
   for (const OtherCase& c : cases) {
     otherCalls = 0;
@@ -95,13 +99,35 @@ TEST(PictureFormats, OtherFormatsGoToTheDecoderHandedIn) {
     } else {
       EXPECT_TRUE(image.pixels.empty() && image.width == 0 && image.height == 0) << c.file;
     }
-    if (c.other == TwoPixels) {
+    if (c.other == TwoPixels && c.expected == ImageStatus::kOk) {
       EXPECT_EQ(info.kind, ImageFileKind::kOther);
     }
   }
 }
 
-TEST(PictureFormats, FolderAndEmptyFileFallBack) {
+TEST(PictureFormats, AGifDeclaringTooMuchIsRefusedUnread) {
+  std::ifstream file(kPictures + "quarters.gif", std::ios::binary);
+  std::vector<uint8_t> gif((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_GT(gif.size(), 10u);
+  const struct {
+    uint16_t width, height;
+    ImageStatus expected;
+    int calls;
+  } cases[] = {{16384, 4096, ImageStatus::kOk, 1},
+               {16385, 1, ImageStatus::kTooLarge, 0},
+               {16384, 4097, ImageStatus::kTooLarge, 0},
+               {0, 64, ImageStatus::kTooLarge, 0}};
+  for (const auto& c : cases) {
+    gif[6] = static_cast<uint8_t>(c.width), gif[7] = static_cast<uint8_t>(c.width >> 8);
+    gif[8] = static_cast<uint8_t>(c.height), gif[9] = static_cast<uint8_t>(c.height >> 8);
+    otherCalls = 0;
+    Image image;
+    EXPECT_EQ(DecodeImage(gif.data(), gif.size(), image, nullptr, TwoPixels), c.expected) << c.width;
+    EXPECT_EQ(otherCalls, c.calls) << c.width;
+  }
+}
+
+TEST(PictureFormats, FolderEmptyFileAndOverlongPathFallBack) {
   const std::string empty = testing::TempDir() + "lumar_empty.png";
   { std::ofstream create(empty, std::ios::binary); }
   Image image;
@@ -112,6 +138,13 @@ TEST(PictureFormats, FolderAndEmptyFileFallBack) {
   EXPECT_EQ(LoadImageFile(empty, image, nullptr, TwoPixels), ImageStatus::kTruncated);
   EXPECT_EQ(otherCalls, 0);
   EXPECT_TRUE(image.pixels.empty());
+  // A path Windows' ANSI calls refuse is refused here too, whatever this system allows.
+  std::string longPath = kPictures + "quarters.gif";
+  longPath.insert(kPictures.size() - 1, std::string(kMaxImagePathLength + 1 - longPath.size(), '/'));
+  ASSERT_EQ(longPath.size(), kMaxImagePathLength + 1);
+  EXPECT_EQ(LoadImageFile(longPath, image, nullptr, TwoPixels), ImageStatus::kFileUnreadable);
+  longPath.erase(kPictures.size() - 1, 1);
+  EXPECT_EQ(LoadImageFile(longPath, image, nullptr, TwoPixels), ImageStatus::kOk);
   std::remove(empty.c_str());
 }
 
