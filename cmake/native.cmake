@@ -46,7 +46,7 @@ add_test(NAME picture_generator_reproduces_resources
 set_tests_properties(picture_generator_reproduces_resources PROPERTIES LABELS native)
 # So are the picture loader's test files (`lumar_picture_generator --test-pictures tests/platform/pictures`).
 add_test(NAME picture_generator_reproduces_test_pictures
-         COMMAND bash -c "out=$(mktemp -d) && trap 'rm -rf $out' EXIT && \"$0\" --test-pictures $out >/dev/null && n=0 && for f in \"$1\"/*; do cmp $out/\${f##*/} $f || exit 1; n=$((n + 1)); done && [ $n = 6 ] && [ $(ls $out | wc -l) = 6 ]"
+         COMMAND bash -c "out=$(mktemp -d) && trap 'rm -rf $out' EXIT && \"$0\" --test-pictures $out >/dev/null && n=0 && for f in \"$1\"/*; do cmp $out/\${f##*/} $f || exit 1; n=$((n + 1)); done && [ $n = 7 ] && [ $(ls $out | wc -l) = 7 ]"
                  $<TARGET_FILE:lumar_picture_generator> ${CMAKE_SOURCE_DIR}/tests/platform/pictures)
 set_tests_properties(picture_generator_reproduces_test_pictures PROPERTIES LABELS native)
 include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/picture_files_win32.h"
+#include "platform/picture_orientation.h"
 #include "platform/test_pictures.h"
 
 namespace lumar {
@@ -22,17 +23,19 @@ struct FileCase {
   ImageStatus status;
   ImageFileKind kind;
   uint32_t width, height;
+  int orientation;  // of a lossless file: its pixels are the quarters turned this way
 };
 
 TEST(ImagingComponent, DecodesByContentWithinTheCaps) {
   ASSERT_TRUE(ImagingComponentAvailable());
   const FileCase cases[] = {
-      {"quarters.png", ImageStatus::kOk, ImageFileKind::kOther, 96, 64},
-      {"quarters.gif", ImageStatus::kOk, ImageFileKind::kOther, 96, 64},
-      {"jpeg_named.png", ImageStatus::kOk, ImageFileKind::kJpeg, 96, 64},
-      {"quarters_orientation6.jpg", ImageStatus::kOk, ImageFileKind::kJpeg, 64, 96},
+      {"quarters.png", ImageStatus::kOk, ImageFileKind::kOther, 96, 64, 1},
+      {"quarters.gif", ImageStatus::kOk, ImageFileKind::kOther, 96, 64, 1},
+      {"quarters_orientation8.tif", ImageStatus::kOk, ImageFileKind::kOther, 64, 96, 8},
+      {"jpeg_named.png", ImageStatus::kOk, ImageFileKind::kJpeg, 96, 64, 0},
+      {"quarters_orientation6.jpg", ImageStatus::kOk, ImageFileKind::kJpeg, 64, 96, 0},
       // Refused on its header: no 3.6 GB of pixels is ever asked for.
-      {"declares_30000x30000.png", ImageStatus::kTooLarge, ImageFileKind::kNone, 0, 0},
+      {"declares_30000x30000.png", ImageStatus::kTooLarge, ImageFileKind::kNone, 0, 0, 0},
   };
   const Image quarters = test::Quadrants(96, 64);
   for (const FileCase& c : cases) {
@@ -43,11 +46,22 @@ TEST(ImagingComponent, DecodesByContentWithinTheCaps) {
     EXPECT_EQ(info.kind, c.kind) << c.file;
     EXPECT_EQ(image.width, c.width) << c.file;
     EXPECT_EQ(image.height, c.height) << c.file;
-    // PNG and GIF are lossless: every pixel as drawn.
-    if (c.kind == ImageFileKind::kOther) {
-      EXPECT_TRUE(image.pixels == quarters.pixels) << c.file;
+    // PNG, GIF and TIFF are lossless: every pixel as drawn, turned as the file says.
+    if (c.orientation != 0) {
+      Image expected = quarters;
+      ApplyOrientation(c.orientation, expected);
+      EXPECT_TRUE(image.pixels == expected.pixels) << c.file;
     }
   }
+  // The program's own icon: the first of its pictures, 16 x 16.
+  Image icon;
+  ImageSourceInfo info;
+  EXPECT_EQ(
+      LoadImageFile("Z:" LUMAR_SOURCE_DIR "/resources/lumar.ico", icon, &info, DecodeWithImagingComponent),
+      ImageStatus::kOk);
+  EXPECT_EQ(info.kind, ImageFileKind::kOther);
+  EXPECT_EQ(icon.width, 16u);
+  EXPECT_EQ(icon.height, 16u);
 }
 
 TEST(ImagingComponent, BadInputsFallBack) {

@@ -1,5 +1,5 @@
 // The user's picture in the other formats on the surface: a PNG and a GIF of the picture generator
-// show their quarters where they belong, and a JPEG stored on its side with orientation 6 shows upright.
+// show their quarters where they belong, and a JPEG and a TIFF stored on their sides show upright.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -27,6 +27,8 @@ TEST(PictureFormatsOnTheSurface, ShowTheirQuartersUpright) {
       {"jpeg_named.png", kRed, kGreen, kBlue, kWhite},
       // Stored with red and green on top, to be turned a quarter clockwise.
       {"quarters_orientation6.jpg", kBlue, kRed, kWhite, kGreen},
+      // The same quarters stored to be turned a quarter anticlockwise.
+      {"quarters_orientation8.tif", kGreen, kWhite, kRed, kBlue},
   };
   const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
   for (const SurfaceCase& c : cases) {

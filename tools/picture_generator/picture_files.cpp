@@ -168,6 +168,44 @@ std::vector<uint8_t> EncodeGif(const Image& image) {
   return gif;
 }
 
+std::vector<uint8_t> EncodeTiff(const Image& image, uint16_t orientation) {
+  // Little-endian: the header, the directory at 8, the bits per sample after it, then the pixels.
+  constexpr uint32_t kEntries = 10;
+  const uint32_t bitsAt = 8 + 2 + 12 * kEntries + 4;
+  const uint32_t pixelsAt = bitsAt + 6;
+  const uint32_t pixelBytes = 3 * image.width * image.height;
+  std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+  auto put32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) tiff.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  PutLittleEndian16(tiff, kEntries);
+  const struct {
+    uint16_t tag, type;
+    uint32_t count, value;
+  } entries[kEntries] = {
+      {256, 4, 1, image.width},
+      {257, 4, 1, image.height},
+      {258, 3, 3, bitsAt},
+      {259, 3, 1, 1},
+      {262, 3, 1, 2},
+      {273, 4, 1, pixelsAt},
+      {274, 3, 1, orientation},
+      {277, 3, 1, 3},
+      {278, 4, 1, image.height},
+      {279, 4, 1, pixelBytes},
+  };  // width, height, 8 bits each, no compression, RGB, the strip, orientation, 3 samples, one strip
+  for (const auto& e : entries) {
+    PutLittleEndian16(tiff, e.tag);
+    PutLittleEndian16(tiff, e.type);
+    put32(e.count);
+    put32(e.value);  // a SHORT sits in the first two bytes, little-endian
+  }
+  put32(0);  // no next directory
+  for (int i = 0; i < 3; ++i) PutLittleEndian16(tiff, 8);
+  for (uint32_t pixel : image.pixels) tiff.insert(tiff.end(), {Red(pixel), Green(pixel), Blue(pixel)});
+  return tiff;
+}
+
 std::vector<uint8_t> AddOrientationTag(const std::vector<uint8_t>& jpeg, uint16_t orientation) {
   // "Exif\0\0", a little-endian TIFF header, one directory of one entry (tag 274, SHORT, 1 value), no next.
   const std::vector<uint8_t> exif = {'E',
@@ -235,6 +273,8 @@ bool WriteTestPictures(const std::string& dir) {
   // A phone's portrait photo: stored lying on its side, to be turned a quarter clockwise for viewing.
   ok = WritePictureFile(dir + "/quarters_orientation6.jpg", AddOrientationTag(jpeg, 6)) && ok;
   ok = WritePictureFile(dir + "/jpeg_named.png", jpeg) && ok;
+  // Stored on its side the other way: to be turned a quarter anticlockwise.
+  ok = WritePictureFile(dir + "/quarters_orientation8.tif", EncodeTiff(quarters, 8)) && ok;
   // A header claiming 30000 x 30000 over the data of 96 x 64 pixels.
   ok = WritePictureFile(dir + "/declares_30000x30000.png", EncodePngDeclaring(quarters, 30000, 30000)) && ok;
   return ok;

@@ -1,6 +1,6 @@
 // Picture files in the formats Windows' imaging component reads, for the loader's tests: PNG and GIF
 // written the plainest valid way (PNG's deflate data in stored blocks, GIF's LZW codes kept at 9 bits),
-// and a JPEG carrying an orientation tag. Not for size; for exact, known content.
+// TIFF uncompressed, and a JPEG carrying an orientation tag. Not for size; for exact, known content.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,9 @@ std::vector<uint8_t> EncodePngDeclaring(const Image& image, uint32_t width, uint
 
 // A GIF89a of `image`, whose colours (alpha dropped) must number 256 at most; empty when they do not.
 std::vector<uint8_t> EncodeGif(const Image& image);
+
+// An uncompressed RGB TIFF of `image` (alpha dropped) carrying orientation tag `orientation`.
+std::vector<uint8_t> EncodeTiff(const Image& image, uint16_t orientation);
 
 // `jpeg` with an Exif segment holding orientation tag `orientation` inserted after its start marker.
 std::vector<uint8_t> AddOrientationTag(const std::vector<uint8_t>& jpeg, uint16_t orientation);
