@@ -3,14 +3,21 @@
 // as in the control panel's preview), drawn off screen, read back and painted with GDI into a pane: a
 // window the dialog owns, attached to its right edge and moving with it, so that the pane's pixels are on
 // the screen like any other window's and the dialog itself keeps its size and controls.
+//
+// The run has a thread of its own, so the dialog's controls answer at once while a frame or a set-up is
+// under way: the dialog hands over its values, the run hands back frames.
 #pragma once
 
 #include <d3d9.h>
 #include <windows.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/com_ptr_win32.h"
@@ -24,7 +31,7 @@
 
 namespace lumar {
 
-// At most this many frames a second; the dialog's timer ticks this often.
+// At most this many frames a second: the run draws once per period, the dialog's timer ticks as often.
 constexpr UINT kPreviewFrameMilliseconds = 34;
 
 class PreviewPane {
@@ -35,11 +42,12 @@ class PreviewPane {
   PreviewPane& operator=(const PreviewPane&) = delete;
   ~PreviewPane();
 
-  // The first run set-up, at WM_INITDIALOG: the desktop is photographed then, before the dialog shows,
-  // so the Desktop picture is the desktop the saver would see.
+  // At WM_INITDIALOG: photographs the desktop (the dialog is not on the screen yet, so the Desktop
+  // picture is the desktop the saver would see) and starts the run with `record`.
   void Start(const ParameterSet& record);
-  // One timer tick: nothing while the dialog is minimised or hidden (the pane hides with it); otherwise,
-  // when `record` differs from the values last shown, a new run set-up, then one frame.
+  // The dialog's timer: the pane hides while the dialog is minimised or hidden and the run draws nothing
+  // then; `record` goes to the run when it differs from the values last handed over (all changes made
+  // between two ticks cost one set-up); a new frame is painted.
   void Tick(const ParameterSet& record);
   // Puts the pane against the dialog's right edge, top to top (after the dialog moved).
   void FollowDialog() const;
@@ -47,44 +55,58 @@ class PreviewPane {
   void Paint(HDC dc, const RECT& area) const;
   HWND window() const { return pane_; }
 
-  // Why the pane cannot draw; empty while it draws.
-  const std::string& reason() const { return reason_; }
-  uint32_t framesShown() const { return framesShown_; }
-
  private:
-  void SetUp(const ParameterSet& record);
-  void ReadBack(IDirect3DDevice9* device);
-  void Stop();
-
   static LRESULT CALLBACK PaneProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // The run's thread and what it alone touches.
+  void Run();
+  void SetUp(const ParameterSet& record);
+  void DrawFrame();
+  void ReadBack(IDirect3DDevice9* device);
+  void SetReason(const char* text);
 
   HWND dialog_;
   HWND pane_ = nullptr;
   HINSTANCE instance_;
-  HWND deviceWindow_ = nullptr;  // hidden: the frames are read back, never shown there
-  IDirect3D9* direct3d_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
-  int maxTextureEdge_ = 0;
+  const int width_;
+  const int height_;
+  DesktopSnapshot snapshot_;  // taken by Start, then read by the run
 
+  // Handed over between the dialog and the run, under mutex_.
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  bool changed_ = false;
+  ParameterSet pending_{};
+  std::vector<uint32_t> frame_;  // the last frame, top row first, 0x00RRGGBB
+  int frameWidth_ = 0;
+  int frameHeight_ = 0;
+  std::string reason_;
+  std::atomic<bool> paused_{true};
+  std::atomic<uint32_t> framesRead_{0};
+
+  // The dialog's side.
+  ParameterSet handedOver_{};
+  uint32_t framesPainted_ = 0;
+
+  // The run's side.
   struct TickClock : MillisecondClock {
     uint32_t Now() const override { return GetTickCount(); }
   } clock_;
   RandomGenerator random_;
-  ParameterSet shown_{};   // the dialog's values the current run was set up with
-  ParameterSet record_{};  // those values as the pane runs them (its own size, no frame counter)
+  ParameterSet record_{};  // the values as the pane runs them (its own size, no frame counter)
   std::unique_ptr<WaveField> field_;
-  DesktopSnapshot snapshot_;
   Image userPicture_;
+  IDirect3D9* direct3d_ = nullptr;
+  HWND deviceWindow_ = nullptr;
+  int maxTextureEdge_ = 0;
   std::unique_ptr<Renderer> renderer_;
+  bool drawing_ = false;  // set up and able to draw
   ComPtr<IDirect3DSurface9> readBack_;
   uint32_t startTime_ = 0;
+  std::vector<uint32_t> readPixels_;
 
-  std::vector<uint32_t> frame_;  // top row first, 0x00RRGGBB
-  int frameWidth_ = 0;
-  int frameHeight_ = 0;
-  uint32_t framesShown_ = 0;
-  std::string reason_;
+  std::thread thread_;
 };
 
 }  // namespace lumar
