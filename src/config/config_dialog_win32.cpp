@@ -33,9 +33,10 @@ namespace {
 constexpr int kPresetSearchLimit = 36;  // list positions searched for a preset id
 constexpr int kLinkBitmapSize = 40;
 constexpr UINT_PTR kLinkSubclassId = 1;
-// The preview pane's timer and width in dialog units.
+// The preview pane's timer, and its width and least width in dialog units.
 constexpr UINT_PTR kPreviewTimerId = 1;
 constexpr int kPaneWidth = 190;
+constexpr int kPaneLeastWidth = 80;
 constexpr int kDialogHeight = 260;
 
 struct BitmapDeleter {
@@ -213,20 +214,26 @@ class ConfigDialog {
   std::unique_ptr<PreviewPane> pane_;
 };
 
-// The pane against the dialog's right edge: 190 dialog units wide, as high as the desktop's shape makes
-// it (at most the dialog's height). The dialog moves left by half the pane's width, so that the two stay
-// centred on the screen together.
+// The pane against the dialog's right edge: 190 dialog units wide where the work area leaves room (at least
+// 80), as high as the desktop's shape makes it (at most the dialog's height). The dialog moves left so that
+// the two stay centred where the dialog was, within the work area. Where there is no room (a small screen
+// at a large scale) the dialog shows without the pane, as it always has.
 void ConfigDialog::AddPreviewPane() {
-  RECT units{0, 0, kPaneWidth, kDialogHeight};
+  RECT units{0, 0, kPaneWidth, kPaneLeastWidth};
   MapDialogRect(dialog_, &units);
-  RECT window{};
+  RECT window{}, work{};
   GetWindowRect(dialog_, &window);
-  const int width = units.right;
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+    work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  const int dialogWidth = window.right - window.left;
+  const int width = std::min<int>(units.right, work.right - work.left - dialogWidth);
+  if (width < units.bottom) return;
   const int screenWidth = std::max(1, GetSystemMetrics(SM_CXSCREEN));
   const int height =
       std::min<int>(window.bottom - window.top, MulDiv(width, GetSystemMetrics(SM_CYSCREEN), screenWidth));
-  SetWindowPos(dialog_, nullptr, std::max(0, static_cast<int>(window.left) - width / 2), window.top, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int left = std::clamp<int>(window.left - width / 2, work.left, work.right - dialogWidth - width);
+  SetWindowPos(dialog_, nullptr, left, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog_, GWLP_HINSTANCE));
   pane_ = std::make_unique<PreviewPane>(dialog_, instance, width, height);
   pane_->Start(record_);

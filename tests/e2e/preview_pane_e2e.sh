@@ -2,7 +2,8 @@
 # The configuration dialog's live preview pane, from outside: /c shows it beside the dialog; it moves
 # (two screenshots a second apart differ inside it and nowhere else); choosing another preset changes it
 # within half a second; the dialog answers messages within 50 ms throughout 10 s while it draws; minimised,
-# the process rests; Cancel writes nothing to the registry.
+# the process rests; Cancel writes nothing to the registry. With E2E_PANE_SHOT set, the dialog and its pane
+# at 96 dpi are saved there (the guide's picture).
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -55,6 +56,8 @@ for s in a b; do
   convert "$E2E_WORK/$s.png" -fill black -draw "rectangle $pane_x,$pane_y $((pane_x + pane_w - 1)),$((pane_y + pane_h - 1))" \
     "$E2E_WORK/$s-outside.png"
 done
+[ -n "${E2E_PANE_SHOT:-}" ] && convert "$E2E_WORK/b.png" \
+  -crop "$((dialog_w + pane_w))x${dialog_h}+${dialog_x}+${dialog_y}" +repage "$E2E_PANE_SHOT"
 colours=$(identify -format '%k' "$E2E_WORK/b-pane.png")
 e2e_check "the pane shows a picture, not a plain panel ($colours colours)" [ "$colours" -gt 200 ]
 inside=$(changed "$E2E_WORK/a-pane.png" "$E2E_WORK/b-pane.png")
