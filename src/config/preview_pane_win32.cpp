@@ -125,6 +125,16 @@ void PreviewPane::Tick(const ParameterSet& record) {
   if (read != framesPainted_) {
     framesPainted_ = read;
     InvalidateRect(pane_, nullptr, FALSE);
+    // The pane's text is its one line why (empty while it draws), for screen readers.
+    std::string reason;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      reason = reason_;
+    }
+    if (reason != titleShown_) {
+      titleShown_ = reason;
+      SetWindowTextA(pane_, reason.c_str());
+    }
   }
 }
 

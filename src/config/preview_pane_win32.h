@@ -88,6 +88,7 @@ class PreviewPane {
   // The dialog's side.
   ParameterSet handedOver_{};
   uint32_t framesPainted_ = 0;
+  std::string titleShown_;
 
   // The run's side.
   struct TickClock : MillisecondClock {
