@@ -88,44 +88,30 @@ int ReadOrientationTag(const uint8_t* data, size_t size) {
 
 void ApplyOrientation(int orientation, Image& picture) {
   if (orientation < 2 || orientation > 8 || picture.pixels.empty()) return;
+  // For each value, the stored pixel shown at (x, y): (x, y) or (y, x) when the edges swap, then mirrored
+  // across the stored picture's width and height as marked.
+  static constexpr struct {
+    bool swap, mirrorX, mirrorY;
+  } kTurns[9] = {{},
+                 {false, false, false},
+                 {false, true, false},
+                 {false, true, true},
+                 {false, false, true},
+                 {true, false, false},
+                 {true, false, true},
+                 {true, true, true},
+                 {true, true, false}};
+  const auto& turn = kTurns[orientation];
   const uint32_t w = picture.width, h = picture.height;
-  const bool swap = orientation >= 5;
   Image viewed;
-  viewed.width = swap ? h : w;
-  viewed.height = swap ? w : h;
+  viewed.width = turn.swap ? h : w;
+  viewed.height = turn.swap ? w : h;
   viewed.pixels.resize(picture.pixels.size());
   for (uint32_t y = 0; y < viewed.height; ++y) {
     for (uint32_t x = 0; x < viewed.width; ++x) {
-      // The stored pixel shown at (x, y).
-      uint32_t sx = x, sy = y;
-      switch (orientation) {
-        case 2:
-          sx = w - 1 - x;
-          break;
-        case 3:
-          sx = w - 1 - x;
-          sy = h - 1 - y;
-          break;
-        case 4:
-          sy = h - 1 - y;
-          break;
-        case 5:
-          sx = y;
-          sy = x;
-          break;
-        case 6:
-          sx = y;
-          sy = h - 1 - x;
-          break;
-        case 7:
-          sx = w - 1 - y;
-          sy = h - 1 - x;
-          break;
-        default:
-          sx = w - 1 - y;
-          sy = x;
-          break;  // 8
-      }
+      uint32_t sx = turn.swap ? y : x, sy = turn.swap ? x : y;
+      if (turn.mirrorX) sx = w - 1 - sx;
+      if (turn.mirrorY) sy = h - 1 - sy;
       viewed.pixels[static_cast<size_t>(y) * viewed.width + x] = picture.At(sx, sy);
     }
   }
