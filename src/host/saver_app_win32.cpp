@@ -180,8 +180,8 @@ bool SaverApp::StartUp(const std::string& arguments) {
   const FileExistsCheck pictureUsable = [&screen, maxTextureEdge](const char* path) {
     screen.picture = Image{};
     const uint32_t maxEdge = maxTextureEdge > 0 ? static_cast<uint32_t>(maxTextureEdge) : kMaxImageEdge;
-    return PictureFileExists(path) && LoadTexturePicture(path, maxEdge, screen.picture, DecodeWithImagingComponent) ==
-                                                 ImageStatus::kOk;
+    return PictureFileExists(path) &&
+           LoadTexturePicture(path, maxEdge, screen.picture, DecodeWithImagingComponent) == ImageStatus::kOk;
   };
   SetupResult setup = PrepareScreen(screen, pictureUsable);
   if (setup == SetupResult::InvalidSettings) {

@@ -1,14 +1,15 @@
 // The dialog's live preview pane in process: it stands against the dialog's right edge and draws; a
 // picture it cannot show gives the pane's one line why (its text) while the dialog goes on working; it
 // hides with the minimised dialog; the dialog without the pane is the dialog as it always was.
-// The dialog of the tests: config_dialog_win32.h brings windows.h before the common controls.
-#include "config/config_dialog_win32.h"
+#include "config/preview_pane_win32.h"
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
+#include "config/config_dialog_win32.h"
 #include "platform/picture_files_win32.h"
 #include "settings/settings_registry_win32.h"
 
