@@ -16,6 +16,9 @@ namespace {
 
 constexpr char kPaneClass[] = "LumarPreviewPane";
 constexpr int kPausedLookMilliseconds = 250;
+// Values taken less than this long ago mark a drag under way; meanwhile a frame at most this often.
+constexpr int kBusyMilliseconds = 200;
+constexpr int kBusyFrameMilliseconds = 150;
 constexpr char kNoDevice[] = "No Direct3D device for the preview";
 constexpr char kNoMemory[] = "Not enough memory for the preview";
 constexpr char kNoSetUp[] = "These settings cannot be previewed";
@@ -156,23 +159,31 @@ void PreviewPane::Run() {
   deviceWindow_ =
       CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, width_, height_, nullptr, nullptr, instance_, nullptr);
   if (!direct3d_ || !deviceWindow_) SetReason(kNoDevice);
-  auto next = std::chrono::steady_clock::now();
+  using Clock = std::chrono::steady_clock;
+  auto next = Clock::now();
+  auto lastTaken = Clock::time_point{};
   for (;;) {
     ParameterSet values;
     bool changed = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      // A frame period while drawing; four times a second a look whether the dialog is back while it is
-      // minimised or hidden (a change of values wakes the run at once).
-      next += std::chrono::milliseconds(paused_ ? kPausedLookMilliseconds : kPreviewFrameMilliseconds);
-      const auto now = std::chrono::steady_clock::now();
+      // A frame period while drawing; while values keep coming (a slider being dragged) a longer one, so
+      // the run leaves the processor to the dialog and shows the newest values a few times a second;
+      // minimised or hidden, four looks a second whether the dialog is back. A change after a calm wakes
+      // the run at once.
+      const auto now = Clock::now();
+      const bool busy = now - lastTaken < std::chrono::milliseconds(kBusyMilliseconds);
+      next += std::chrono::milliseconds(paused_ ? kPausedLookMilliseconds
+                                        : busy  ? kBusyFrameMilliseconds
+                                                : kPreviewFrameMilliseconds);
       if (next < now) next = now;
-      wake_.wait_until(lock, next, [this] { return stop_ || (changed_ && !paused_); });
+      wake_.wait_until(lock, next, [this, busy] { return stop_ || (changed_ && !paused_ && !busy); });
       if (stop_) break;
       if (changed_ && !paused_) {
         std::memcpy(&values, &pending_, sizeof values);
         changed_ = false;
         changed = true;
+        lastTaken = Clock::now();
       }
     }
     MSG message;
