@@ -57,6 +57,11 @@ add_test(NAME picture_generator_reproduces_resources
          COMMAND bash -c "out=$(mktemp -d) && trap 'rm -rf $out' EXIT && \"$0\" $out >/dev/null && for f in metal.jpg sky.jpg orange_bar.jpg link_button.bmp lumar.ico; do cmp $out/$f \"$1\"/$f || exit 1; done"
                  $<TARGET_FILE:lumar_picture_generator> ${CMAKE_SOURCE_DIR}/resources)
 set_tests_properties(picture_generator_reproduces_resources PROPERTIES LABELS native)
+# So are the picture loader's test files (`lumar_picture_generator --test-pictures tests/platform/pictures`).
+add_test(NAME picture_generator_reproduces_test_pictures
+         COMMAND bash -c "out=$(mktemp -d) && trap 'rm -rf $out' EXIT && \"$0\" --test-pictures $out >/dev/null && n=0 && for f in \"$1\"/*; do cmp $out/\${f##*/} $f || exit 1; n=$((n + 1)); done && [ $n = 7 ] && [ $(ls $out | wc -l) = 7 ]"
+                 $<TARGET_FILE:lumar_picture_generator> ${CMAKE_SOURCE_DIR}/tests/platform/pictures)
+set_tests_properties(picture_generator_reproduces_test_pictures PROPERTIES LABELS native)
 include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
 
 # The user's guide as the HTML page that ships with lumar.scr (tools/guide_to_html.py).

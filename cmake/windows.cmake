@@ -135,6 +135,8 @@ foreach(folder IN LISTS LUMAR_SRC_FOLDERS)
     target_compile_options(${target} PRIVATE ${LUMAR_WARNINGS})
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/resources)
     target_link_libraries(${target} PRIVATE lumar_win ${LUMAR_DELAYED_LIBS} gtest gtest_main gmock)
+    # The committed test pictures, read through Wine's drive Z: (the Linux root).
+    target_compile_definitions(${target} PRIVATE LUMAR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES LABELS wine FIXTURES_REQUIRED wine
                                     # one registry, one display: Windows tests take turns

@@ -17,9 +17,11 @@
 #include "config/dialog_state.h"
 #include "config/dialog_texts.h"
 #include "config/enabling_rules.h"
+#include "config/preview_pane_win32.h"
 #include "config/slider_scales.h"
 #include "config/user_guide.h"
 #include "config/user_guide_win32.h"
+#include "platform/imaging_component_win32.h"
 #include "resource_ids.h"
 #include "settings/presets.h"
 #include "settings/settings_registry_win32.h"
@@ -31,6 +33,11 @@ namespace {
 constexpr int kPresetSearchLimit = 36;  // list positions searched for a preset id
 constexpr int kLinkBitmapSize = 40;
 constexpr UINT_PTR kLinkSubclassId = 1;
+// The preview pane's timer, and its width and least width in dialog units.
+constexpr UINT_PTR kPreviewTimerId = 1;
+constexpr int kPaneWidth = 190;
+constexpr int kPaneLeastWidth = 80;
+constexpr int kDialogHeight = 260;
 
 struct BitmapDeleter {
   void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
@@ -47,7 +54,7 @@ bool SystemChoosePicture(HWND owner, const char* initialDirectory, std::string& 
   OPENFILENAMEA dialog{};
   dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // the 76-byte layout
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = kPictureFilter;
+  dialog.lpstrFilter = ImagingComponentAvailable() ? kAllPicturesFilter : kPictureFilter;
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = file;
   dialog.nMaxFile = MAX_PATH;
@@ -83,7 +90,18 @@ class ConfigDialog {
   void OnScroll(HWND slider);
   void OnCommand(int id, int code);
   void OnDrawItem(const DRAWITEMSTRUCT& item);
-  void OnDestroy() { linkBitmap_.reset(); }
+  void OnDestroy() {
+    if (pane_) KillTimer(dialog_, kPreviewTimerId);
+    pane_.reset();
+    linkBitmap_.reset();
+  }
+  void AddPreviewPane();
+  void OnTimer(UINT_PTR id) {
+    if (id == kPreviewTimerId && pane_) pane_->Tick(record_);
+  }
+  void OnMove() const {
+    if (pane_) pane_->FollowDialog();
+  }
   // The installed user's guide in the browser, or a message that says where it should be.
   void OpenUserGuide() const {
     const std::string guide = context_.services.findUserGuide();
@@ -193,7 +211,34 @@ class ConfigDialog {
   ParameterSet& record_;
   DialogState state_;
   BitmapHandle linkBitmap_;
+  std::unique_ptr<PreviewPane> pane_;
 };
+
+// The pane against the dialog's right edge: 190 dialog units wide where the work area leaves room (at least
+// 80), as high as the desktop's shape makes it (at most the dialog's height). The dialog moves left so that
+// the two stay centred where the dialog was, within the work area. Where there is no room (a small screen
+// at a large scale) the dialog shows without the pane, as it always has.
+void ConfigDialog::AddPreviewPane() {
+  RECT units{0, 0, kPaneWidth, kPaneLeastWidth};
+  MapDialogRect(dialog_, &units);
+  RECT window{}, work{};
+  GetWindowRect(dialog_, &window);
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+    work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  const int dialogWidth = window.right - window.left;
+  const int width = std::min<int>(units.right, work.right - work.left - dialogWidth);
+  if (width < units.bottom) return;
+  const int screenWidth = std::max(1, GetSystemMetrics(SM_CXSCREEN));
+  const int height =
+      std::min<int>(window.bottom - window.top, MulDiv(width, GetSystemMetrics(SM_CYSCREEN), screenWidth));
+  const int left = std::clamp<int>(window.left - width / 2, work.left, work.right - dialogWidth - width);
+  SetWindowPos(dialog_, nullptr, left, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog_, GWLP_HINSTANCE));
+  pane_ = std::make_unique<PreviewPane>(dialog_, instance, width, height);
+  pane_->Start(record_);
+  SetTimer(dialog_, kPreviewTimerId, kPreviewFrameMilliseconds, nullptr);
+}
 
 void ConfigDialog::ShowParameters() const {
   for (Slider s : {Slider::WaveLength, Slider::Speed, Slider::Space, Slider::Time, Slider::Drops,
@@ -594,8 +639,15 @@ INT_PTR CALLBACK ConfigDialogProcedure(HWND window, UINT message, WPARAM wParam,
       dialog = new ConfigDialog(window, *context);
       SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
       dialog->Initialize();
+      if (context->livePreview) dialog->AddPreviewPane();
       return 0;
     }
+    case WM_TIMER:
+      if (dialog) dialog->OnTimer(wParam);
+      return 0;
+    case WM_MOVE:
+      if (dialog) dialog->OnMove();
+      return 0;
     case WM_HSCROLL:
       if (dialog) dialog->OnScroll(reinterpret_cast<HWND>(lParam));
       return 0;
@@ -621,12 +673,14 @@ INT_PTR CALLBACK ConfigDialogProcedure(HWND window, UINT message, WPARAM wParam,
 
 INT_PTR RunConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context) {
   FillInSystemServices(context.services);
+  context.livePreview = true;
   return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIGURE), owner, ConfigDialogProcedure,
                          reinterpret_cast<LPARAM>(&context));
 }
 
-HWND CreateConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context) {
+HWND CreateConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context, bool withPreview) {
   FillInSystemServices(context.services);
+  context.livePreview = withPreview;
   return CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_CONFIGURE), owner, ConfigDialogProcedure,
                             reinterpret_cast<LPARAM>(&context));
 }

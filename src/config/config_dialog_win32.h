@@ -31,14 +31,16 @@ struct ConfigDialogContext {
   DisplayMode desktop{};                       // the desktop mode found by the enumeration
   const uint8_t* adapterIdentifier = nullptr;  // kAdapterIdentifierSize bytes of adapter 0
   ConfigDialogServices services;
-  INT_PTR result = 0;  // 1 after OK, 2 after Cancel
+  INT_PTR result = 0;        // 1 after OK, 2 after Cancel
+  bool livePreview = false;  // set by RunConfigDialog and CreateConfigDialog: the preview pane is shown
 };
 
 // Runs the dialog modally; returns 1 after OK, 2 after Cancel, -1 when it could not be created.
 INT_PTR RunConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context);
 
 // The same dialog without its own message loop (tests drive it with messages). The context must outlive
-// the window.
-HWND CreateConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context);
+// the window. RunConfigDialog's dialog has the live preview pane; this one only `withPreview`.
+HWND CreateConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context,
+                        bool withPreview = false);
 
 }  // namespace lumar

@@ -12,6 +12,7 @@
 #include "platform/file_lookup_win32.h"
 #include "platform/image.h"
 #include "platform/image_scaling.h"
+#include "platform/imaging_component_win32.h"
 #include "platform/message_box_win32.h"
 #include "platform/multimedia_clock_win32.h"
 #include "render/device_limits_win32.h"
@@ -180,7 +181,8 @@ bool SaverApp::StartUp(const std::string& arguments) {
   const FileExistsCheck pictureUsable = [&screen, maxTextureEdge](const char* path) {
     screen.picture = Image{};
     const uint32_t maxEdge = maxTextureEdge > 0 ? static_cast<uint32_t>(maxTextureEdge) : kMaxImageEdge;
-    return PictureFileExists(path) && LoadTexturePicture(path, maxEdge, screen.picture) == ImageStatus::kOk;
+    return PictureFileExists(path) &&
+           LoadTexturePicture(path, maxEdge, screen.picture, DecodeWithImagingComponent) == ImageStatus::kOk;
   };
   SetupResult setup = PrepareScreen(screen, pictureUsable);
   if (setup == SetupResult::InvalidSettings) {

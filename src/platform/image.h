@@ -1,6 +1,8 @@
 // Decoded pictures: BMP and JPEG files (from disk or from an embedded resource) become 32-bit pixels with
-// the top row first. Input is untrusted (the user picks the file), so every decoder checks sizes before it
-// reads or allocates and fails with a status instead of crashing.
+// the top row first; any other format goes to a decoder the caller hands in (on Windows the system's
+// imaging component). The file's content decides, never its name. Input is untrusted (the user picks the
+// file), so every decoder checks sizes before it reads or allocates and fails with a status instead of
+// crashing.
 #pragma once
 
 #include <cstddef>
@@ -17,11 +19,13 @@ constexpr uint32_t kMaxImageEdge = 16384;
 constexpr uint64_t kMaxImagePixels = 64ull * 1024 * 1024;
 // Largest picture file read from disk; a picture within the pixel cap needs far less.
 constexpr uint64_t kMaxImageFileBytes = 512ull * 1024 * 1024;
+// Longest picture path: Windows' ANSI file calls take no more, and the stored record holds no more.
+constexpr size_t kMaxImagePathLength = 259;
 
 enum class ImageStatus {
   kOk,
   kFileUnreadable,  // missing, unreadable or larger than kMaxImageFileBytes
-  kUnknownFormat,   // neither a BMP nor a JPEG signature
+  kUnknownFormat,   // neither a BMP nor a JPEG signature, and no other decoder that reads it
   kTruncated,       // the data ends before the picture does
   kTooLarge,        // beyond kMaxImageEdge or kMaxImagePixels
   kInvalid,         // zero or overflowing sizes, inconsistent headers, corrupt compressed data
@@ -31,7 +35,8 @@ enum class ImageStatus {
 
 const char* ImageStatusName(ImageStatus status);
 
-enum class ImageFileKind { kNone, kBmp, kJpeg };
+// kOther: decoded by the other-format decoder handed to DecodeImage.
+enum class ImageFileKind { kNone, kBmp, kJpeg, kOther };
 
 // What the file itself held, for callers that care (the texture format) and for checks.
 struct ImageSourceInfo {
@@ -50,11 +55,20 @@ struct Image {
   uint32_t At(uint32_t x, uint32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
-// Decodes a BMP or JPEG held in memory (recognised by its signature). On failure `image` is left empty.
-ImageStatus DecodeImage(const uint8_t* data, size_t size, Image& image, ImageSourceInfo* info = nullptr);
+// A decoder of the formats besides BMP and JPEG; it checks the picture's size with ImageSizeAllowed before
+// it allocates, and fills `image` only on success.
+using OtherFormatDecoder = ImageStatus (*)(const uint8_t* data, size_t size, Image& image);
 
-// Reads a file by its ANSI path and decodes it.
-ImageStatus LoadImageFile(const std::string& path, Image& image, ImageSourceInfo* info = nullptr);
+// Decodes a BMP or JPEG held in memory (recognised by its signature), and anything else with `other` when
+// given. A JPEG's or TIFF's orientation tag is applied, so the picture comes out as it is to be viewed.
+// On failure `image` is left empty.
+ImageStatus DecodeImage(const uint8_t* data, size_t size, Image& image, ImageSourceInfo* info = nullptr,
+                        OtherFormatDecoder other = nullptr);
+
+// Reads a file by its ANSI path and decodes it. A folder, an unreadable file, one larger than
+// kMaxImageFileBytes or a path longer than kMaxImagePathLength is kFileUnreadable; an empty file kTruncated.
+ImageStatus LoadImageFile(const std::string& path, Image& image, ImageSourceInfo* info = nullptr,
+                          OtherFormatDecoder other = nullptr);
 
 // Format-specific entry points, used by DecodeImage.
 ImageStatus DecodeBmp(const uint8_t* data, size_t size, Image& image, ImageSourceInfo* info = nullptr);

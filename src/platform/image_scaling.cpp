@@ -167,10 +167,11 @@ Image ScaleForTexture(Image source, uint32_t maxWidth, uint32_t maxHeight) {
   return ResizeImage(source, width, height);
 }
 
-ImageStatus LoadTexturePicture(const std::string& path, uint32_t maxEdge, Image& picture) {
+ImageStatus LoadTexturePicture(const std::string& path, uint32_t maxEdge, Image& picture,
+                               OtherFormatDecoder other) {
   return CatchOutOfMemory(picture, [&] {
     Image decoded;
-    const ImageStatus status = LoadImageFile(path, decoded);
+    const ImageStatus status = LoadImageFile(path, decoded, nullptr, other);
     if (status != ImageStatus::kOk) return status;
     picture = ScaleForTexture(std::move(decoded), maxEdge, maxEdge);
     return ImageStatus::kOk;

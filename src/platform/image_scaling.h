@@ -34,8 +34,10 @@ uint32_t TextureEdge(uint32_t edge, uint32_t maxEdge);
 Image ScaleForTexture(Image source, uint32_t maxWidth, uint32_t maxHeight);
 
 // A picture file decoded and scaled by ScaleForTexture to at most maxEdge x maxEdge, as its texture will
-// take it. Any allocation failure gives kOutOfMemory and an empty picture.
-ImageStatus LoadTexturePicture(const std::string& path, uint32_t maxEdge, Image& picture);
+// take it; `other` decodes the formats besides BMP and JPEG. Any allocation failure gives kOutOfMemory and
+// an empty picture.
+ImageStatus LoadTexturePicture(const std::string& path, uint32_t maxEdge, Image& picture,
+                               OtherFormatDecoder other = nullptr);
 
 // The next mip level: each edge halved (rounded down, not below 1), every texel the mean of the 2 x 2
 // (or 2 x 1) block it covers.

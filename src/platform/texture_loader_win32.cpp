@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/image_scaling.h"
+#include "platform/imaging_component_win32.h"
 #include "platform/texel_format.h"
 
 namespace lumar {
@@ -110,8 +111,9 @@ HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int 
 
 HRESULT CreateTextureFromFile(IDirect3DDevice9* device, const std::string& path, D3DFORMAT format,
                               IDirect3DTexture9** texture) {
-  return CreateTextureFromLoaded(device, format, texture,
-                                 [&](Image& picture) { return LoadImageFile(path, picture); });
+  return CreateTextureFromLoaded(device, format, texture, [&](Image& picture) {
+    return LoadImageFile(path, picture, nullptr, DecodeWithImagingComponent);
+  });
 }
 
 }  // namespace lumar

@@ -1,4 +1,5 @@
-// Direct3D textures from pictures: a BMP or JPEG file, or a JPEG embedded as an RCDATA resource.
+// Direct3D textures from pictures: a picture file in any format Windows reads (imaging_component_win32.h),
+// or a JPEG embedded as an RCDATA resource.
 // Edges are scaled up to powers of two (down to the device's limit when larger) and a full chain of mip
 // levels is made, in the managed pool.
 #pragma once

@@ -49,6 +49,7 @@ constexpr float kFrameRateY = 20.0f;
 struct Renderer::Impl {
   RenderContext context;
   DeviceFactory factory;
+  FrameReader frameReader;
 
   IDirect3DDevice9* device = nullptr;
   D3DPRESENT_PARAMETERS presentParameters{};
@@ -108,6 +109,8 @@ Renderer::~Renderer() {
 }
 
 void Renderer::SetDeviceFactory(DeviceFactory factory) { impl_->factory = std::move(factory); }
+
+void Renderer::SetFrameReader(FrameReader reader) { impl_->frameReader = std::move(reader); }
 
 IDirect3DDevice9* Renderer::device() const { return impl_->device; }
 
@@ -540,6 +543,7 @@ void Renderer::RenderFrame(float frameTime) {
   }
 
   device->EndScene();
+  if (r.frameReader) r.frameReader(device);
   device->Present(nullptr, nullptr, nullptr, nullptr);
 }
 

@@ -23,6 +23,10 @@ namespace lumar {
 using DeviceFactory = std::function<HRESULT(IDirect3D9* direct3d, HWND window, DWORD behaviorFlags,
                                             D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** device)>;
 
+// Called with the device after each frame is drawn and before it is presented, while the back buffer
+// holds it (the configuration dialog's preview reads it back there).
+using FrameReader = std::function<void(IDirect3DDevice9* device)>;
+
 // What the renderer reads of the run; all owned by the caller and alive as long as the renderer.
 struct RenderContext {
   const ParameterSet* record = nullptr;
@@ -47,6 +51,7 @@ class Renderer {
   ~Renderer();
 
   void SetDeviceFactory(DeviceFactory factory);
+  void SetFrameReader(FrameReader reader);
 
   // The device for `window` and all its resources; shows "Unable to create render device!" when the
   // device cannot be made. 0 on success, E_FAIL on any failure.

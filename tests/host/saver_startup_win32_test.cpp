@@ -78,5 +78,24 @@ TEST_F(SaverStartUpTest, AMissingPictureFallsBackToTheDesktopAndAGoodOneIsKept) 
   DeleteFileA(path.c_str());
 }
 
+// Pictures in the other formats (the picture generator's files): those that decode are kept, a truncated
+// PNG or one declaring 30000 x 30000 pixels gives the Desktop picture as an undecodable JPEG does.
+TEST_F(SaverStartUpTest, OtherFormatsAreKeptOrFallBackAsAnUndecodableJpeg) {
+  const std::string pictures = "Z:" LUMAR_SOURCE_DIR "/tests/platform/pictures/";
+  const struct {
+    const char* file;
+    int texture;
+  } cases[] = {{"quarters.png", kTextureFile},
+               {"quarters.gif", kTextureFile},
+               {"jpeg_named.png", kTextureFile},
+               {"quarters_truncated.png", kTextureDesktop},
+               {"declares_30000x30000.png", kTextureDesktop}};
+  for (const auto& c : cases) {
+    StoreRecordWithPicture(pictures + c.file);
+    EXPECT_EQ(RunPreview(), c.texture) << c.file;
+  }
+  EXPECT_TRUE(shownMessages.empty());
+}
+
 }  // namespace
 }  // namespace lumar

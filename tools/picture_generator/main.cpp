@@ -1,26 +1,21 @@
 // Writes the built-in pictures into a directory (normally resources/):
 //   metal.jpg 800 x 600 colour, sky.jpg 640 x 480 colour, orange_bar.jpg 256 x 192 gray,
 //   link_button.bmp 40 x 40 with 16 colours, lumar.ico (the icon of lumar.scr, 16 to 256 pixels).
-// With --desktop FILE WIDTH HEIGHT it writes the desktop picture that scripts/gallery photographs instead.
+// With --desktop FILE WIDTH HEIGHT it writes the desktop picture that scripts/gallery photographs instead;
+// with --test-pictures DIR the picture loader's test files (PNG, GIF, a JPEG with an orientation tag...).
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "icon.h"
+#include "picture_files.h"
 #include "pictures.h"
 #include "platform/jpeg_encoder.h"
 
 namespace {
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out || bytes.empty()) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    return false;
-  }
-  std::printf("%s: %zu bytes\n", path.c_str(), bytes.size());
-  return true;
+  return lumar::tools::WritePictureFile(path, bytes);
 }
 
 }  // namespace
@@ -32,8 +27,13 @@ int main(int argc, char** argv) {
     const lumar::Image desktop = lumar::tools::MakeDesktop(width, height);
     return WriteFile(argv[2], lumar::EncodeJpeg(desktop, {90, lumar::JpegColor::kColor, false})) ? 0 : 1;
   }
+  if (argc == 3 && std::string(argv[1]) == "--test-pictures")
+    return lumar::tools::WriteTestPictures(argv[2]) ? 0 : 1;
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output directory> | --desktop <file> <width> <height>\n", argv[0]);
+    std::fprintf(
+        stderr,
+        "usage: %s <output directory> | --desktop <file> <width> <height> | --test-pictures <directory>\n",
+        argv[0]);
     return 2;
   }
   using namespace lumar;

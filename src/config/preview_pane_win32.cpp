@@ -1,0 +1,333 @@
+#include "config/preview_pane_win32.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "platform/file_lookup_win32.h"
+#include "platform/image_scaling.h"
+#include "platform/imaging_component_win32.h"
+#include "render/device_limits_win32.h"
+#include "wavefield/run_setup.h"
+#include "wavefield/wave_sources.h"
+
+namespace lumar {
+
+namespace {
+
+constexpr char kPaneClass[] = "LumarPreviewPane";
+constexpr int kPausedLookMilliseconds = 250;
+// Values taken less than this long ago mark a drag under way; meanwhile a frame at most this often.
+constexpr int kBusyMilliseconds = 200;
+constexpr int kBusyFrameMilliseconds = 150;
+constexpr char kNoDevice[] = "No Direct3D device for the preview";
+constexpr char kNoMemory[] = "Not enough memory for the preview";
+constexpr char kNoSetUp[] = "These settings cannot be previewed";
+
+bool SameValues(const ParameterSet& a, const ParameterSet& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The pane's own run of `record`: its size, no frame counter.
+ParameterSet PaneRecord(const ParameterSet& record, int width, int height) {
+  ParameterSet pane;
+  std::memcpy(&pane, &record, sizeof pane);
+  pane.screenWidth = static_cast<uint32_t>(width);
+  pane.screenHeight = static_cast<uint32_t>(height);
+  pane.showFps = 0;
+  return pane;
+}
+
+DesktopSize Desktop() { return DesktopSize{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+}  // namespace
+
+LRESULT CALLBACK PreviewPane::PaneProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  const auto* pane = reinterpret_cast<const PreviewPane*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      HDC dc = BeginPaint(window, &paint);
+      RECT area{};
+      GetClientRect(window, &area);
+      if (pane) pane->Paint(dc, area);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers every pixel
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;  // a click leaves the dialog active
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+PreviewPane::PreviewPane(HWND dialog, HINSTANCE instance, int width, int height)
+    : dialog_(dialog), instance_(instance), width_(width), height_(height) {
+  WNDCLASSA paneClass{};
+  paneClass.lpfnWndProc = PaneProcedure;
+  paneClass.hInstance = instance_;
+  paneClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  paneClass.lpszClassName = kPaneClass;
+  RegisterClassA(&paneClass);  // fails harmlessly when a dialog before this one registered it
+  // Owned by the dialog: above it, hidden with it when it is minimised, destroyed with it.
+  pane_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kPaneClass, "", WS_POPUP | WS_BORDER, 0, 0,
+                          width_, height_, dialog_, nullptr, instance_, this);
+}
+
+PreviewPane::~PreviewPane() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  snapshot_.Release();
+  if (pane_) DestroyWindow(pane_);
+}
+
+void PreviewPane::Start(const ParameterSet& record) {
+  std::memcpy(&handedOver_, &record, sizeof handedOver_);
+  std::memcpy(&pending_, &record, sizeof pending_);
+  changed_ = true;
+  // The desktop now, while the dialog is not on the screen: the snapshot's square follows from the
+  // desktop and the device's texture limit alone, whatever the values.
+  direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  if (direct3d_) maxTextureEdge_ = QueryDeviceLimits(direct3d_).LargestSquareTexture();
+  field_ = std::make_unique<WaveField>();
+  ParameterSet first = PaneRecord(record, width_, height_);
+  first.texture = kTextureDesktop;
+  if (PrepareWaveField(*field_, first, Desktop(), PictureFileExists, maxTextureEdge_) == SetupResult::Ok)
+    snapshot_.Take(field_->constants);
+  if (width_ > 0 && height_ > 0) thread_ = std::thread([this] { Run(); });
+}
+
+void PreviewPane::Tick(const ParameterSet& record) {
+  const bool shown = IsWindowVisible(dialog_) && !IsIconic(dialog_);
+  paused_ = !shown;
+  if (!shown) {
+    if (IsWindowVisible(pane_)) ShowWindow(pane_, SW_HIDE);
+    return;
+  }
+  if (!IsWindowVisible(pane_)) {
+    FollowDialog();
+    ShowWindow(pane_, SW_SHOWNOACTIVATE);
+  }
+  if (!SameValues(record, handedOver_)) {
+    std::memcpy(&handedOver_, &record, sizeof handedOver_);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      std::memcpy(&pending_, &record, sizeof pending_);
+      changed_ = true;
+    }
+    wake_.notify_all();
+  }
+  const uint32_t read = framesRead_;
+  if (read != framesPainted_) {
+    framesPainted_ = read;
+    InvalidateRect(pane_, nullptr, FALSE);
+    // The pane's text is its one line why (empty while it draws), for screen readers.
+    std::string reason;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      reason = reason_;
+    }
+    if (reason != titleShown_) {
+      titleShown_ = reason;
+      SetWindowTextA(pane_, reason.c_str());
+    }
+  }
+}
+
+void PreviewPane::FollowDialog() const {
+  RECT dialog{};
+  GetWindowRect(dialog_, &dialog);
+  SetWindowPos(pane_, nullptr, dialog.right, dialog.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PreviewPane::SetReason(const char* text) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reason_ = text;
+  }
+  ++framesRead_;  // the panel is painted like a new frame
+}
+
+void PreviewPane::Run() {
+  deviceWindow_ =
+      CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, width_, height_, nullptr, nullptr, instance_, nullptr);
+  if (!direct3d_ || !deviceWindow_) SetReason(kNoDevice);
+  using Clock = std::chrono::steady_clock;
+  auto next = Clock::now();
+  auto lastTaken = Clock::time_point{};
+  for (;;) {
+    ParameterSet values;
+    bool changed = false;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      // A frame period while drawing; while values keep coming (a slider being dragged) a longer one, so
+      // the run leaves the processor to the dialog and shows the newest values a few times a second;
+      // minimised or hidden, four looks a second whether the dialog is back. A change after a calm wakes
+      // the run at once.
+      const auto now = Clock::now();
+      const bool busy = now - lastTaken < std::chrono::milliseconds(kBusyMilliseconds);
+      next += std::chrono::milliseconds(paused_ ? kPausedLookMilliseconds
+                                        : busy  ? kBusyFrameMilliseconds
+                                                : kPreviewFrameMilliseconds);
+      if (next < now) next = now;
+      wake_.wait_until(lock, next, [this, busy] { return stop_ || (changed_ && !paused_ && !busy); });
+      if (stop_) break;
+      if (changed_ && !paused_) {
+        std::memcpy(&values, &pending_, sizeof values);
+        changed_ = false;
+        changed = true;
+        lastTaken = Clock::now();
+      }
+    }
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    if (paused_ || !direct3d_ || !deviceWindow_) continue;
+    if (changed) SetUp(values);
+    if (drawing_) DrawFrame();
+  }
+  readBack_.reset();
+  if (renderer_) renderer_->ReleaseDevice(false);
+  renderer_.reset();
+  if (deviceWindow_) DestroyWindow(deviceWindow_);
+  if (direct3d_) direct3d_->Release();
+}
+
+// Only what a change needs: a slider or a button that the field alone reads sets up the field again; a
+// new picture, view or orange-bar choice also makes the device's resources again; another effect (whose
+// water cycle starts with the device) a new device.
+void PreviewPane::SetUp(const ParameterSet& values) {
+  const bool wasDrawing = drawing_;  // a failed set-up left no resources to keep
+  drawing_ = false;
+  const ParameterSet next = PaneRecord(values, width_, height_);
+  const bool sameEffect = next.effect == record_.effect;
+  const bool sameResources = sameEffect && next.texture == record_.texture && next.view == record_.view &&
+                             next.showOrangeBar == record_.showOrangeBar &&
+                             std::strcmp(next.textureFile, record_.textureFile) == 0;
+  if (renderer_ && !sameEffect) {
+    readBack_.reset();
+    renderer_->ReleaseDevice(false);
+    renderer_.reset();
+  }
+  const bool keepResources = renderer_ && sameResources && wasDrawing;
+  if (renderer_ && !keepResources) renderer_->ReleaseResources();
+  std::memcpy(&record_, &next, sizeof record_);
+  userPicture_ = Image{};
+  if (record_.texture == kTextureFile && !keepResources) {
+    const uint32_t maxEdge = maxTextureEdge_ > 0 ? static_cast<uint32_t>(maxTextureEdge_) : kMaxImageEdge;
+    const ImageStatus status =
+        LoadTexturePicture(record_.textureFile, maxEdge, userPicture_, DecodeWithImagingComponent);
+    if (status != ImageStatus::kOk) {
+      const std::string why = std::string("The picture cannot be shown: ") + ImageStatusName(status);
+      SetReason(why.c_str());
+      return;
+    }
+  }
+  ClearSources(field_->sourceSet);
+  const SetupResult setup = PrepareWaveField(*field_, record_, Desktop(), PictureFileExists, maxTextureEdge_);
+  if (setup != SetupResult::Ok) {
+    SetReason(setup == SetupResult::OutOfMemory ? kNoMemory : kNoSetUp);
+    return;
+  }
+  HRESULT hr = S_OK;
+  if (!renderer_) {
+    RenderContext context;
+    context.record = &record_;
+    context.field = field_.get();
+    context.snapshot = &snapshot_;
+    context.userPicture = &userPicture_;
+    context.clock = &clock_;
+    context.instance = instance_;
+    context.preview = true;
+    renderer_ = std::make_unique<Renderer>(context);
+    renderer_->SetFrameReader([this](IDirect3DDevice9* device) { ReadBack(device); });
+    // The quiet creation: a failure shows the pane's panel, never a message box over the dialog.
+    hr = renderer_->CreateMonitorDevice(direct3d_, deviceWindow_, D3DADAPTER_DEFAULT, deviceWindow_, false);
+    if (FAILED(hr)) renderer_.reset();
+  } else if (!keepResources) {
+    hr = renderer_->CreateResources();
+  }
+  if (FAILED(hr)) {
+    SetReason(hr == E_OUTOFMEMORY ? kNoMemory : kNoDevice);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reason_.clear();
+  }
+  startTime_ = clock_.Now();
+  SpawnSource(*field_, clock_, random_);
+  drawing_ = true;
+}
+
+void PreviewPane::DrawFrame() {
+  DecideSpawn(*field_, clock_, random_);
+  RetireAndUpdateSources(*field_, clock_);
+  if (!renderer_->PrepareFrame()) return;
+  renderer_->RenderFrame(static_cast<float>(clock_.Now() - startTime_) / 1000.0f);
+}
+
+void PreviewPane::ReadBack(IDirect3DDevice9* device) {
+  ComPtr<IDirect3DSurface9> target;
+  if (FAILED(device->GetRenderTarget(0, target.Receive()))) return;
+  D3DSURFACE_DESC desc{};
+  target->GetDesc(&desc);
+  if (desc.Format != D3DFMT_X8R8G8B8 && desc.Format != D3DFMT_A8R8G8B8) return;
+  if (!readBack_ &&
+      FAILED(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                 readBack_.Receive(), nullptr)))
+    return;
+  if (FAILED(device->GetRenderTargetData(target.get(), readBack_.get()))) return;
+  D3DLOCKED_RECT locked{};
+  if (FAILED(readBack_->LockRect(&locked, nullptr, D3DLOCK_READONLY))) return;
+  const int width = static_cast<int>(desc.Width), height = static_cast<int>(desc.Height);
+  readPixels_.resize(static_cast<size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(readPixels_.data() + static_cast<size_t>(y) * width,
+                static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
+                static_cast<size_t>(width) * 4);
+  }
+  readBack_->UnlockRect();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    frame_.swap(readPixels_);
+    frameWidth_ = width;
+    frameHeight_ = height;
+  }
+  ++framesRead_;
+}
+
+void PreviewPane::Paint(HDC dc, const RECT& r) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (reason_.empty() && !frame_.empty()) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = frameWidth_;
+    info.bmiHeader.biHeight = -frameHeight_;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, frameWidth_, frameHeight_,
+                  frame_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    return;
+  }
+  RECT inside = r;
+  FillRect(dc, &inside, GetSysColorBrush(COLOR_3DFACE));
+  DrawEdge(dc, &inside, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+  if (reason_.empty()) return;  // the first frame is on its way
+  const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog_, WM_GETFONT, 0, 0)));
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldColor = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  DrawTextA(dc, reason_.c_str(), -1, &inside, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  SetTextColor(dc, oldColor);
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldFont);
+}
+
+}  // namespace lumar
