@@ -6,6 +6,7 @@
 #include <wtsapi32.h>
 
 #include <cstring>
+#include <exception>
 
 #include "config/config_dialog_win32.h"
 #include "host/preview_pause_win32.h"
@@ -15,6 +16,7 @@
 #include "platform/message_box_win32.h"
 #include "platform/multimedia_clock_win32.h"
 #include "render/device_limits_win32.h"
+#include "settings/frame_pacing_win32.h"
 #include "settings/settings_registry_win32.h"
 #include "wavefield/run_setup.h"
 #include "wavefield/wave_sources.h"
@@ -62,11 +64,17 @@ SaverApp::~SaverApp() {
 void SaverApp::SetDeviceFactory(DeviceFactory factory) { deviceFactory_ = std::move(factory); }
 
 int SaverApp::Run(const std::string& arguments) {
-  if (StartUp(arguments)) {
-    ShowWindow(mainWindow(), SW_SHOWDEFAULT);
-    UpdateWindow(mainWindow());
-    ShowOtherMonitors(1);
-    MessageLoop();
+  // Every allocation of the run is guarded where it is made; one that is not (a library's) ends the run
+  // as input would, never the process with an exception out of WinMain.
+  try {
+    if (StartUp(arguments)) {
+      ShowWindow(mainWindow(), SW_SHOWDEFAULT);
+      UpdateWindow(mainWindow());
+      ShowOtherMonitors(1);
+      MessageLoop();
+    }
+  } catch (const std::exception&) {
+    CloseDown();
   }
   Shutdown();
   return 0;
@@ -84,11 +92,10 @@ bool SaverApp::DetectWin9x() const {
 }
 
 bool SaverApp::EnumerateModes(const char* outOfMemoryMessage) {
-  const HRESULT hr = EnumerateAdapterModes(direct3d_, modes_);
+  const HRESULT hr = EnumerateAdapterModes(direct3d_.get(), modes_);
   if (hr == E_OUTOFMEMORY) Inform(outOfMemoryMessage);
   if (FAILED(hr)) {
-    direct3d_->Release();
-    direct3d_ = nullptr;
+    direct3d_.reset();
     return false;
   }
   settings_.parameters.deviceBehaviorFlags = modes_.behaviorFlags;
@@ -104,21 +111,21 @@ bool SaverApp::StartUp(const std::string& arguments) {
   isWin9x_ = DetectWin9x();
 
   // 3. Direct3D 9.
-  direct3d_ = direct3dCreator_(kDirect3DVersion);
+  direct3d_.reset(direct3dCreator_(kDirect3DVersion));
   if (!direct3d_) {
     Inform("Application requred DirectX 9.0b or higher");
     return false;
   }
-  // 4-5. Settings and the system's password settings, in every mode.
-  LoadSettings(settings_, direct3d_);
+  // 4-5. Settings (the value beside the record first) and the system's password settings, in every mode.
+  asFastAsPossible_ = ReadAsFastAsPossible();
+  LoadSettings(settings_, direct3d_.get());
   ReadPasswordSettings(isWin9x_, password_);
   ParameterSet& record = settings_.parameters;
 
   // 6. Modes without a window of their own.
   if (mode_ == ScreenSaverMode::Configure) {
     if (!EnumerateModes("Not enought memory for enumeration of modes")) return false;
-    direct3d_->Release();
-    direct3d_ = nullptr;
+    direct3d_.reset();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     configureDialog_(instance_, settings_, modes_);
@@ -129,11 +136,12 @@ bool SaverApp::StartUp(const std::string& arguments) {
     return false;
   }
 
-  // 7. Timer resolution.
-  timerPeriod_ = RequestFinestTimerPeriod();
+  // 7. Timer resolution: raised while frames are drawn, given back while the loop rests.
+  if (!timerResolution_) timerResolution_ = &systemTimerResolution_;
+  timerPeriod_ = FinestTimerPeriod();
+  RaiseTimerResolution(true);
   if (timerPeriod_ == 0) {
-    direct3d_->Release();
-    direct3d_ = nullptr;
+    direct3d_.reset();
     Inform("Bad timer resolution");
     return false;
   }
@@ -147,8 +155,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
     record.screenFormat = static_cast<int32_t>(modes_.desktopMode.Format);
     if (!DesktopModeListed(modes_.lists, ToDisplayMode(modes_.desktopMode))) {
       Inform("Current mode not supported by DirectX");
-      direct3d_->Release();
-      direct3d_ = nullptr;
+      direct3d_.reset();
       return false;
     }
   }
@@ -175,11 +182,15 @@ bool SaverApp::StartUp(const std::string& arguments) {
   // The user's picture is used only when it still exists, decodes and fits in memory; otherwise the run
   // shows the desktop, so a damaged or huge file never leaves the user without a saver. The picture is
   // decoded here, once, and handed to the first texture creation.
-  const int maxTextureEdge = QueryDeviceLimits(direct3d_, screen.adapter).LargestSquareTexture();
+  const int maxTextureEdge = QueryDeviceLimits(direct3d_.get(), screen.adapter).LargestSquareTexture();
   const FileExistsCheck pictureUsable = [&screen, maxTextureEdge](const char* path) {
-    screen.picture = Image{};
+    screen.picture.reset();
     const uint32_t maxEdge = maxTextureEdge > 0 ? static_cast<uint32_t>(maxTextureEdge) : kMaxImageEdge;
-    return PictureFileExists(path) && LoadTexturePicture(path, maxEdge, screen.picture) == ImageStatus::kOk;
+    auto decoded = std::make_shared<Image>();
+    if (!PictureFileExists(path) || LoadTexturePicture(path, maxEdge, *decoded) != ImageStatus::kOk)
+      return false;
+    screen.picture = std::move(decoded);
+    return true;
   };
   SetupResult setup = PrepareScreen(screen, pictureUsable);
   if (setup == SetupResult::InvalidSettings) {
@@ -198,7 +209,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   std::vector<MonitorArea> monitors;
   if (mode_ == ScreenSaverMode::Saver && monitorSource_) monitors = monitorSource_();
   for (const MonitorArea& monitor : monitors) {
-    if (monitor.primary) primaryMonitor_ = monitor.monitor;
+    if (monitor.primary) primaryMonitor_ = monitor;
   }
   std::vector<std::unique_ptr<SaverScreen>> others;
   for (const MonitorArea& monitor : monitors) {
@@ -231,7 +242,7 @@ bool SaverApp::OpenScreenWindow(SaverScreen& screen, HWND parent) {
   const int height = area.bottom - area.top;
   if (!screen.isPrimary()) {
     if (width <= 0 || height <= 0) return false;
-    screen.adapter = AdapterOfMonitor(direct3d_, screen.monitor.monitor);
+    screen.adapter = AdapterOfMonitor(direct3d_.get(), screen.monitor.monitor);
     // Same window class, procedure and rules as the primary's; topmost over whatever that monitor shows.
     screen.window = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, "Lumar", WS_POPUP, area.left, area.top,
                                     width, height, nullptr, nullptr, instance_, nullptr);
@@ -263,25 +274,26 @@ SetupResult SaverApp::PrepareScreen(SaverScreen& screen, const FileExistsCheck& 
   }
   screen.record = &record;
   // The texture limit of the adapter that will draw this screen.
-  const int maxTextureEdge = QueryDeviceLimits(direct3d_, screen.adapter).LargestSquareTexture();
+  const int maxTextureEdge = QueryDeviceLimits(direct3d_.get(), screen.adapter).LargestSquareTexture();
   const SetupResult setup = PrepareWaveField(*screen.field, record, desktop, fileCheck, maxTextureEdge);
   screen.fieldPrepared = setup == SetupResult::Ok;
   if (!screen.fieldPrepared) return setup;
   if (record.texture == kTextureDesktop)
     screen.snapshot.Take(screen.field->constants, area.left, area.top);
   else if (!screen.isPrimary() && record.texture > kTextureSky)
-    screen.picture = primary().picture;
+    screen.picture = primary().picture;  // shared, not copied: no allocation that could fail
   return setup;
 }
 
-bool SaverApp::CreateScreenDevice(SaverScreen& screen) {
+bool SaverApp::CreateScreenDevice(SaverScreen& screen, bool tellUser) {
   if (!screen.fieldPrepared) return false;  // another monitor's screen stays black
   const bool preview = mode_ == ScreenSaverMode::Preview;
   if (!preview && !workers_ && MachineThreadCount() > 1)
     workers_ = std::make_shared<WorkerPool>(MachineThreadCount());
-  screen.MakeRenderer(screen.record, clock_, instance_, preview, deviceFactory_,
-                      preview ? nullptr : workers_);
-  if (screen.isPrimary()) return SUCCEEDED(screen.renderer->CreateRenderDevice(direct3d_, screen.window));
+  screen.MakeRenderer(screen.record, clock_, instance_, preview, deviceFactory_, preview ? nullptr : workers_,
+                      !asFastAsPossible_);
+  if (screen.isPrimary())
+    return SUCCEEDED(screen.renderer->CreateRenderDevice(direct3d_.get(), screen.window, tellUser));
   // Never full screen on an adapter that no adapter's monitor claims (the default one stands in), nor on
   // one another screen holds exclusively.
   bool exclusive = screen.monitor.monitor != nullptr && direct3d_ &&
@@ -292,8 +304,8 @@ bool SaverApp::CreateScreenDevice(SaverScreen& screen) {
         other->renderer->fullScreen())
       exclusive = false;
   }
-  if (FAILED(screen.renderer->CreateMonitorDevice(direct3d_, screen.window, screen.adapter, mainWindow(),
-                                                  exclusive))) {
+  if (FAILED(screen.renderer->CreateMonitorDevice(direct3d_.get(), screen.window, screen.adapter,
+                                                  mainWindow(), exclusive))) {
     screen.ReleaseDevice(false);  // no device: the window is painted black
     return false;
   }
@@ -340,16 +352,6 @@ void SaverApp::ReleaseDevices(bool discardSnapshots) {
   for (size_t i = screens_.size(); i-- > 0;) screens_[i]->ReleaseDevice(discardSnapshots);
 }
 
-namespace {
-
-// The same monitor in two lists: the same handle where both have one, else the same origin.
-bool SameMonitor(const MonitorArea& a, const MonitorArea& b) {
-  if (a.monitor && b.monitor) return a.monitor == b.monitor;
-  return a.area.left == b.area.left && a.area.top == b.area.top;
-}
-
-}  // namespace
-
 void SaverApp::ApplyDisplayChange() {
   displayChangePending_ = false;
   if (mode_ != ScreenSaverMode::Saver || closedDown_ || passwordDialogActive_ || !monitorSource_) return;
@@ -357,22 +359,32 @@ void SaverApp::ApplyDisplayChange() {
   if (monitors.empty()) return;  // a failed list changes nothing
   for (const MonitorArea& monitor : monitors) {
     // Another monitor became the primary: the full-screen device belongs to the old one. The run ends
-    // as if the user had moved the mouse.
-    if (monitor.primary && monitor.monitor && primaryMonitor_ && monitor.monitor != primaryMonitor_) {
+    // as if the user had moved the mouse. (Known by name or handle; a list with neither tells nothing.)
+    const bool comparable =
+        (monitor.device[0] && primaryMonitor_.device[0]) || (monitor.monitor && primaryMonitor_.monitor);
+    if (monitor.primary && comparable && !SameMonitor(monitor, primaryMonitor_)) {
       CloseDown();
       return;
     }
+    if (monitor.primary) primaryMonitor_.monitor = monitor.monitor;
   }
-  // Gone, or changed in size or place: released (a changed one is made again below).
+  // Gone, or changed in size or place: released (a changed one is made again below). A monitor of the
+  // same name and rectangle keeps its screen under a new handle.
   for (size_t i = screens_.size(); i-- > 1;) {
-    bool kept = false;
+    const MonitorArea* kept = nullptr;
     for (const MonitorArea& monitor : monitors) {
       if (!monitor.primary && SameMonitor(monitor, screens_[i]->monitor) &&
           EqualRect(&monitor.area, &screens_[i]->monitor.area))
-        kept = true;
+        kept = &monitor;
     }
-    if (!kept) CloseScreen(i);
+    if (kept) {
+      screens_[i]->monitor.monitor = kept->monitor;
+    } else {
+      CloseScreen(i);
+    }
   }
+  // The adapters of the new arrangement, for the devices made from now on.
+  RenewDirect3D();
   const size_t first = screens_.size();
   if (OpenOtherMonitors(monitors) > 0) ShowOtherMonitors(first);
 }
@@ -445,19 +457,53 @@ void SaverApp::IdlePass() {
       CloseHandle(running);
     }
   }
+  HandleRecorded();
   if (passwordDialogActive_ || closedDown_) return;
-  if (displayChangePending_) ApplyDisplayChange();
-  if (powerStatusPending_) UpdatePowerPacing();
-  if (closedDown_) return;
   const LoopPlan plan = loopState_.Plan(clock_.Now());
   if (plan.frameStep) {
+    RaiseTimerResolution(true);
     FrameStep();
   } else {
     Rest(plan);
   }
 }
 
+void SaverApp::HandleRecorded() {
+  // While the password dialog is up nothing is acted on; what it let through is forgotten afterwards.
+  if (passwordDialogActive_ || closedDown_) return;
+  if (closeRequested_) {
+    closeRequested_ = false;
+    CloseDown();
+    return;
+  }
+  if (dismissRequested_) {
+    dismissRequested_ = false;
+    RequestDismiss();
+    if (closedDown_) return;
+  }
+  // A display change while nothing can be seen (displays off, the session hidden: the snapshot of a
+  // desktop that is not the input desktop is black) waits until the run is visible again.
+  if (displayChangePending_ && !loopState_.displaysOff() && !loopState_.sessionHidden()) {
+    ApplyDisplayChange();
+    UpdatePowerPacing();  // the fastest monitor may have changed
+  }
+  if (powerStatusPending_) UpdatePowerPacing();
+}
+
+void SaverApp::RaiseTimerResolution(bool raised) {
+  if (raised == timerRaised_ || timerPeriod_ == 0 || !timerResolution_) return;
+  timerRaised_ = raised;
+  if (raised) {
+    timerResolution_->Begin(timerPeriod_);
+  } else {
+    timerResolution_->End(timerPeriod_);
+  }
+}
+
 void SaverApp::Rest(const LoopPlan& plan) {
+  // Fine waits only between paced frames: displays off, a hidden session or every device lost cost the
+  // system nothing.
+  RaiseTimerResolution(plan.paced);
   DWORD milliseconds = plan.waitMilliseconds == LoopPlan::kForever ? INFINITE : plan.waitMilliseconds;
   HANDLE handles[1] = {};
   DWORD count = 0;
@@ -476,14 +522,48 @@ void SaverApp::Rest(const LoopPlan& plan) {
 }
 
 void SaverApp::FrameStep() {
+  const uint32_t started = clock_.Now();
   ++frameSteps_;
   for (auto& screen : screens_) screen->DecideSpawn(clock_);
   frameTime_ = frameTimer_.Elapsed(clock_);
   bool drawn = false;
   for (auto& screen : screens_) drawn = screen->UpdateAndDraw(clock_, frameTime_) || drawn;
+  RenewDevices();
   // Nothing drawn anywhere (every device lost, or none to draw with): the loop waits before testing the
   // devices again instead of spinning.
-  loopState_.RecordFrameStep(clock_.Now(), !drawn);
+  loopState_.RecordFrameStep(started, !drawn);
+}
+
+bool SaverApp::AdapterListed(const SaverScreen& screen) const {
+  if (!direct3d_) return false;
+  const UINT count = direct3d_->GetAdapterCount();
+  if (screen.isPrimary() || !screen.monitor.monitor) return count > 0;
+  return screen.adapter < count && direct3d_->GetAdapterMonitor(screen.adapter) == screen.monitor.monitor;
+}
+
+void SaverApp::RenewDirect3D() {
+  if (IDirect3D9* fresh = direct3dCreator_(kDirect3DVersion)) direct3d_.reset(fresh);
+  for (auto& screen : screens_) {
+    if (!screen->isPrimary()) screen->adapter = AdapterOfMonitor(direct3d_.get(), screen->monitor.monitor);
+  }
+}
+
+void SaverApp::RenewDevices() {
+  const uint32_t now = clock_.Now();
+  for (auto& each : screens_) {
+    SaverScreen& screen = *each;
+    if (!screen.fieldPrepared || passwordDialogActive_) continue;
+    if (!screen.deviceWanted && !(screen.renderer && screen.renderer->needsNewDevice())) continue;
+    if (screen.deviceAttempted && now - screen.lastDeviceAttempt < kDeviceRenewalMs) continue;
+    screen.deviceAttempted = true;
+    screen.lastDeviceAttempt = now;
+    ++deviceRenewals_;
+    // The old device goes first: a full-screen device holds its adapter.
+    if (screen.renderer) screen.renderer->ReleaseDevice(false);
+    if (!AdapterListed(screen)) RenewDirect3D();
+    screen.deviceWanted = !CreateScreenDevice(screen, false);
+    if (screen.deviceWanted) InvalidateRect(screen.window, nullptr, TRUE);  // black meanwhile
+  }
 }
 
 void SaverApp::RequestDismiss() {
@@ -506,13 +586,14 @@ void SaverApp::CheckPassword() {
   passwordDialogActive_ = true;
   const BOOL accepted = password_.verifyPasswordProc(mainWindow());
   passwordDialogActive_ = false;
+  dismissRequested_ = false;  // input while the dialog was up asks nothing more
   if (accepted) {
     CloseDown();
     return;
   }
   input_.ResetMoveCount();
   SetCursor(nullptr);
-  if (FAILED(primary().renderer->CreateRenderDevice(direct3d_, mainWindow()))) {
+  if (FAILED(primary().renderer->CreateRenderDevice(direct3d_.get(), mainWindow()))) {
     CloseDown();
     return;
   }
@@ -536,10 +617,7 @@ void SaverApp::CloseDown() {
   }
   StopWatchingSystemState();
   ReleaseDevices(true);
-  if (IDirect3D9* direct3d = direct3d_) {
-    direct3d_ = nullptr;
-    direct3d->Release();
-  }
+  direct3d_.reset();
   PostQuitMessage(0);
 }
 
@@ -551,10 +629,7 @@ void SaverApp::Shutdown() {
   }
   StopWatchingSystemState();
   ReleaseDevices(true);
-  if (IDirect3D9* direct3d = direct3d_) {
-    direct3d_ = nullptr;
-    direct3d->Release();
-  }
+  direct3d_.reset();
   // The windows would end with the process; they go first so that the class can be unregistered.
   // Their WM_DESTROY must not run CloseDown again, so the procedure no longer reaches this app. Every
   // screen goes out the same way, the primary last; the primary's (empty) entry stays for the accessors.
@@ -571,10 +646,8 @@ void SaverApp::Shutdown() {
     saverEvent_ = nullptr;
   }
   UnloadPasswordLibrary(password_);
-  if (timerPeriod_) {
-    timeEndPeriod(timerPeriod_);
-    timerPeriod_ = 0;
-  }
+  RaiseTimerResolution(false);
+  timerPeriod_ = 0;
   if (activeApp == this) activeApp = nullptr;
 }
 
@@ -607,20 +680,26 @@ HMODULE LoadSystemLibrary(const char* name) {
   return LoadLibraryA(path);
 }
 
-// The fastest refresh rate among the monitors, 60 where none reports one.
-uint32_t FastestRefresh(const std::vector<std::unique_ptr<SaverScreen>>& screens) {
+// The refresh rate the system reports for `monitor` (its device's current mode; the primary display's
+// where it has no handle), 0 when unknown.
+uint32_t ReportedRefresh(const MonitorArea& monitor) {
+  MONITORINFOEXA info{};
+  info.cbSize = sizeof info;
+  const char* device = nullptr;
+  if (monitor.monitor && GetMonitorInfoA(monitor.monitor, &info)) device = info.szDevice;
+  DEVMODEA mode{};
+  mode.dmSize = sizeof mode;
+  return EnumDisplaySettingsA(device, ENUM_CURRENT_SETTINGS, &mode) ? mode.dmDisplayFrequency : 0;
+}
+
+// The fastest refresh rate among the monitors, 60 where none reports one (0 and 1 stand for the
+// hardware's default rate).
+uint32_t FastestRefresh(const std::vector<std::unique_ptr<SaverScreen>>& screens,
+                        const RefreshSource& source) {
   uint32_t fastest = 0;
   for (const auto& screen : screens) {
-    MONITORINFOEXA info{};
-    info.cbSize = sizeof info;
-    const char* device = nullptr;
-    if (screen->monitor.monitor && GetMonitorInfoA(screen->monitor.monitor, &info)) device = info.szDevice;
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    // 0 and 1 stand for the hardware's default rate.
-    if (EnumDisplaySettingsA(device, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1 &&
-        mode.dmDisplayFrequency > fastest)
-      fastest = mode.dmDisplayFrequency;
+    const uint32_t rate = source ? source(screen->monitor) : ReportedRefresh(screen->monitor);
+    if (rate > 1 && rate > fastest) fastest = rate;
   }
   return fastest ? fastest : 60;
 }
@@ -690,19 +769,38 @@ void SaverApp::UpdatePowerPacing() {
   // On battery (the AC line off-line) or with the battery saver on (the first bit of the status flag,
   // which older headers call Reserved1).
   const bool battery = known && (status.ACLineStatus == 0 || (status.Reserved1 & 1) != 0);
-  if (battery && !paceTimer_) paceTimer_ = CreateWaitableTimerA(nullptr, FALSE, nullptr);
-  loopState_.SetPacing(battery ? FastestRefresh(screens_) : 0);
+  // No screen draws more frames than the fastest monitor shows, unless the user asked for every frame
+  // the machine can make (never on battery).
+  const bool paced = battery || !asFastAsPossible_;
+  if (paced && !paceTimer_) paceTimer_ = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+  loopState_.SetPacing(paced ? FastestRefresh(screens_, refreshSource_) : 0);
 }
 
+void SaverApp::RecordInput(HWND window, UINT message, LPARAM lParam) {
+  if (message != WM_MOUSEMOVE) {
+    dismissRequested_ = true;
+    return;
+  }
+  // Counted over all the saver's windows together, at the pointer's place on the desktop (the primary's
+  // window lies at the origin, so its own coordinates are that place).
+  const SaverScreen* screen = ScreenOf(window);
+  const int left = screen ? screen->monitor.area.left : 0;
+  const int top = screen ? screen->monitor.area.top : 0;
+  if (input_.MouseMovedTo(static_cast<int16_t>(static_cast<int16_t>(LOWORD(lParam)) + left),
+                          static_cast<int16_t>(static_cast<int16_t>(HIWORD(lParam)) + top)))
+    dismissRequested_ = true;
+}
+
+// The procedure only records what it learns; the loop acts on it between frames (HandleRecorded).
 LRESULT SaverApp::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const bool saver = mode_ == ScreenSaverMode::Saver;
   switch (message) {
     case WM_DESTROY:
       // A screen released because its monitor is gone has left the list first.
-      if (ScreenOf(window)) CloseDown();
+      if (ScreenOf(window)) closeRequested_ = true;
       break;
     case WM_ACTIVATEAPP:
-      if (wParam == FALSE && saver) RequestDismiss();
+      if (wParam == FALSE && saver) dismissRequested_ = true;
       break;
     case WM_SETCURSOR:
       if (saver && !passwordDialogActive_) {
@@ -711,30 +809,39 @@ LRESULT SaverApp::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPAR
         SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
       }
       break;
+    // Every key and button ends the run, the system keys (Alt, F10, Alt+F4), the wheel and the side
+    // buttons included. The system keys never reach DefWindowProc, whose menu mode would hold the loop.
     case WM_KEYDOWN:
-      if (saver) RequestDismiss();
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL:
+    case WM_MOUSEMOVE:
+      if (!saver) break;
+      RecordInput(window, message, lParam);
+      if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP || message == WM_XBUTTONDOWN) return TRUE;
+      if (message == WM_MOUSEWHEEL || message == WM_MOUSEHWHEEL) return 0;
       break;
     case WM_SYSCOMMAND:
-      if (saver && (wParam == SC_NEXTWINDOW || wParam == SC_PREVWINDOW || wParam == SC_CLOSE ||
-                    wParam == SC_SCREENSAVE))
+      // Closing (Alt+F4) is a dismissal like any key; switching away and a second saver are refused.
+      if (saver && (wParam & 0xFFF0) == SC_CLOSE) dismissRequested_ = true;
+      if (saver && ((wParam & 0xFFF0) == SC_NEXTWINDOW || (wParam & 0xFFF0) == SC_PREVWINDOW ||
+                    (wParam & 0xFFF0) == SC_CLOSE || (wParam & 0xFFF0) == SC_SCREENSAVE ||
+                    (wParam & 0xFFF0) == SC_KEYMENU))
         return 0;
       break;
-    case WM_MOUSEMOVE:
-      if (saver) {
-        // Counted over all the saver's windows together, at the pointer's place on the desktop (the
-        // primary's window lies at the origin, so its own coordinates are that place).
-        const SaverScreen* screen = ScreenOf(window);
-        const int left = screen ? screen->monitor.area.left : 0;
-        const int top = screen ? screen->monitor.area.top : 0;
-        if (input_.MouseMovedTo(static_cast<int16_t>(static_cast<int16_t>(LOWORD(lParam)) + left),
-                                static_cast<int16_t>(static_cast<int16_t>(HIWORD(lParam)) + top)))
-          RequestDismiss();
-      }
-      break;
+    case WM_CLOSE:
+      if (!saver) break;
+      dismissRequested_ = true;
+      return 0;
     case WM_PAINT: {
       // A monitor without a device is black, never the desktop it covers.
       const SaverScreen* screen = ScreenOf(window);
-      if (saver && screen && screen != &primary() && !screen->drawing()) {
+      if (saver && screen && !screen->drawing() && (screen != &primary() || !passwordDialogActive_)) {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
         FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -743,14 +850,8 @@ LRESULT SaverApp::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPAR
       }
       break;
     }
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-      if (saver) RequestDismiss();
-      break;
     case WM_POWERBROADCAST:
-      // The procedure only records; the loop acts on it.
-      if (wParam == PBT_APMSUSPEND && !password_.verifyPasswordProc) RequestDismiss();
+      if (wParam == PBT_APMSUSPEND && !password_.verifyPasswordProc && saver) dismissRequested_ = true;
       if (wParam == PBT_POWERSETTINGCHANGE)
         RecordPowerSetting(reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam));
       if (wParam == PBT_APMPOWERSTATUSCHANGE) powerStatusPending_ = true;
