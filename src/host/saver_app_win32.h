@@ -1,5 +1,13 @@
 // The program: start-up by run mode, the window and its procedure, the message loop, the frame step,
-// close-down and the shutdown steps. One SaverApp is the whole process state of a run.
+// close-down and the shutdown steps. One SaverApp is the whole process state of a run. Its members are
+// defined in saver_app_win32.cpp (start-up, loop, endings), saver_screens_win32.cpp (the screens and
+// their devices), saver_window_win32.cpp (the window procedure) and saver_system_state_win32.cpp (power,
+// session and pacing).
+//
+// Endings, one word each: a screen's device and resources are *released* (ReleaseDevice,
+// ReleaseResources, ReleaseDevices), a screen is *closed* with its window (Close, CloseScreen), the run is
+// *closed down* when the user dismisses it (CloseDown: the loop gets its quit message), and *Shutdown* is
+// the process's last step after the loop.
 #pragma once
 
 #include <d3d9.h>
@@ -149,8 +157,10 @@ class SaverApp {
   // A fresh Direct3D object for the devices made from now on (Windows keeps an object's adapter list as it
   // was when the object was made); the screens look their adapters up on it.
   void RenewDirect3D();
-  // The screens of the other monitors in `monitors`, up to their devices; returns how many were added.
-  size_t OpenOtherMonitors(const std::vector<MonitorArea>& monitors);
+  // The screens of the other monitors in `monitors` not yet covered, the same call at start-up and for a
+  // monitor that arrives later: window, set-up and snapshot, then (`withDevices`; start-up makes them
+  // after the primary's) the device and the first ripple. Returns how many were added.
+  size_t OpenOtherMonitors(const std::vector<MonitorArea>& monitors, bool withDevices);
   void ShowOtherMonitors(size_t from);
   // The way out: the screen at `index` (not the primary) leaves the list, then releases everything.
   void CloseScreen(size_t index);
