@@ -27,17 +27,10 @@ class RefusingDevice : public test::TestDevice {
   RefusingDevice(IDirect3DDevice9* real, std::vector<ULONG>& leftAtRelease)
       : test::TestDevice(real), leftAtRelease_(leftAtRelease) {}
   HRESULT refuseWith = D3D_OK;  // D3D_OK: Reset as the real device does
-  std::function<void()> onPresent;
 
   HRESULT STDMETHODCALLTYPE Reset(D3DPRESENT_PARAMETERS* parameters) override {
     if (refuseWith != D3D_OK) return refuseWith;
     return test::TestDevice::Reset(parameters);
-  }
-  HRESULT STDMETHODCALLTYPE Present(const RECT* source, const RECT* destination, HWND window,
-                                    const RGNDATA* dirty) override {
-    const HRESULT hr = test::TestDevice::Present(source, destination, window, dirty);
-    if (onPresent) onPresent();
-    return hr;
   }
 
  protected:

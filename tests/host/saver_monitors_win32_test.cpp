@@ -229,7 +229,7 @@ TEST_F(SaverMonitorsTest, ThePrimarysRipplesAreThoseOfOneMonitor) {
   one.resize(1);
   const auto alone = FirstRipples(one);
   std::vector<MonitorArea> twins = ThreeMonitors();
-  twins[2].area = twins[1].area;  // two monitors alike but for their index
+  twins[2].area = RECT{500, 300, 820, 540};  // two monitors alike but for their index and place
   const auto beside = FirstRipples(twins);
   ASSERT_EQ(alone.size(), 1u);
   ASSERT_EQ(beside.size(), 3u);

@@ -47,19 +47,16 @@ class PacedDevice : public test::TestDevice {
   PacedDevice(IDirect3DDevice9* real, ManualClock& clock) : test::TestDevice(real), clock_(clock) {}
   uint32_t retraceHz = 0;  // 0: presents at once
   std::function<void()> duringReset;
-  std::function<void()> onPresent;
 
   HRESULT STDMETHODCALLTYPE Present(const RECT* source, const RECT* destination, HWND window,
                                     const RGNDATA* dirty) override {
-    const HRESULT hr = test::TestDevice::Present(source, destination, window, dirty);
     if (retraceHz) {
       // The first retrace strictly after now, in whole milliseconds rounded up.
       const uint64_t now = clock_.Now();
       const uint64_t retrace = now * retraceHz / 1000 + 1;
       clock_.Set(static_cast<uint32_t>((retrace * 1000 + retraceHz - 1) / retraceHz));
     }
-    if (onPresent) onPresent();
-    return hr;
+    return test::TestDevice::Present(source, destination, window, dirty);
   }
   HRESULT STDMETHODCALLTYPE Reset(D3DPRESENT_PARAMETERS* parameters) override {
     // The messages come at the end of the Reset (the mode change's broadcast): had they come first, the

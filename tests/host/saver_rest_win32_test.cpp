@@ -33,8 +33,6 @@ class CountingDevice : public test::TestDevice {
   int tests = 0;
   int resetAttempts = 0;
   bool refuseReset = false;
-  std::function<void()> onPresent;
-
   HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override {
     ++tests;
     return test::TestDevice::TestCooperativeLevel();
@@ -43,12 +41,6 @@ class CountingDevice : public test::TestDevice {
     ++resetAttempts;
     if (refuseReset) return D3DERR_DEVICELOST;
     return test::TestDevice::Reset(parameters);
-  }
-  HRESULT STDMETHODCALLTYPE Present(const RECT* source, const RECT* destination, HWND window,
-                                    const RGNDATA* dirty) override {
-    const HRESULT hr = test::TestDevice::Present(source, destination, window, dirty);
-    if (onPresent) onPresent();
-    return hr;
   }
 };
 
