@@ -147,25 +147,52 @@ bool SaverApp::StartUp(const std::string& arguments) {
   }
 
   // 8. A fresh record takes the desktop's mode, which must be one the adapter lists.
-  if (settings_.settingsWereReset) {
-    if (!EnumerateModes("Not enought memory for enumeration modes")) return false;
-    record.screenWidth = modes_.desktopMode.Width;
-    record.screenHeight = modes_.desktopMode.Height;
-    record.screenRefresh = modes_.desktopMode.RefreshRate;
-    record.screenFormat = static_cast<int32_t>(modes_.desktopMode.Format);
-    if (!DesktopModeListed(modes_.lists, ToDisplayMode(modes_.desktopMode))) {
-      Inform("Current mode not supported by DirectX");
-      direct3d_.reset();
-      return false;
-    }
-  }
+  if (settings_.settingsWereReset && !TakeDesktopMode()) return false;
 
   // 9. The ripples' random sequence: the same every run unless "Random Start" is set.
   seed_ = record.randomStart ? GetTickCount() : 1u;
   SaverScreen& screen = primary();
   screen.random.Srand(seed_);
 
-  // 10-11. The window, hidden until start-up succeeds: the whole screen, or the preview's area.
+  // 10-11. The window, hidden until start-up succeeds, then the run set-up and the snapshot.
+  if (!OpenPrimary(parent)) return false;
+  // The other monitors photograph their parts of the desktop before any device exists.
+  std::vector<MonitorArea> monitors;
+  if (mode_ == ScreenSaverMode::Saver && monitorSource_) monitors = monitorSource_();
+  for (const MonitorArea& monitor : monitors) {
+    if (monitor.primary) primaryMonitor_ = monitor;
+  }
+  OpenOtherMonitors(monitors, false);  // as a monitor that arrives later, but for its device
+
+  // 12. Device and resources: the primary's first, its window the focus window of the others.
+  if (!CreateScreenDevice(screen)) return false;
+  for (size_t i = 1; i < screens_.size(); ++i) CreateScreenDevice(*screens_[i]);
+
+  // 13. The clock runs and the first ripple starts at once.
+  frameTimer_.Clear();
+  frameTimer_.Start(clock_);
+  for (auto& each : screens_) each->StartRipples(clock_);
+  WatchSystemState();
+  return true;
+}
+
+bool SaverApp::TakeDesktopMode() {
+  ParameterSet& record = settings_.parameters;
+  if (!EnumerateModes("Not enought memory for enumeration modes")) return false;
+  record.screenWidth = modes_.desktopMode.Width;
+  record.screenHeight = modes_.desktopMode.Height;
+  record.screenRefresh = modes_.desktopMode.RefreshRate;
+  record.screenFormat = static_cast<int32_t>(modes_.desktopMode.Format);
+  if (!DesktopModeListed(modes_.lists, ToDisplayMode(modes_.desktopMode))) {
+    Inform("Current mode not supported by DirectX");
+    direct3d_.reset();
+    return false;
+  }
+  return true;
+}
+
+bool SaverApp::OpenPrimary(HWND parent) {
+  SaverScreen& screen = primary();
   if (!RegisterWindows()) return false;
   screen.monitor.primary = true;
   if (mode_ == ScreenSaverMode::Preview) {
@@ -181,7 +208,7 @@ bool SaverApp::StartUp(const std::string& arguments) {
   // 11. Run set-up and, for the Desktop picture, the snapshot.
   // The user's picture is used only when it still exists, decodes and fits in memory; otherwise the run
   // shows the desktop, so a damaged or huge file never leaves the user without a saver. The picture is
-  // decoded here, once, and handed to the first texture creation.
+  // decoded here, once, and kept for the run: every texture of every screen is made from it.
   const int maxTextureEdge = QueryDeviceLimits(direct3d_.get(), screen.adapter).LargestSquareTexture();
   const FileExistsCheck pictureUsable = [&screen, maxTextureEdge](const char* path) {
     screen.picture.reset();
@@ -205,23 +232,6 @@ bool SaverApp::StartUp(const std::string& arguments) {
                                              : "Screen size not supported");
     return false;
   }
-  // The other monitors photograph their parts of the desktop before any device exists.
-  std::vector<MonitorArea> monitors;
-  if (mode_ == ScreenSaverMode::Saver && monitorSource_) monitors = monitorSource_();
-  for (const MonitorArea& monitor : monitors) {
-    if (monitor.primary) primaryMonitor_ = monitor;
-  }
-  OpenOtherMonitors(monitors, false);  // as a monitor that arrives later, but for its device
-
-  // 12. Device and resources: the primary's first, its window the focus window of the others.
-  if (!CreateScreenDevice(screen)) return false;
-  for (size_t i = 1; i < screens_.size(); ++i) CreateScreenDevice(*screens_[i]);
-
-  // 13. The clock runs and the first ripple starts at once.
-  frameTimer_.Clear();
-  frameTimer_.Start(clock_);
-  for (auto& each : screens_) each->StartRipples(clock_);
-  WatchSystemState();
   return true;
 }
 

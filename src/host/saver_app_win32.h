@@ -147,6 +147,10 @@ class SaverApp {
   // primary runs the app's record in the chosen mode and tells the user of its failures; another monitor
   // runs a copy sized to it and, failing, stays a black window.
   bool OpenScreenWindow(SaverScreen& screen, HWND parent);
+  // Start-up's steps: a fresh record takes the desktop's mode (false: the adapter does not list it); the
+  // primary's window, run set-up and snapshot (false: the run cannot start).
+  bool TakeDesktopMode();
+  bool OpenPrimary(HWND parent);
   SetupResult PrepareScreen(SaverScreen& screen, const FileExistsCheck& pictureUsable);
   bool CreateScreenDevice(SaverScreen& screen, bool tellUser = true);
   // After a frame step: a new device for every screen whose device will not come back by Reset (or whose
