@@ -74,4 +74,6 @@
 
 #define IDC_LINK_BUTTON 1132
 #define IDC_LINK_TOOL 1114  // the tooltip's tool on the link button
-#define IDC_AS_FAST_AS_POSSIBLE 1150  // kept beside the record, not in it
+
+// The value kept beside the record, not in it.
+#define IDC_AS_FAST_AS_POSSIBLE 1150
