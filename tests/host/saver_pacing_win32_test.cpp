@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/saver_app_win32.h"
+#include "host/system_messages_win32.h"
 #include "platform/message_box_win32.h"
 #include "platform/multimedia_clock_win32.h"
 #include "render/render_rig_win32.h"
@@ -21,9 +22,6 @@ namespace lumar {
 namespace {
 
 void IgnoreMessage(const char*, UINT) {}
-
-constexpr GUID kConsoleDisplayState = {
-    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
 // Counts the raises and the give-backs of the timer resolution.
 class CountingResolution : public TimerResolution {
@@ -94,11 +92,7 @@ class SaverPacingTest : public ::testing::Test {
     app_->SetMonitorSource([monitors] { return monitors; });
     app_->SetRefreshSource([refreshHz](const MonitorArea&) { return refreshHz; });
     app_->SetTimerResolution(&resolution_);
-    app_->SetPowerStatusSource([this](SYSTEM_POWER_STATUS& status) {
-      status = SYSTEM_POWER_STATUS{};
-      status.ACLineStatus = onBattery_ ? 0 : 1;
-      return true;
-    });
+    app_->SetPowerStatusSource(test::PowerSource(&onBattery_));
     app_->SetDeviceFactory([this](IDirect3D9* d3d, HWND window, DWORD flags,
                                   D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** created) {
       parameters_.push_back(parameters);
@@ -136,15 +130,7 @@ class SaverPacingTest : public ::testing::Test {
     return devices_[0]->presents - before;
   }
   void PowerSetting(DWORD state) {
-    struct {
-      POWERBROADCAST_SETTING header;
-      BYTE more[8];
-    } message{};
-    message.header.PowerSetting = kConsoleDisplayState;
-    message.header.DataLength = sizeof(DWORD);
-    memcpy(message.header.Data, &state, sizeof state);
-    SendMessageA(app_->mainWindow(), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
-                 reinterpret_cast<LPARAM>(&message));
+    test::SendPowerSetting(app_->mainWindow(), test::kConsoleDisplayState, state);
   }
 
   ManualClock clock_{5000};
@@ -377,11 +363,8 @@ TEST(SaverPacingRealTime, AtSixtyHertzAtMostSixtyThreeFramesASecondOnOneAndTwoMo
     SaverApp app(GetModuleHandleA(nullptr), clock);
     app.SetMonitorSource([monitors] { return monitors; });
     app.SetRefreshSource([](const MonitorArea&) { return 60u; });
-    app.SetPowerStatusSource([](SYSTEM_POWER_STATUS& status) {
-      status = SYSTEM_POWER_STATUS{};
-      status.ACLineStatus = 1;
-      return true;
-    });
+    const bool onBattery = false;
+    app.SetPowerStatusSource(test::PowerSource(&onBattery));
     std::vector<test::TestDevice*> devices;
     app.SetDeviceFactory([&devices](IDirect3D9* d3d, HWND window, DWORD flags,
                                     D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** created) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/saver_app_win32.h"
+#include "host/system_messages_win32.h"
 #include "platform/message_box_win32.h"
 #include "render/render_rig_win32.h"
 #include "settings/frame_pacing_win32.h"
@@ -20,8 +21,7 @@ namespace {
 
 void IgnoreMessage(const char*, UINT) {}
 
-constexpr GUID kConsoleDisplayState = {
-    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+using test::kConsoleDisplayState;
 constexpr GUID kMonitorPowerOn = {
     0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
 constexpr GUID kUnknownSetting = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -65,11 +65,7 @@ class SaverRestTest : public ::testing::Test {
     app_ = std::make_unique<SaverApp>(GetModuleHandleA(nullptr), clock_);
     app_->SetMonitorSource([] { return std::vector<MonitorArea>{}; });
     app_->SetRefreshSource([](const MonitorArea&) { return 60u; });
-    app_->SetPowerStatusSource([this](SYSTEM_POWER_STATUS& status) {
-      status = SYSTEM_POWER_STATUS{};
-      status.ACLineStatus = onBattery_ ? 0 : 1;
-      return true;
-    });
+    app_->SetPowerStatusSource(test::PowerSource(&onBattery_));
     app_->SetDeviceFactory([this](IDirect3D9* d3d, HWND window, DWORD flags,
                                   D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** created) {
       IDirect3DDevice9* real = nullptr;
@@ -103,15 +99,7 @@ class SaverRestTest : public ::testing::Test {
 
  public:
   void PowerSetting(const GUID& setting, DWORD state, DWORD length = sizeof(DWORD)) {
-    struct {
-      POWERBROADCAST_SETTING header;
-      BYTE more[8];
-    } message{};
-    message.header.PowerSetting = setting;
-    message.header.DataLength = length;
-    memcpy(message.header.Data, &state, sizeof state);
-    SendMessageA(app_->mainWindow(), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
-                 reinterpret_cast<LPARAM>(&message));
+    test::SendPowerSetting(app_->mainWindow(), setting, state, length);
   }
   void Session(WPARAM code) { SendMessageA(app_->mainWindow(), WM_WTSSESSION_CHANGE, code, 0); }
 
