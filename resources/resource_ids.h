@@ -74,3 +74,6 @@
 
 #define IDC_LINK_BUTTON 1132
 #define IDC_LINK_TOOL 1114  // the tooltip's tool on the link button
+
+// The value kept beside the record, not in it.
+#define IDC_AS_FAST_AS_POSSIBLE 1150

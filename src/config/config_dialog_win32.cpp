@@ -23,6 +23,7 @@
 #include "config/user_guide_win32.h"
 #include "platform/imaging_component_win32.h"
 #include "resource_ids.h"
+#include "settings/frame_pacing_win32.h"
 #include "settings/presets.h"
 #include "settings/settings_registry_win32.h"
 
@@ -352,6 +353,7 @@ void ConfigDialog::Initialize() {
   SetUpLinkButton();
   SetUpTooltip();
   for (const CheckBox& box : CheckBoxes()) Check(box.button, record_.*box.field != 0);
+  Check(IDC_AS_FAST_AS_POSSIBLE, ReadAsFastAsPossible());  // beside the record, not in it
   ShowRadioPairs();
   if (record_.calculation == 1) Enable(BroadeningControls(), false);
 
@@ -520,6 +522,7 @@ void ConfigDialog::OnOk() {
   if (context_.adapterIdentifier) std::memcpy(identifier, context_.adapterIdentifier, sizeof identifier);
   StoreReadBack(record_, controls, context_.desktop, identifier);
   context_.services.writeSettings(record_);  // a failed write is not reported
+  WriteAsFastAsPossible(IsChecked(IDC_AS_FAST_AS_POSSIBLE));
   End(1);
 }
 

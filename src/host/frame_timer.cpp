@@ -1,7 +1,5 @@
 #include "host/frame_timer.h"
 
-#include <algorithm>
-
 namespace lumar {
 
 float FrameTimer::Command(const MillisecondClock& clock, TimerCommand command, float argument) {
@@ -21,10 +19,6 @@ float FrameTimer::Command(const MillisecondClock& clock, TimerCommand command, f
 float FrameTimer::Elapsed(const MillisecondClock& clock) const {
   const uint32_t ticks = clock.Now() - startTicks_;  // modulo 2^32
   return static_cast<float>(ticks * 0.001 + shiftSeconds_);
-}
-
-uint32_t ChooseTimerPeriod(uint32_t minimumPeriod, uint32_t maximumPeriod) {
-  return std::min(std::max(minimumPeriod, 1u), maximumPeriod);
 }
 
 }  // namespace lumar

@@ -35,8 +35,4 @@ class FrameTimer {
   double shiftSeconds_ = 0.0;
 };
 
-// The multimedia timer period to request: the device's minimum raised to at least 1 ms and capped at its
-// maximum.
-uint32_t ChooseTimerPeriod(uint32_t minimumPeriod, uint32_t maximumPeriod);
-
 }  // namespace lumar

@@ -40,10 +40,18 @@ bool LoopState::RecordSessionChange(uint32_t code) {
 
 void LoopState::SetPacing(uint32_t refreshHz) {
   // Rounded up: never more than one frame per refresh interval.
-  frameIntervalMs_ = refreshHz == 0 ? 0 : (1000 + refreshHz - 1) / refreshHz;
+  frameIntervalUs_ = refreshHz == 0 ? 0 : (1000000 + refreshHz - 1) / refreshHz;
 }
 
 void LoopState::RecordFrameStep(uint32_t now, bool everyDeviceLost) {
+  if (frameIntervalUs_ > 0) {
+    // Differences modulo 2^32, as everywhere on the millisecond counter.
+    const int64_t lateUs = static_cast<int64_t>(static_cast<int32_t>(now - dueMs_)) * 1000 - dueFractionUs_;
+    const bool onSchedule = stepped_ && lateUs < static_cast<int64_t>(frameIntervalUs_);
+    uint64_t dueUs = frameIntervalUs_ + (onSchedule ? dueFractionUs_ : 0);
+    dueMs_ = (onSchedule ? dueMs_ : now) + static_cast<uint32_t>(dueUs / 1000);
+    dueFractionUs_ = static_cast<uint32_t>(dueUs % 1000);
+  }
   stepped_ = true;
   lastStep_ = now;
   everyDeviceLost_ = everyDeviceLost;
@@ -55,15 +63,24 @@ LoopPlan LoopState::Plan(uint32_t now) const {
     plan.waitMilliseconds = LoopPlan::kForever;
     return plan;
   }
-  // Differences modulo 2^32: the millisecond counter's wrap does not stall the loop.
-  const uint32_t since = now - lastStep_;
-  uint32_t gap = 0;
-  if (stepped_ && everyDeviceLost_) gap = kLostDeviceWaitMs;
-  if (stepped_ && frameIntervalMs_ > gap) gap = frameIntervalMs_;
-  if (gap > 0 && since < gap) {
-    plan.waitMilliseconds = gap - since;
-    plan.paced = !everyDeviceLost_;
+  if (!stepped_) {
+    plan.frameStep = true;
     return plan;
+  }
+  // Differences modulo 2^32: the millisecond counter's wrap does not stall the loop.
+  if (everyDeviceLost_) {
+    const uint32_t since = now - lastStep_;
+    if (since < kLostDeviceWaitMs) {
+      plan.waitMilliseconds = kLostDeviceWaitMs - since;
+      return plan;
+    }
+  } else if (frameIntervalUs_ > 0) {
+    const int64_t earlyUs = static_cast<int64_t>(static_cast<int32_t>(dueMs_ - now)) * 1000 + dueFractionUs_;
+    if (earlyUs > 0) {
+      plan.waitMilliseconds = static_cast<uint32_t>((earlyUs + 999) / 1000);
+      plan.paced = true;
+      return plan;
+    }
   }
   plan.frameStep = true;
   return plan;

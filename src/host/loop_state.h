@@ -29,11 +29,14 @@ class LoopState {
   // A session-change notification code (WTS_*): lock/unlock, connect/disconnect of the console or a
   // remote session. Other codes are ignored (returns false).
   bool RecordSessionChange(uint32_t code);
-  // Frames at most one per refresh interval of `refreshHz` (the fastest monitor's rate) while on battery;
-  // 0 for unpaced.
+  // Frames at most one per refresh interval of `refreshHz` (the fastest monitor's rate); 0 for unpaced.
+  // The frames are due on a schedule kept to the microsecond, so that over a second the loop draws as
+  // many frames as the monitor shows, although each wait is whole milliseconds.
   void SetPacing(uint32_t refreshHz);
-  // After every frame step: when it ran, and whether every screen with a device found it lost (a pass in
-  // which nothing could be drawn).
+  // At the start of every frame step (`now`), whether the previous step found every device lost (a pass
+  // in which nothing could be drawn). The next frame is due one interval after this one was due, or after
+  // `now` where this one came a whole interval late (after a rest): a frame whose present waited for the
+  // retrace is never made to wait again for the same interval.
   void RecordFrameStep(uint32_t now, bool everyDeviceLost);
 
   LoopPlan Plan(uint32_t now) const;
@@ -41,7 +44,8 @@ class LoopState {
   bool displaysOff() const { return displays_ == DisplayState::Off; }
   bool sessionHidden() const { return locked_ || disconnected_; }
   bool everyDeviceLost() const { return everyDeviceLost_; }
-  uint32_t frameIntervalMs() const { return frameIntervalMs_; }
+  // The pacing interval rounded up to whole milliseconds; 0 unpaced.
+  uint32_t frameIntervalMs() const { return (frameIntervalUs_ + 999) / 1000; }
 
  private:
   DisplayState displays_ = DisplayState::On;
@@ -50,7 +54,10 @@ class LoopState {
   bool everyDeviceLost_ = false;
   bool stepped_ = false;
   uint32_t lastStep_ = 0;
-  uint32_t frameIntervalMs_ = 0;
+  uint32_t frameIntervalUs_ = 0;
+  // The next paced frame is due at dueMs_ milliseconds plus dueFractionUs_ (0 to 999) microseconds.
+  uint32_t dueMs_ = 0;
+  uint32_t dueFractionUs_ = 0;
 };
 
 }  // namespace lumar

@@ -1,5 +1,13 @@
 // The program: start-up by run mode, the window and its procedure, the message loop, the frame step,
-// close-down and the shutdown steps. One SaverApp is the whole process state of a run.
+// close-down and the shutdown steps. One SaverApp is the whole process state of a run. Its members are
+// defined in saver_app_win32.cpp (start-up, loop, endings), saver_screens_win32.cpp (the screens and
+// their devices), saver_window_win32.cpp (the window procedure) and saver_system_state_win32.cpp (power,
+// session and pacing).
+//
+// Endings, one word each: a screen's device and resources are *released* (ReleaseDevice,
+// ReleaseResources, ReleaseDevices), a screen is *closed* with its window (Close, CloseScreen), the run is
+// *closed down* when the user dismisses it (CloseDown: the loop gets its quit message), and *Shutdown* is
+// the process's last step after the loop.
 #pragma once
 
 #include <d3d9.h>
@@ -16,7 +24,9 @@
 #include "host/saver_input.h"
 #include "host/saver_password_win32.h"
 #include "host/saver_screen_win32.h"
+#include "platform/com_ptr_win32.h"
 #include "platform/millisecond_clock.h"
+#include "platform/multimedia_clock_win32.h"
 #include "render/adapter_modes_win32.h"
 #include "settings/parameter_set.h"
 
@@ -29,6 +39,9 @@ constexpr const char* kSaverEventName = "LumarEvent";
 struct PlatformProbe {
   bool (*isWin9x)() = nullptr;  // nullptr: ask GetVersionExA
 };
+
+// A screen whose device will not come back asks for a new one at most this often.
+constexpr uint32_t kDeviceRenewalMs = 1000;
 
 // The Direct3D 9 version the saver asks for: 31, whatever the SDK header in use defines (MinGW's says 32).
 constexpr UINT kDirect3DVersion = 31;
@@ -50,6 +63,10 @@ using LoopWait = std::function<DWORD(DWORD count, const HANDLE* handles, DWORD m
 // The power source (GetSystemPowerStatus unless a test passes its own); false when unknown.
 using PowerStatusSource = std::function<bool(SYSTEM_POWER_STATUS& status)>;
 
+// The refresh rate a monitor reports in Hz (EnumDisplaySettings of its device unless a test passes its
+// own); 0 or 1 stand for the hardware's default rate, taken as 60.
+using RefreshSource = std::function<uint32_t(const MonitorArea& monitor)>;
+
 class SaverApp {
  public:
   SaverApp(HINSTANCE instance, const MillisecondClock& clock);
@@ -65,9 +82,14 @@ class SaverApp {
   bool StartUp(const std::string& arguments);
   void MessageLoop();
   // What the loop does when no message is waiting: a preview waits while a full-screen instance runs;
-  // then, unless the password dialog is up or the run has closed down, what the loop state plans: one
-  // frame step, or a rest (displays off, session hidden, every device lost, pacing on battery).
+  // then what the window procedure recorded is acted on; then, unless the password dialog is up or the
+  // run has closed down, what the loop state plans: one frame step, or a wait (the next frame not yet
+  // due, displays off, session hidden, every device lost).
   void IdlePass();
+  // Between frames: what the window procedure recorded (a dismissal, the end of a window, a display or
+  // power change) is acted on here and nowhere else, so that no message sent while a device is being
+  // reset or drawn with can end the run under it.
+  void HandleRecorded();
   void Shutdown();
 
   // One frame: spawn decision, frame time, source retirement and update, device check, drawing; every
@@ -86,6 +108,9 @@ class SaverApp {
   void SetDirect3DCreator(Direct3DCreator creator) { direct3dCreator_ = creator; }
   void SetLoopWait(LoopWait wait) { loopWait_ = std::move(wait); }
   void SetPowerStatusSource(PowerStatusSource source) { powerStatus_ = std::move(source); }
+  void SetRefreshSource(RefreshSource source) { refreshSource_ = std::move(source); }
+  // Must outlive the app; nullptr: timeBeginPeriod and timeEndPeriod.
+  void SetTimerResolution(TimerResolution* resolution) { timerResolution_ = resolution; }
 
   // State read by tests and by the password check.
   ScreenSaverMode mode() const { return mode_; }
@@ -105,6 +130,10 @@ class SaverApp {
   const LoopState& loopState() const { return loopState_; }
   uint64_t loopPasses() const { return loopPasses_; }
   uint64_t frameSteps() const { return frameSteps_; }
+  uint32_t deviceRenewals() const { return deviceRenewals_; }
+  IDirect3D9* direct3d() const { return direct3d_.get(); }
+  bool asFastAsPossible() const { return asFastAsPossible_; }
+  bool timerResolutionRaised() const { return timerRaised_; }
 
  private:
   bool DetectWin9x() const;
@@ -118,10 +147,24 @@ class SaverApp {
   // primary runs the app's record in the chosen mode and tells the user of its failures; another monitor
   // runs a copy sized to it and, failing, stays a black window.
   bool OpenScreenWindow(SaverScreen& screen, HWND parent);
+  // Start-up's steps: a fresh record takes the desktop's mode (false: the adapter does not list it); the
+  // primary's window, run set-up and snapshot (false: the run cannot start).
+  bool TakeDesktopMode();
+  bool OpenPrimary(HWND parent);
   SetupResult PrepareScreen(SaverScreen& screen, const FileExistsCheck& pictureUsable);
-  bool CreateScreenDevice(SaverScreen& screen);
-  // The screens of the other monitors in `monitors`, up to their devices; returns how many were added.
-  size_t OpenOtherMonitors(const std::vector<MonitorArea>& monitors);
+  bool CreateScreenDevice(SaverScreen& screen, bool tellUser = true);
+  // After a frame step: a new device for every screen whose device will not come back by Reset (or whose
+  // last new device could not be made), each at most once a second.
+  void RenewDevices();
+  // Whether the Direct3D object still lists the adapter of `screen`'s monitor.
+  bool AdapterListed(const SaverScreen& screen) const;
+  // A fresh Direct3D object for the devices made from now on (Windows keeps an object's adapter list as it
+  // was when the object was made); the screens look their adapters up on it.
+  void RenewDirect3D();
+  // The screens of the other monitors in `monitors` not yet covered, the same call at start-up and for a
+  // monitor that arrives later: window, set-up and snapshot, then (`withDevices`; start-up makes them
+  // after the primary's) the device and the first ripple. Returns how many were added.
+  size_t OpenOtherMonitors(const std::vector<MonitorArea>& monitors, bool withDevices);
   void ShowOtherMonitors(size_t from);
   // The way out: the screen at `index` (not the primary) leaves the list, then releases everything.
   void CloseScreen(size_t index);
@@ -134,6 +177,11 @@ class SaverApp {
   void RecordPowerSetting(const POWERBROADCAST_SETTING* setting);
   void UpdatePowerPacing();
   void Rest(const LoopPlan& plan);
+  // Raises the timer resolution for fine waits between frames or gives it back; only a change calls the
+  // system.
+  void RaiseTimerResolution(bool raised);
+  // What the window procedure does with input in a full-screen run: records a dismissal.
+  void RecordInput(HWND window, UINT message, LPARAM lParam);
   // What this run changes in memory only, never in the registry: a secure saver shows Sky instead of the
   // desktop, and the preview never shows the frame rate. Applied again when the defaults replace a
   // refused record.
@@ -150,11 +198,19 @@ class SaverApp {
   Direct3DCreator direct3dCreator_ = Direct3DCreate9;
   LoopWait loopWait_;
   PowerStatusSource powerStatus_;
+  RefreshSource refreshSource_;
+  MultimediaTimerResolution systemTimerResolution_;
+  TimerResolution* timerResolution_ = nullptr;
 
   ScreenSaverMode mode_ = ScreenSaverMode::Saver;
   bool isWin9x_ = false;
-  IDirect3D9* direct3d_ = nullptr;
+  ComPtr<IDirect3D9> direct3d_;
   uint32_t timerPeriod_ = 0;
+  bool timerRaised_ = false;
+  bool asFastAsPossible_ = false;  // the setting beside the record
+  // Recorded by the window procedure, acted on by HandleRecorded.
+  bool dismissRequested_ = false;
+  bool closeRequested_ = false;
   HANDLE saverEvent_ = nullptr;
   BOOL previousSaverRunning_ = FALSE;
   bool classRegistered_ = false;
@@ -173,12 +229,13 @@ class SaverApp {
   FrameTimer frameTimer_;
   float frameTime_ = 0.0f;
   uint32_t seed_ = 1;
-  int monitorIndex_ = 0;               // the last seed index given to another monitor
-  HMONITOR primaryMonitor_ = nullptr;  // the primary as the monitor list named it at start-up
+  int monitorIndex_ = 0;        // the last seed index given to another monitor
+  MonitorArea primaryMonitor_;  // the primary as the monitor list named it at start-up
 
   LoopState loopState_;
   uint64_t loopPasses_ = 0;
   uint64_t frameSteps_ = 0;
+  uint32_t deviceRenewals_ = 0;
   bool displayChangePending_ = false;
   bool powerStatusPending_ = false;
   HANDLE paceTimer_ = nullptr;

@@ -10,12 +10,15 @@ namespace lumar {
 namespace {
 
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT area, LPARAM list) {
-  MONITORINFO info{};
+  MONITORINFOEXA info{};
   info.cbSize = sizeof info;
   MonitorArea entry;
   entry.monitor = monitor;
   entry.area = *area;
-  entry.primary = GetMonitorInfoA(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+  if (GetMonitorInfoA(monitor, &info)) {
+    entry.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+    lstrcpynA(entry.device, info.szDevice, sizeof entry.device);
+  }
   reinterpret_cast<std::vector<MonitorArea>*>(list)->push_back(entry);
   return TRUE;
 }
@@ -26,6 +29,12 @@ std::vector<MonitorArea> ListMonitors() {
   std::vector<MonitorArea> monitors;
   EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
   return monitors;
+}
+
+bool SameMonitor(const MonitorArea& a, const MonitorArea& b) {
+  if (a.device[0] && b.device[0]) return lstrcmpiA(a.device, b.device) == 0;
+  if (a.monitor && b.monitor) return a.monitor == b.monitor;
+  return a.area.left == b.area.left && a.area.top == b.area.top;
 }
 
 uint32_t MonitorSeed(uint32_t primarySeed, int index) {
@@ -43,16 +52,17 @@ UINT AdapterOfMonitor(IDirect3D9* direct3d, HMONITOR monitor) {
 
 void SaverScreen::MakeRenderer(const ParameterSet* record, const MillisecondClock& clock, HINSTANCE instance,
                                bool preview, const DeviceFactory& factory,
-                               std::shared_ptr<WorkerPool> workers) {
+                               std::shared_ptr<WorkerPool> workers, bool presentOnRetrace) {
   RenderContext context;
   context.record = record;
   context.field = field.get();
   context.snapshot = &snapshot;
-  context.userPicture = &picture;
+  context.userPicture = picture.get();
   context.clock = &clock;
   context.instance = instance;
   context.preview = preview;
   context.workers = std::move(workers);
+  context.presentOnRetrace = presentOnRetrace;
   renderer = std::make_unique<Renderer>(context);
   if (factory) renderer->SetDeviceFactory(factory);
 }
@@ -83,7 +93,7 @@ void SaverScreen::ReleaseDevice(bool discardSnapshot) {
 void SaverScreen::Release() {
   ReleaseDevice(true);
   renderer.reset();
-  picture = Image{};
+  picture.reset();
   ClearSources(field->sourceSet);
   if (fieldPrepared) {
     field = std::make_unique<WaveField>();  // frees the tables of the run

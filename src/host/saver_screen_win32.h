@@ -21,12 +21,18 @@
 
 namespace lumar {
 
-// A monitor of the desktop as EnumDisplayMonitors lists it, in virtual-screen coordinates.
+// A monitor of the desktop as EnumDisplayMonitors lists it, in virtual-screen coordinates, with its
+// display device's name ("\\.\DISPLAY1"; empty where unknown).
 struct MonitorArea {
   HMONITOR monitor = nullptr;
   RECT area{};
   bool primary = false;
+  char device[CCHDEVICENAME] = {};
 };
+
+// Whether two listings name the same monitor: by the display device's name where both have one (Windows
+// does not promise to keep a handle across a change of the topology), else by handle, else by origin.
+bool SameMonitor(const MonitorArea& a, const MonitorArea& b);
 
 // The system's monitors in the order it lists them.
 std::vector<MonitorArea> ListMonitors();
@@ -45,9 +51,11 @@ struct SaverScreen {
   ~SaverScreen() { Close(); }
 
   // The renderer for this screen over `record`, which must outlive it, summing its field on `workers`
-  // (the run's pool; null: the one thread).
+  // (the run's pool; null: the one thread); a full-screen primary presents on the retrace when
+  // `presentOnRetrace`.
   void MakeRenderer(const ParameterSet* record, const MillisecondClock& clock, HINSTANCE instance,
-                    bool preview, const DeviceFactory& factory, std::shared_ptr<WorkerPool> workers);
+                    bool preview, const DeviceFactory& factory, std::shared_ptr<WorkerPool> workers,
+                    bool presentOnRetrace);
 
   // Half of a frame step, before the frame time is read: the spawn decision.
   void DecideSpawn(const MillisecondClock& clock);
@@ -78,8 +86,14 @@ struct SaverScreen {
   bool fieldPrepared = false;
   RandomGenerator random;
   DesktopSnapshot snapshot;
-  Image picture;  // the user's picture as start-up decoded it, until the first texture creation takes it
+  // The user's picture as start-up decoded it, shared by every screen for the whole run (never copied).
+  std::shared_ptr<const Image> picture;
   std::unique_ptr<Renderer> renderer;
+  // A device that will not come back by Reset is replaced; while no new one can be had the screen stays a
+  // black window and asks again, at most once a second.
+  bool deviceWanted = false;
+  bool deviceAttempted = false;
+  uint32_t lastDeviceAttempt = 0;
 };
 
 }  // namespace lumar

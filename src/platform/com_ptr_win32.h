@@ -27,11 +27,10 @@ class ComPtr {
   T* operator->() const { return object_; }
   explicit operator bool() const { return object_ != nullptr; }
 
-  void reset() {
-    if (object_) {
-      object_->Release();
-      object_ = nullptr;
-    }
+  // The pointer is cleared before the Release, which may send messages (a full-screen device restoring
+  // the mode) that lead back to the holder.
+  void reset(T* owned = nullptr) {
+    if (T* held = std::exchange(object_, owned)) held->Release();
   }
   // For creation calls that hand out a new reference: releases the old object first.
   T** Receive() {

@@ -26,4 +26,11 @@ class ManualClock : public MillisecondClock {
   uint32_t now_;
 };
 
+// The multimedia timer period to request: the device's minimum raised to at least 1 ms and capped at its
+// maximum.
+inline uint32_t ChooseTimerPeriod(uint32_t minimumPeriod, uint32_t maximumPeriod) {
+  const uint32_t atLeastOne = minimumPeriod < 1u ? 1u : minimumPeriod;
+  return atLeastOne < maximumPeriod ? atLeastOne : maximumPeriod;
+}
+
 }  // namespace lumar

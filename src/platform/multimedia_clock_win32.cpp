@@ -4,18 +4,24 @@
 // after windows.h, which it needs
 #include <mmsystem.h>
 
-#include "host/frame_timer.h"
-
 namespace lumar {
 
 uint32_t MultimediaClock::Now() const { return timeGetTime(); }
 
-uint32_t RequestFinestTimerPeriod() {
+uint32_t FinestTimerPeriod() {
   TIMECAPS caps{};
   if (timeGetDevCaps(&caps, sizeof caps) != TIMERR_NOERROR) return 0;
-  const uint32_t period = ChooseTimerPeriod(caps.wPeriodMin, caps.wPeriodMax);
-  timeBeginPeriod(period);
+  return ChooseTimerPeriod(caps.wPeriodMin, caps.wPeriodMax);
+}
+
+uint32_t RequestFinestTimerPeriod() {
+  const uint32_t period = FinestTimerPeriod();
+  if (period != 0) timeBeginPeriod(period);
   return period;
 }
+
+void MultimediaTimerResolution::Begin(uint32_t period) { timeBeginPeriod(period); }
+
+void MultimediaTimerResolution::End(uint32_t period) { timeEndPeriod(period); }
 
 }  // namespace lumar

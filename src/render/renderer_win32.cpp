@@ -70,6 +70,11 @@ struct Renderer::Impl {
   uint32_t framesDrawn = 0;
   FrameRateCounter frameRate;
 
+  // Reset's failures since it last succeeded: since when, and whether the device is beyond any Reset.
+  bool resetFailing = false;
+  uint32_t resetFailingSince = 0;
+  bool beyondReset = false;
+
   Renderer* owner;
 
   Impl(Renderer* o, const RenderContext& c) : context(c), owner(o) {}
@@ -84,7 +89,8 @@ struct Renderer::Impl {
   uint32_t Now() const { return context.clock->Now(); }
 
   HRESULT MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focusWindow, DWORD behaviorFlags);
-  void SetFullScreenParameters(UINT width, UINT height, D3DFORMAT format, UINT refresh, HWND window);
+  void SetFullScreenParameters(UINT width, UINT height, D3DFORMAT format, UINT refresh, HWND window,
+                               UINT interval = D3DPRESENT_INTERVAL_IMMEDIATE);
   void SetWindowedParameters(HWND window);
   // Whether the device of `adapter` can draw the grid; told to the user only for the primary.
   HRESULT CheckGrid(IDirect3D9* direct3d, UINT adapter, bool tellUser);
@@ -95,7 +101,19 @@ struct Renderer::Impl {
   HRESULT FlipLevelZero();
   void SetCamera(const CameraTransforms& camera);
   void SetRenderStates();
+  void RecordResetFailure(HRESULT hr);
 };
+
+void Renderer::Impl::RecordResetFailure(HRESULT hr) {
+  // A lost device (or one short of memory for the moment) may be reset later; any other error (an
+  // internal driver error, a device removed, parameters refused) will not go away by trying again.
+  if (hr != D3DERR_DEVICELOST && hr != D3DERR_OUTOFVIDEOMEMORY && hr != E_OUTOFMEMORY) beyondReset = true;
+  if (!resetFailing) {
+    resetFailing = true;
+    resetFailingSince = Now();
+  }
+  if (Now() - resetFailingSince >= kResetGiveUpMs) beyondReset = true;
+}
 
 Renderer::Renderer(const RenderContext& context) : impl_(new Impl(this, context)) {
   // The field's arithmetic on the run's worker threads (the engine uses them only on large grids); the
@@ -117,6 +135,10 @@ IDirect3DDevice9* Renderer::device() const { return impl_->device; }
 bool Renderer::fullScreen() const { return impl_->device && !impl_->presentParameters.Windowed; }
 
 uint32_t Renderer::framesDrawn() const { return impl_->framesDrawn; }
+
+bool Renderer::pictureTextured() const { return impl_->pictureTexture != nullptr; }
+
+bool Renderer::needsNewDevice() const { return impl_->device && impl_->beyondReset; }
 
 HRESULT Renderer::Impl::MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focusWindow,
                                    DWORD behaviorFlags) {
@@ -140,7 +162,7 @@ HRESULT Renderer::Impl::MakeDevice(IDirect3D9* direct3d, UINT adapter, HWND focu
 }
 
 void Renderer::Impl::SetFullScreenParameters(UINT width, UINT height, D3DFORMAT format, UINT refresh,
-                                             HWND window) {
+                                             HWND window, UINT interval) {
   SetWindowedParameters(window);
   D3DPRESENT_PARAMETERS& pp = presentParameters;
   pp.BackBufferWidth = width;
@@ -151,7 +173,7 @@ void Renderer::Impl::SetFullScreenParameters(UINT width, UINT height, D3DFORMAT 
   pp.Windowed = FALSE;
   pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
   pp.FullScreen_RefreshRateInHz = refresh;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  pp.PresentationInterval = interval;
 }
 
 void Renderer::Impl::SetWindowedParameters(HWND window) {
@@ -164,7 +186,7 @@ void Renderer::Impl::SetWindowedParameters(HWND window) {
   pp.Windowed = TRUE;
 }
 
-HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
+HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window, bool tellUser) {
   Impl& r = *impl_;
   const ParameterSet& record = r.record();
   r.layout =
@@ -174,17 +196,19 @@ HRESULT Renderer::CreateRenderDevice(IDirect3D9* direct3d, HWND window) {
   if (r.context.preview) {
     r.SetWindowedParameters(nullptr);
   } else {
-    r.SetFullScreenParameters(record.screenWidth, record.screenHeight,
-                              static_cast<D3DFORMAT>(record.screenFormat), record.screenRefresh, window);
+    r.SetFullScreenParameters(
+        record.screenWidth, record.screenHeight, static_cast<D3DFORMAT>(record.screenFormat),
+        record.screenRefresh, window,
+        r.context.presentOnRetrace ? D3DPRESENT_INTERVAL_ONE : D3DPRESENT_INTERVAL_IMMEDIATE);
   }
 
   // A grid the device could not draw is refused before the device exists: a full-screen device would
   // change the screen mode and hide the message behind it.
-  if (direct3d && FAILED(r.CheckGrid(direct3d, D3DADAPTER_DEFAULT, true))) return E_FAIL;
+  if (direct3d && FAILED(r.CheckGrid(direct3d, D3DADAPTER_DEFAULT, tellUser))) return E_FAIL;
 
   // 2. The device.
   if (FAILED(r.MakeDevice(direct3d, D3DADAPTER_DEFAULT, window, record.deviceBehaviorFlags))) {
-    ShowMessage("Unable to create render device!", MB_OK);
+    if (tellUser) ShowMessage("Unable to create render device!", MB_OK);
     return E_FAIL;
   }
   return r.FinishDeviceCreation();
@@ -303,13 +327,12 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
       return S_OK;
     }
     default: {
-      // The user's picture was decoded by the start-up check; after a reset it is read again, and if it
-      // has gone bad since, the surface is drawn untextured rather than the saver ended.
-      Image* decoded = context.userPicture;
+      // The user's picture as the start-up check decoded it, kept for the run; without it the file is
+      // read, and if it has gone bad, the surface is drawn untextured rather than the saver ended.
+      const Image* decoded = context.userPicture;
       HRESULT hr = E_FAIL;
       if (decoded && !decoded->pixels.empty()) {
         hr = CreateTextureFromImage(device, *decoded, D3DFMT_X8R8G8B8, 0, &pictureTexture);
-        *decoded = Image{};
       } else {
         hr = CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture);
       }
@@ -458,16 +481,29 @@ void Renderer::ReleaseDevice(bool discardSnapshot) {
   ReleaseResources();
   if (discardSnapshot && impl_->context.snapshot) impl_->context.snapshot->Release();
   ReleaseAndClear(impl_->device);
+  impl_->resetFailing = false;
+  impl_->beyondReset = false;
 }
 
 bool Renderer::PrepareFrame() {
   Impl& r = *impl_;
   if (!r.device) return false;
+  if (r.beyondReset) return false;  // waits for its owner to make a new one
   const HRESULT state = r.device->TestCooperativeLevel();
   if (state == D3DERR_DEVICELOST) return false;
+  if (SUCCEEDED(state)) r.resetFailing = false;  // back without a Reset of ours
+  if (FAILED(state) && state != D3DERR_DEVICENOTRESET) {
+    r.beyondReset = true;  // an internal driver error: no Reset brings it back
+    return false;
+  }
   if (state == D3DERR_DEVICENOTRESET) {
     ReleaseResources();
-    if (FAILED(r.device->Reset(&r.presentParameters))) return false;  // tried again next step
+    const HRESULT reset = r.device->Reset(&r.presentParameters);
+    if (FAILED(reset)) {
+      r.RecordResetFailure(reset);  // tried again next step, or given up
+      return false;
+    }
+    r.resetFailing = false;
     r.SetRenderStates();
     if (FAILED(CreateResources())) return false;
     return true;

@@ -35,12 +35,16 @@ struct RenderContext {
   const MillisecondClock* clock = nullptr;
   HINSTANCE instance = nullptr;  // module holding the embedded pictures
   bool preview = false;          // windowed device in the control panel's preview
-  // The user's picture as start-up decoded it; the first texture creation takes it (and empties it), later
-  // ones read the file again. Optional.
-  Image* userPicture = nullptr;
+  // The user's picture as start-up decoded it, kept for the run: every texture creation (the first, after
+  // each reset, on a new device) uploads it again without reading the file. Optional; without it the file
+  // is read.
+  const Image* userPicture = nullptr;
   // The run's worker threads for the field's arithmetic, made once and shared by every screen; null: the
   // one thread (the preview).
   std::shared_ptr<WorkerPool> workers;
+  // The full-screen device of CreateRenderDevice presents on its monitor's vertical retrace (no tearing,
+  // no frame the monitor cannot show); false: at once, as fast as the loop draws.
+  bool presentOnRetrace = true;
 };
 
 class Renderer {
@@ -53,9 +57,10 @@ class Renderer {
   void SetDeviceFactory(DeviceFactory factory);
   void SetFrameReader(FrameReader reader);
 
-  // The device for `window` and all its resources; shows "Unable to create render device!" when the
-  // device cannot be made. 0 on success, E_FAIL on any failure.
-  HRESULT CreateRenderDevice(IDirect3D9* direct3d, HWND window);
+  // The device for `window` and all its resources, full screen presenting on the retrace unless the
+  // context says otherwise; with `tellUser`, shows "Unable to create render device!" when the device
+  // cannot be made. 0 on success, E_FAIL on any failure.
+  HRESULT CreateRenderDevice(IDirect3D9* direct3d, HWND window, bool tellUser = true);
   // The device of a monitor other than the primary, quietly: full screen in the current mode of
   // `adapter` (the one that drives the monitor) with the primary's window as focus window, as Direct3D
   // wants of several devices beside a full-screen one, when `fullScreenAllowed` (the adapter is the
@@ -74,6 +79,11 @@ class Renderer {
   // resources released, is reset and gets them back. Resources that could not be made again are retried
   // on later steps, and no frame is drawn until they all exist. Returns whether a frame may be drawn.
   bool PrepareFrame();
+  // How long Reset may keep failing before the device is given up for a new one.
+  static constexpr uint32_t kResetGiveUpMs = 3000;
+  // Whether this device will not come back by Reset: Reset has failed for kResetGiveUpMs, or the device or
+  // its Reset reported an error that no Reset cures. Its owner releases it and makes a new one.
+  bool needsNewDevice() const;
 
   // Draws one frame and presents it. `frameTime` is the seconds since the run started.
   void RenderFrame(float frameTime);
@@ -82,6 +92,8 @@ class Renderer {
   // Whether the device holds its adapter exclusively (full screen).
   bool fullScreen() const;
   uint32_t framesDrawn() const;
+  // Whether the picture texture exists (a picture that could not be had leaves the surface untextured).
+  bool pictureTextured() const;
 
  private:
   struct Impl;

@@ -56,6 +56,7 @@ const Expected kLayout[] = {
     {IDC_TEXTURE_LIST, "ComboBox", "", kList, 41, 46, 106, 100},
     {IDC_BROWSE, "Button", "...", kPush, 151, 46, 13, 12},
     {IDC_SHOW_ORANGE_BAR, "Button", "Show Orange Bar", kCheck, 193, 48, 69, 10},
+    {IDC_AS_FAST_AS_POSSIBLE, "Button", "As fast as possible", kCheck, 193, 59, 80, 10},
     {IDC_VIEW_GROUP, "Button", "View", kFrame, 319, 45, 58, 35},
     {IDC_VIEW_TOP, "Button", "top", kFirstRadio, 326, 55, 46, 8},
     {IDC_VIEW_BOTTOM, "Button", "bottom", kRadio, 326, 67, 46, 8},

@@ -108,5 +108,46 @@ TEST(LoopState, PacingAllowsOneFramePerRefreshIntervalAcrossTheClockWrap) {
   EXPECT_TRUE(mains.Plan(10).frameStep);
 }
 
+// Frames due on a schedule kept to the microsecond: over a second as many frames as the monitor shows
+// (not 1000 / 17 at 60 Hz), a step that started late by less than an interval keeps the schedule (a
+// present that waited for the retrace is not waited for again), and one late by a whole interval starts it
+// afresh instead of drawing a burst.
+TEST(LoopState, PacedFramesFollowAMicrosecondScheduleFromEachStepsStart) {
+  struct Case {
+    uint32_t hz, frames;
+  };
+  for (const Case& c : {Case{60, 60}, Case{144, 144}, Case{75, 75}, Case{500, 500}}) {
+    LoopState state;
+    state.SetPacing(c.hz);
+    uint32_t now = 0xFFFFFFFFu - 500;  // across the wrap
+    const uint32_t end = now + 1000;
+    uint32_t frames = 0;
+    while (static_cast<int32_t>(end - now) > 0) {
+      const LoopPlan plan = state.Plan(now);
+      if (plan.frameStep) {
+        state.RecordFrameStep(now, false);
+        ++frames;
+      } else {
+        ASSERT_TRUE(plan.paced);
+        ASSERT_GT(plan.waitMilliseconds, 0u);
+        now += plan.waitMilliseconds;
+      }
+    }
+    EXPECT_GE(frames, c.frames - 1) << c.hz;
+    EXPECT_LE(frames, c.frames + 1) << c.hz;
+  }
+  LoopState state;
+  state.SetPacing(60);
+  state.RecordFrameStep(1000, false);  // due next at 1016.667
+  EXPECT_EQ(state.Plan(1016).waitMilliseconds, 1u);
+  EXPECT_TRUE(state.Plan(1017).frameStep);
+  state.RecordFrameStep(1030, false);  // late by 13 ms, less than an interval: due at 1033.333
+  EXPECT_EQ(state.Plan(1030).waitMilliseconds, 4u);
+  state.RecordFrameStep(1080, false);  // late by more than an interval: due 16.667 ms from now
+  EXPECT_EQ(state.Plan(1080).waitMilliseconds, 17u);
+  EXPECT_FALSE(state.Plan(1096).frameStep);
+  EXPECT_TRUE(state.Plan(1097).frameStep);
+}
+
 }  // namespace
 }  // namespace lumar

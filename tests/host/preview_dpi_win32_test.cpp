@@ -55,6 +55,7 @@ TEST(PreviewDpi, ThePreviewFillsItsAreaAtTheScreensDpi) {
     app.FrameStep();
     EXPECT_EQ(app.renderer()->framesDrawn(), 1u);
     DestroyWindow(area);  // the control panel closes: the preview ends
+    app.HandleRecorded();
     EXPECT_TRUE(app.closedDown());
     app.Shutdown();
   }

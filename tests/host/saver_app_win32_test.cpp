@@ -87,6 +87,8 @@ TEST_F(SaverAppTest, FirstFullScreenRunTakesTheDesktopModeAndShutsDownCleanly) {
 
     // A key ends the run: the setting is back to 0 and the loop gets its quit message.
     SendMessageA(app.mainWindow(), WM_KEYDOWN, 'A', 0);
+    EXPECT_NE(app.renderer()->device(), nullptr) << "the window procedure only records";
+    app.HandleRecorded();
     EXPECT_EQ(SaverRunningSetting(), FALSE);
     EXPECT_EQ(app.renderer()->device(), nullptr);
     EXPECT_TRUE(DrainMessages());
@@ -183,19 +185,23 @@ TEST_F(SaverAppTest, GarbagePreviewCommandLinesFailQuietly) {
   EXPECT_TRUE(shownMessages.empty());
 }
 
-TEST_F(SaverAppTest, FullScreenSwallowsCloseCommandsAndToleratesFiveMoves) {
+TEST_F(SaverAppTest, FullScreenSwallowsSwitchingCommandsAndToleratesFiveMoves) {
   SaverApp app(GetModuleHandleA(nullptr), clock_);
   ASSERT_TRUE(app.StartUp("/s"));
   HWND window = app.mainWindow();
-  for (WPARAM command : {SC_CLOSE, SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE}) {
+  for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, SC_KEYMENU}) {
     EXPECT_EQ(SendMessageA(window, WM_SYSCOMMAND, command, 0), 0);
   }
+  app.HandleRecorded();
   EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(app.closedDown());
   for (int i = 0; i < 5; ++i) SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(10 * i, 7));
   SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(40, 7));  // the same place again
+  app.HandleRecorded();
   EXPECT_EQ(app.input().mouseMoveCount(), 5u);
   EXPECT_NE(app.renderer()->device(), nullptr);               // still running
   SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(-3, -3));  // a sixth place, negative coordinates
+  app.HandleRecorded();
   EXPECT_EQ(app.renderer()->device(), nullptr);
   EXPECT_TRUE(DrainMessages());
   app.Shutdown();
@@ -262,8 +268,10 @@ TEST_F(SaverAppTest, PreviewDrawsIntoAChildOfItsParentAndEndsWithIt) {
     // Input does not end a preview; the parent destroying the window does.
     SendMessageA(child, WM_KEYDOWN, 'A', 0);
     SendMessageA(child, WM_LBUTTONDOWN, 0, 0);
+    app.HandleRecorded();
     EXPECT_NE(app.renderer()->device(), nullptr);
     DestroyWindow(panel);
+    app.HandleRecorded();
     EXPECT_EQ(app.renderer()->device(), nullptr);
     EXPECT_TRUE(DrainMessages());
     app.Shutdown();

@@ -75,9 +75,10 @@ class DisplayChangeTest : public ::testing::Test {
     }
   }
 
-  // The message Windows sends, then one loop pass.
+  // The message Windows sends, then one loop pass, a frame's time after the last.
   void DisplayChanged() {
     SendMessageA(app_->mainWindow(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    clock_.Advance(20);
     app_->IdlePass();
   }
 

@@ -180,13 +180,16 @@ TEST_F(SaverMonitorsTest, MouseMovesCountOverAllWindowsAndInputOnAnyEndsTheRun) 
   SendMessageA(primary, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
   SendMessageA(second, WM_MOUSEMOVE, 0, MAKELPARAM(30, 30));
   SendMessageA(second, WM_MOUSEMOVE, 0, MAKELPARAM(40, 40));
+  app->HandleRecorded();
   EXPECT_EQ(app->input().mouseMoveCount(), 5u);
   EXPECT_FALSE(app->closedDown());
-  // Alt+F4 and the other swallowed commands do nothing there either.
-  for (WPARAM command : {SC_CLOSE, SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE})
+  // The swallowed commands do nothing there either.
+  for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, SC_KEYMENU})
     EXPECT_EQ(SendMessageA(second, WM_SYSCOMMAND, command, 0), 0);
+  app->HandleRecorded();
   EXPECT_FALSE(app->closedDown());
   SendMessageA(second, WM_MOUSEMOVE, 0, MAKELPARAM(50, 50));
+  app->HandleRecorded();
   EXPECT_TRUE(app->closedDown());
   app->Shutdown();
 
@@ -195,6 +198,7 @@ TEST_F(SaverMonitorsTest, MouseMovesCountOverAllWindowsAndInputOnAnyEndsTheRun) 
     auto again = MakeApp(ThreeMonitors());
     ASSERT_TRUE(again->StartUp("/s"));
     SendMessageA(again->screens()[2]->window, message, 0, 0);
+    again->HandleRecorded();
     EXPECT_TRUE(again->closedDown()) << message;
     again->Shutdown();
   }
@@ -225,7 +229,7 @@ TEST_F(SaverMonitorsTest, ThePrimarysRipplesAreThoseOfOneMonitor) {
   one.resize(1);
   const auto alone = FirstRipples(one);
   std::vector<MonitorArea> twins = ThreeMonitors();
-  twins[2].area = twins[1].area;  // two monitors alike but for their index
+  twins[2].area = RECT{500, 300, 820, 540};  // two monitors alike but for their index and place
   const auto beside = FirstRipples(twins);
   ASSERT_EQ(alone.size(), 1u);
   ASSERT_EQ(beside.size(), 3u);

@@ -127,10 +127,15 @@ class RunningSaver : public ::testing::Test {
     }
   }
 
-  void Key() { SendMessageA(window_, WM_KEYDOWN, VK_SPACE, 0); }
-  void Click(UINT message = WM_LBUTTONDOWN) { SendMessageA(window_, message, MK_LBUTTON, 0); }
-  void MoveTo(int x, int y) { SendMessageA(window_, WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
-  void Suspend() { SendMessageA(window_, WM_POWERBROADCAST, PBT_APMSUSPEND, 0); }
+  // Input as Windows sends it, then what the loop does with it between frames.
+  void Send(UINT message, WPARAM wParam, LPARAM lParam) {
+    SendMessageA(window_, message, wParam, lParam);
+    app_->HandleRecorded();
+  }
+  void Key() { Send(WM_KEYDOWN, VK_SPACE, 0); }
+  void Click(UINT message = WM_LBUTTONDOWN) { Send(message, MK_LBUTTON, 0); }
+  void MoveTo(int x, int y) { Send(WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
+  void Suspend() { Send(WM_POWERBROADCAST, PBT_APMSUSPEND, 0); }
   HCURSOR CursorAfterSetCursor() {
     SendMessageA(window_, WM_SETCURSOR, reinterpret_cast<WPARAM>(window_),
                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -67,8 +68,12 @@ class TestDevice : public ForwardingDevice {
                                     const RGNDATA* dirty) override {
     ++presents;
     if (captureFrames) ReadBackBuffer();
-    return real()->Present(source, destination, window, dirty);
+    const HRESULT hr = real()->Present(source, destination, window, dirty);
+    if (onPresent) onPresent();
+    return hr;
   }
+  // Runs after every Present (a test ends its loop there).
+  std::function<void()> onPresent;
 
   HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex,
                                                  UINT vertexCount, UINT startIndex,

@@ -175,9 +175,9 @@ TEST_F(RendererTest, UserBmpAndJpegShowUprightAfterTheFlip) {
   EXPECT_TRUE(shownMessages.empty());
 }
 
-// Start-up decodes the user's picture once and hands it over: the first texture is made from that
-// picture, not from the file read again; after a reset the file is read.
-TEST_F(RendererTest, TheFirstTextureTakesThePictureStartUpDecoded) {
+// Start-up decodes the user's picture once and hands it over for the run: the first texture is made from
+// that picture, not from the file read again, and so is the texture after a reset.
+TEST_F(RendererTest, EveryTextureIsMadeFromThePictureStartUpDecoded) {
   const Image inFile = test::Quadrants(320, 224);
   Image decoded = test::Quadrants(320, 224);
   std::reverse(decoded.pixels.begin(), decoded.pixels.end());  // turned half a turn: another picture
@@ -186,14 +186,15 @@ TEST_F(RendererTest, TheFirstTextureTakesThePictureStartUpDecoded) {
   UseFile(rig.record(), path);
   rig.userPicture() = decoded;
   ASSERT_EQ(rig.Start(), S_OK);
-  EXPECT_TRUE(rig.userPicture().pixels.empty());  // taken, not kept for the whole run
+  EXPECT_FALSE(rig.userPicture().pixels.empty());  // kept for the whole run
   auto awayFromBorders = [&](int x, int y) { return std::abs(x - w / 2) > 10 && std::abs(y - h / 2) > 10; };
   EXPECT_EQ(
       test::CountChanged(rig.DrawFrame(), test::StretchedPicture(decoded, w, h, false), awayFromBorders, 12),
       0);
   rig.device()->cooperativeLevel = D3DERR_DEVICENOTRESET;
+  DeleteFileA(path.c_str());  // a reset that read the file would find nothing
   EXPECT_EQ(
-      test::CountChanged(rig.DrawFrame(), test::StretchedPicture(inFile, w, h, false), awayFromBorders, 12),
+      test::CountChanged(rig.DrawFrame(), test::StretchedPicture(decoded, w, h, false), awayFromBorders, 12),
       0);
   DeleteFileA(path.c_str());
 }
