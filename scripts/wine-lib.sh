@@ -25,8 +25,9 @@ wine_ensure_template() {
     wineboot -i >/dev/null 2>&1 || { echo "wine-run: wineboot failed" >&2; exit 1; }
     # No crash dialog (a crash ends the program with an exit code instead of hanging the test), and
     # unmanaged windows (no window manager in Xvfb: DestroyWindow would stall).
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 ||
+      { echo "wine-run: the template's crash dialog or window management could not be switched off" >&2; exit 1; }
     wineserver -w
     touch "$wine_template/.lumar-ready"
   ) 9>"$wine_root/template.lock"
@@ -47,6 +48,9 @@ wine_session_start() {
     [ -f "${LUMAR_XINERAMA_LIB:-}/libXinerama.so.1" ] || { echo "wine-run: no stand-in Xinerama library" >&2; return 1; }
     sed -i '/^\[Software\\\\Wine\\\\X11 Driver\]/,/^$/{/^"Managed"/a "UseXRandR"="N"
 }' "$dir/prefix/user.reg"
+    # An edit that did not take leaves Wine on XRandR: one wide monitor, whatever the stand-in reports.
+    grep -q '^"UseXRandR"="N"' "$dir/prefix/user.reg" ||
+      { echo "wine-run: UseXRandR=N could not be set in the prefix's X11 Driver key" >&2; return 1; }
     export LD_LIBRARY_PATH="$LUMAR_XINERAMA_LIB${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
   fi
   # A scaled desktop: LUMAR_LOG_PIXELS dots per inch (96 is 100 %, 144 is 150 %) wherever Wine keeps it.
