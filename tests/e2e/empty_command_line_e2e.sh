@@ -23,8 +23,7 @@ if dialog=$(e2e_wait_window 30); then
   xdotool windowfocus "$dialog" 2>/dev/null
   xdotool key Escape
   e2e_ended_cleanly "no arguments, closed with Escape"
-  stored=$(wine reg query 'HKCU\Software\Korvan\Lumar' /v Pars 2>/dev/null | tr -d '\r' | grep -c Pars)
-  e2e_check "no arguments, Escape: nothing stored" [ "$stored" = 0 ]
+  e2e_check "no arguments, Escape: nothing stored" e2e_reg_absent 'HKCU\Software\Korvan\Lumar' Pars
 else
   e2e_fail "no arguments: no window titled Lumar ($(tail -n 3 "$E2E_WORK/saver.out"))"
   e2e_kill_wine

@@ -386,6 +386,16 @@ e2e_reg_absent() {
 }
 e2e_reg_present() { e2e_reg_query "$@" >/dev/null 2>&1; }
 
+# Sets value $2 of key $1 to data $4 of type $3, and reads it back: a value that could not be set fails
+# the check, so that a case never quietly becomes the case of no value.
+e2e_reg_set() {
+  local out
+  out=$(timeout -k 5 "$E2E_TOOL_DEADLINE" wine reg add "$1" /v "$2" /t "$3" /d "$4" /f 2>&1) ||
+    { e2e_fail "reg add $1 /v $2 /d $4 failed: $(tr -d '\r' <<<"$out" | tail -n 1)"; return 1; }
+  out=$(e2e_reg_value "$1" "$2")
+  [ "$out" = "$4" ] || { e2e_fail "reg add $1 /v $2 /d $4 did not take: it reads \"$out\""; return 1; }
+}
+
 # Asserts that Wine lists exactly the monitors "WxH+X+Y,..." ($1, the primary first) before checks that
 # need several: with the stand-in Xinerama not taken, Wine sees one wide monitor and every check of
 # coverage would pass on it. Fails, naming the cause, when the monitors cannot be listed.

@@ -51,6 +51,17 @@ e2e_check "a fault in a test program of ours: not run again" \
   [ "$(run_case "${ours/in lumar/in render_win32_tests}")" = "1 1" ]
 e2e_check "a broken connection to the Wine server: run again" \
   [ "$(run_case 'wine client error:24: write: Bad file descriptor')" = "0 2" ]
+e2e_check "... then checks failing after it: run again" \
+  [ "$(run_case 'wine client error:24: write: Bad file descriptor\ne2e FAIL: no saver window')" = "0 2" ]
+# A check that failed before the server was lost failed on its own.
+e2e_check "a failed check, then a broken connection: not run again" \
+  [ "$(run_case 'e2e FAIL: a key ends the saver\nwine client error:24: write: Bad file descriptor')" = "1 1" ]
+e2e_check "... and said why" grep -q 'failed check before Wine lost its server' "$work/out"
+# Every helper tool is a program of ours: a fault in it is never Wine's.
+for tool in "$here"/*_tool.cpp; do
+  tool=$(basename "$tool" .cpp)
+  e2e_check "a fault in $tool: not run again" [ "$(run_case "${ours/in lumar/in $tool}")" = "1 1" ]
+done
 
 # wine-run in a CTest session, with a stand-in for wine that counts its runs and fails its first run
 # printing $FIRST_OUTPUT (nothing when empty).
