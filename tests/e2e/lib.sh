@@ -56,24 +56,21 @@ e2e_desktop_picture() {
     "$out"
 }
 
-# Shows a picture on the root window (the desktop the saver photographs) and waits, up to 15 s, until a
-# screenshot shows it there: a desktop that never shows its picture is a failed check.
+# Shows a picture on the root window (the desktop the saver photographs) and waits, up to
+# E2E_ROOT_DEADLINE seconds (15), until a screenshot shows it there: a desktop that never shows its
+# picture is a failed check.
 e2e_set_root() {
-  display -window root "$1" >/dev/null 2>&1 &
-  E2E_ROOT_PID=$!
-  local i difference=none shot="$E2E_WORK/root-check.png"
-  for ((i = 0; i < 150; i++)); do
-    if ! kill -0 "$E2E_ROOT_PID" 2>/dev/null; then
-      e2e_fail "the desktop picture $1 could not be shown: its viewer ended"
-      return 1
-    fi
+  local i difference=none shot="$E2E_WORK/root-check.png" limit="${E2E_ROOT_DEADLINE:-15}"
+  # The viewer sets the root window's picture and ends (with exit code 1 at times, the picture shown).
+  timeout -k 2 "$limit" display -window root "$1" >/dev/null 2>&1
+  for ((i = 0; i < limit * 10; i++)); do
     if import -window root "$shot" 2>/dev/null; then
       difference=$(e2e_difference "$shot" "$1")
       e2e_greater 0.01 "$difference" 2>/dev/null && return 0
     fi
     sleep 0.1
   done
-  e2e_fail "the desktop did not show its picture within 15 s (mean difference $difference)"
+  e2e_fail "the desktop did not show its picture $1 within $limit s (mean difference $difference)"
   return 1
 }
 
@@ -401,9 +398,10 @@ e2e_reg_set() {
 # coverage would pass on it. Fails, naming the cause, when the monitors cannot be listed.
 e2e_expect_monitors() {
   local listed rc count
-  listed=$(timeout -k 5 "$E2E_TOOL_DEADLINE" wine "$E2E_TOOLS/display_change_tool.exe" --list \
-    2>"$E2E_WORK/monitors.err" | tr -d '\r')
-  rc=${PIPESTATUS[0]}
+  timeout -k 5 "$E2E_TOOL_DEADLINE" wine "$E2E_TOOLS/display_change_tool.exe" --list \
+    >"$E2E_WORK/monitors.out" 2>"$E2E_WORK/monitors.err"
+  rc=$?
+  listed=$(tr -d '\r' <"$E2E_WORK/monitors.out")
   if [ "$rc" != 0 ] || [ -z "$listed" ]; then
     e2e_fail "Wine's monitors could not be listed (display_change_tool --list: exit code $rc, printed \"$listed\" $(tail -n 1 "$E2E_WORK/monitors.err" 2>/dev/null))"
     return 1
@@ -414,6 +412,38 @@ e2e_expect_monitors() {
     return 1
   fi
   e2e_log "ok: Wine lists the $count monitors $listed"
+}
+
+# Has Wine take its monitor list again (display_change_tool: a display settings change, then
+# WM_DISPLAYCHANGE to every window) after the heads changed to $1; what Wine lists then is in E2E_LISTED.
+# A tool that fails or lists nothing fails the check: what Wine lists is then unknown.
+e2e_change_monitors() {
+  local rc
+  timeout -k 5 "$E2E_TOOL_DEADLINE" wine "$E2E_TOOLS/display_change_tool.exe" \
+    >"$E2E_WORK/display-change.out" 2>"$E2E_WORK/display-change.err"
+  rc=$?
+  E2E_LISTED=$(tr -d '\r' <"$E2E_WORK/display-change.out")
+  [ "$rc" = 0 ] && [ -n "$E2E_LISTED" ] && return 0
+  e2e_fail "the display change to \"$1\" failed (display_change_tool: exit code $rc, listed \"$E2E_LISTED\" $(tail -n 1 "$E2E_WORK/display-change.err" 2>/dev/null))"
+  return 1
+}
+
+# The DLLs program $1 imports, one a line, as objdump reads its import table; fails, saying so, when no
+# DLL was read (objdump failed or the file is no program).
+e2e_imported_dlls() {
+  local dlls
+  dlls=$(x86_64-w64-mingw32-objdump -p "$1" 2>/dev/null | sed -n 's/.*DLL Name: //p' | tr -d '\r')
+  [ -n "$dlls" ] || { echo "e2e: no imported DLL could be read from $1" >&2; return 1; }
+  echo "$dlls"
+}
+
+# Blue over red of a whole picture, -1 ... 1 (the Sky picture is clearly blue, the desktop picture red).
+e2e_blueness() { convert "$1" -format '%[fx:mean.b - mean.r]' info: 2>/dev/null || echo error; }
+
+# Whether picture $1 shows the colours of the desktop picture $2 under the saver's ripples: its blue over
+# red within 0.12 of the picture's and not blue. Black, grey or Sky fail, and so does one not measured.
+e2e_desktop_colours() {
+  e2e_numbers 'p < 0.1 && p > d - 0.12 && p < d + 0.12' p="$(e2e_blueness "$1")" d="$(e2e_blueness "$2")"
 }
 
 # Linux pids of the processes of this script's own session (their WINEPREFIX is ours) whose command line
@@ -448,6 +478,32 @@ e2e_show_program_output() {
     echo "e2e: output of ${f##*/}:"
     head -c 20000 "$f"
   done
+}
+
+# ---- For the self-tests of the checks ----
+
+# "pass" or "fail" for a command run in a subshell (its own failure count), quietly.
+e2e_outcome() { if ("$@") >/dev/null 2>&1; then echo pass; else echo fail; fi; }
+e2e_expect() {  # e2e_expect pass|fail "what" command...
+  local want="$1" what="$2"
+  shift 2
+  e2e_check "$what: $want" [ "$(e2e_outcome "$@")" = "$want" ]
+}
+# A check whose cause was taken away fails, and its message names what was missing:
+#   e2e_expect_failure "what was taken away" "words of the message" command...
+# The message is shown, so the run lists each case with the failure it gives.
+e2e_expect_failure() {
+  local what="$1" words="$2" out rc
+  shift 2
+  out=$( ("$@") 2>&1)
+  rc=$?
+  local message
+  message=$(grep -F -m 1 -- "$words" <<<"$out")
+  if [ "$rc" != 0 ] && [ -n "$message" ]; then
+    e2e_log "ok: $what: fails with \"${message#e2e FAIL: }\""
+  else
+    e2e_fail "$what: expected a failure naming \"$words\", got exit code $rc and: $(tail -n 3 <<<"$out")"
+  fi
 }
 
 e2e_finish() {

@@ -7,8 +7,8 @@ set -uo pipefail
 headers=$(x86_64-w64-mingw32-objdump -p "$E2E_SCR")
 e2e_check "GUI subsystem" grep -q 'Subsystem.*(Windows GUI)' <<<"$headers"
 allowed=" advapi32.dll comctl32.dll comdlg32.dll d3d9.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll winmm.dll "
-dlls=$(sed -n 's/.*DLL Name: //p' <<<"$headers" | tr -d '\r')
-# No DLL line read means objdump failed or printed something else: nothing was checked.
+# No DLL line read means objdump failed or printed something else: nothing would be checked.
+dlls=$(e2e_imported_dlls "$E2E_SCR")
 e2e_check "the import table was read (DLLs: $(tr '\n' ' ' <<<"$dlls"))" grep -qix 'kernel32.dll' <<<"$dlls"
 while read -r dll; do
   [ -n "$dll" ] || continue

@@ -10,7 +10,7 @@ e2e_begin_with_desktop
 desktop_key='HKCU\Control Panel\Desktop'
 
 # Blue over red of the whole screen, -1 ... 1: the Sky picture is a blue sky with white clouds.
-blueness() { convert "$1" -format '%[fx:mean.b - mean.r]' info:; }
+blueness() { e2e_blueness "$1"; }
 
 # Runs the saver full screen with "ScreenSaverIsSecure" set to $1 ("-" for no value) and takes a
 # screenshot into $2 once it draws; a key then ends it.
@@ -67,7 +67,7 @@ for value in 0 1000 -; do
     plain=$(blueness "$E2E_WORK/plain.png")
     # The desktop picture's own colours, not merely "not Sky": a black, grey or other picture fails.
     e2e_check "'$value': the configured desktop picture (blue over red $plain, the desktop picture's $desktop_blueness)" \
-      e2e_numbers 'p < 0.1 && p > d - 0.12 && p < d + 0.12' p="$plain" d="$desktop_blueness"
+      e2e_desktop_colours "$E2E_WORK/plain.png" "$desktop"
   fi
 done
 
