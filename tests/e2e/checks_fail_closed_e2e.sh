@@ -169,6 +169,20 @@ chmod +x "$work/bin/import"
 e2e_expect_failure "an empty screenshot" "screenshot $work/empty.png failed" stand_in e2e_screenshot "$work/empty.png"
 rm -f "$work/bin/import"
 
+# ---- Load and order: processes of this session only, waits with deadlines ----
+WINEPREFIX="$work/prefix-ours" bash -c 'exec -a "fake lumar.scr /p 1234" sleep 30' &
+ours=$!
+WINEPREFIX="$work/prefix-other" bash -c 'exec -a "fake lumar.scr /p 5678" sleep 30' &
+other=$!
+sleep 0.3
+e2e_check "a preview is found among this session's processes only (ours $ours, another session's $other)" \
+  [ "$(WINEPREFIX="$work/prefix-ours" e2e_session_pids 'lumar.scr"? /p')" = "$ours" ]
+kill "$ours" "$other" 2>/dev/null
+wait "$ours" "$other" 2>/dev/null
+started=$SECONDS
+e2e_expect_failure "a condition that never comes" "never: not within 2 s" e2e_wait_until never 2 false
+e2e_check "... fails at its deadline ($((SECONDS - started)) s)" [ $((SECONDS - started)) -le 4 ]
+
 # ---- 13. Skips: counted with their reasons; one the test command does not expect fails the run ----
 cat >"$work/ctest.log" <<'LOG'
  1/3 Test  #1: FrameEngine.MatchesTheReferenceBitForBitOnRandomFrames ....***Skipped   0.40 sec

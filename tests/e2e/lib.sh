@@ -451,8 +451,8 @@ e2e_desktop_colours() {
 e2e_session_pids() {
   local p
   for p in /proc/[0-9]*; do
-    tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -qE "$1" || continue
-    tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qE "$1" || continue
+    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
     echo "${p#/proc/}"
   done
 }
@@ -460,9 +460,10 @@ e2e_session_pids() {
 # Waits up to $2 seconds until command "${@:3}" succeeds, polling every tenth of a second; fails (naming
 # $1, what was waited for) when the deadline passes.
 e2e_wait_until() {
-  local what="$1" limit="$2" i
+  local what="$1" limit="$2" deadline
   shift 2
-  for ((i = 0; i < limit * 10; i++)); do
+  deadline=$((SECONDS + limit))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     "$@" 2>/dev/null && return 0
     sleep 0.1
   done

@@ -78,7 +78,9 @@ void ExpectStartUpMessage(const std::vector<std::string>& shown, const std::stri
   EXPECT_EQ(shown.size(), 1u) << "the start-up failed at " << site << " showing several messages";
   for (const std::string& message : shown)
     EXPECT_TRUE(StartUpMessages().count(message)) << "not a start-up message: " << message;
-  if (site == "Direct3DCreate9") EXPECT_EQ(shown[0], "Application requred DirectX 9.0b or higher");
+  if (site == "Direct3DCreate9") {
+    EXPECT_EQ(shown[0], "Application requred DirectX 9.0b or higher");
+  }
 }
 
 // Each error kind is injected at least once: a kind given no call would pass with no fault injected.
