@@ -29,9 +29,7 @@ open_dialog() {
     e2e_kill_wine
     return 1
   }
-  sleep 1
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
-  return 0
+  e2e_wait_geometry "$dialog" 10 || { e2e_fail "'$*': the dialog's geometry never settled"; e2e_kill_wine; return 1; }
 }
 
 # The dialog's look: its size is the template's (wider than high, far from full screen), and its face

@@ -11,9 +11,7 @@ screen_size=1024x768
 # shows its controls; Escape closes it with exit code 0 and nothing is stored.
 wine reg delete 'HKCU\Software\Korvan\Lumar' /f >/dev/null 2>&1
 e2e_start
-if dialog=$(e2e_wait_window 30); then
-  sleep 1
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+if dialog=$(e2e_wait_window 30) && e2e_wait_geometry "$dialog" 10; then
   e2e_check "no arguments: a dialog-sized window (${WIDTH}x${HEIGHT}), not the full screen" \
     awk -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN { r = w / h; exit !(w > 400 && w < 1000 && r > 1.2 && r < 1.6) }'
   e2e_screenshot "$E2E_WORK/screen.png"

@@ -159,6 +159,24 @@ e2e_wait_window() {
   return 1
 }
 
+# Waits up to $2 seconds until window $1 keeps one geometry for half a second (mapped and laid out), then
+# sets X, Y, WIDTH and HEIGHT from it; fails, saying so, when it never does (or xdotool cannot tell).
+e2e_wait_geometry() {
+  local id="$1" limit="$2" before="" now deadline
+  deadline=$((SECONDS + limit))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    now=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9]+$' | tr '\n' ' ')
+    if [ -n "$now" ] && [ "$now" = "$before" ]; then
+      eval "$now"
+      return 0
+    fi
+    before="$now"
+    sleep 0.5
+  done
+  echo "e2e: window $id did not keep one geometry within $limit s" >&2
+  return 1
+}
+
 # Starts the saver with "$@" and waits until its window shows and it draws; fails the check when it does
 # not.
 e2e_start_saver() {
