@@ -26,7 +26,8 @@ BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT area, LPARAM list) {
 // Prints the monitors EnumDisplayMonitors lists, the primary first; false when it lists none.
 bool PrintMonitors() {
   std::vector<std::string> monitors;
-  const BOOL enumerated = EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  const BOOL enumerated =
+      EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
   std::string line;
   for (const std::string& monitor : monitors) line += (line.empty() ? "" : ",") + monitor;
   std::printf("%s\n", line.c_str());

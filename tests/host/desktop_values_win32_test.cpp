@@ -25,7 +25,8 @@ std::string Journal() {
 // The value's type and bytes as "type:bytes in hex", or "absent".
 std::string Stored() {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) != ERROR_SUCCESS) return "no key";
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return "no key";
   DWORD type = 0;
   BYTE data[64] = {};
   DWORD size = sizeof data;
@@ -63,8 +64,8 @@ TEST(DesktopValues, AreRecordedAsTheyWereWhileChangedAndPutBackAfterwards) {
     std::remove(DesktopValues::kJournal);
     if (c.existedBefore) {
       HKEY key = nullptr;
-      ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_WRITE, nullptr,
-                                &key, nullptr),
+      ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_WRITE,
+                                nullptr, &key, nullptr),
                 ERROR_SUCCESS);
       const DWORD seven = 7;
       RegSetValueExA(key, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&seven), sizeof seven);

@@ -139,7 +139,8 @@ class FaultPlan {
     // injected at least once.
     for (size_t i = 0; chosen.empty() && i < callerOrder_.size(); ++i) {
       const CallerRecord& record = callers_.at(callerOrder_[i]);
-      if (record.kinds & (1u << static_cast<int>(kind))) chosen.push_back(record.firstCall[static_cast<int>(kind)]);
+      if (record.kinds & (1u << static_cast<int>(kind)))
+        chosen.push_back(record.firstCall[static_cast<int>(kind)]);
     }
     return chosen;
   }

@@ -72,7 +72,8 @@ const std::set<std::string>& SilentStartUpSites() {
 // table says so).
 void ExpectStartUpMessage(const std::vector<std::string>& shown, const std::string& site) {
   if (shown.empty()) {
-    EXPECT_TRUE(SilentStartUpSites().count(site)) << "the start-up failed at " << site << " showing no message";
+    EXPECT_TRUE(SilentStartUpSites().count(site))
+        << "the start-up failed at " << site << " showing no message";
     return;
   }
   EXPECT_EQ(shown.size(), 1u) << "the start-up failed at " << site << " showing several messages";
@@ -307,7 +308,8 @@ TEST_P(EveryCallFailsOnce, AndTheRunStaysSound) {
 TEST(FaultInjectionChecks, FailWhenNoFaultIsInjectedOrAFailedStartUpShowsNoMessage) {
   EXPECT_NONFATAL_FAILURE(ExpectCallsChosen({}, FaultKind::kDeviceLost), "no fault would be injected");
   EXPECT_NONFATAL_FAILURE(ExpectStartUpMessage({}, "IDirect3D9::CreateDevice"), "showing no message");
-  EXPECT_NONFATAL_FAILURE(ExpectStartUpMessage({"Bad timer"}, "IDirect3D9::CreateDevice"), "not a start-up message");
+  EXPECT_NONFATAL_FAILURE(ExpectStartUpMessage({"Bad timer"}, "IDirect3D9::CreateDevice"),
+                          "not a start-up message");
   EXPECT_NONFATAL_FAILURE(ExpectStartUpMessage({"Screen size not supported"}, "Direct3DCreate9"),
                           "Application requred DirectX");
   ExpectStartUpMessage({"Unable to create render device!"}, "IDirect3D9::CreateDevice");

@@ -20,7 +20,8 @@ using testing_support::FarCrestField;
 TEST(FrameEngine, MatchesTheReferenceBitForBitOnRandomFrames) {
   EXPECT_GE(CompareRandomFrames(20261209, 520, 20), 10000);
   // Without AVX2 only SSE2 was compared: a skip, counted and shown with its reason by the test command.
-  if (!SimdVariantSupported(SimdVariant::kAvx2)) GTEST_SKIP() << "AVX2 missing on this processor: its variant was not compared";
+  if (!SimdVariantSupported(SimdVariant::kAvx2))
+    GTEST_SKIP() << "AVX2 missing on this processor: its variant was not compared";
 }
 
 TEST(FrameEngine, MatchesTheReferenceWithRebasedCrestsOnA4kBottomView) {
