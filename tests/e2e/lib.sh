@@ -458,10 +458,18 @@ e2e_imported_dlls() {
 # Blue over red of a whole picture, -1 ... 1 (the Sky picture is clearly blue, the desktop picture red).
 e2e_blueness() { convert "$1" -format '%[fx:mean.b - mean.r]' info: 2>/dev/null || echo error; }
 
-# Whether picture $1 shows the colours of the desktop picture $2 under the saver's ripples: its blue over
-# red within 0.12 of the picture's and not blue. Black, grey or Sky fail, and so does one not measured.
+# Whether picture $1 shows the desktop picture $2 as the saver draws it (lit and bent so much that no
+# likeness test holds, and its colours toned down: blue over red -0.003 to -0.026 against the picture's
+# -0.12): not blue (not Sky), its brightness within 0.15 of the picture's (0.41 to 0.43 against 0.46) and as
+# much detail (a standard deviation over 0.1; it measured 0.24, the picture 0.18). A black, grey or blue
+# screen fails, and so does one that could not be measured.
 e2e_desktop_colours() {
-  e2e_numbers 'p < 0.1 && p > d - 0.12 && p < d + 0.12' p="$(e2e_blueness "$1")" d="$(e2e_blueness "$2")"
+  local shown picture blue mean deviation
+  read -r shown < <(convert "$1" -format '%[fx:mean.b - mean.r] %[fx:mean] %[fx:standard_deviation]' info: 2>/dev/null)
+  read -r picture < <(convert "$2" -format '%[fx:mean]' info: 2>/dev/null)
+  read -r blue mean deviation <<<"$shown"
+  e2e_numbers 'b < 0.1 && m > p - 0.15 && m < p + 0.15 && s > 0.1' \
+    b="${blue:-}" m="${mean:-}" s="${deviation:-}" p="${picture:-}"
 }
 
 # Linux pids of the processes of this script's own session (their WINEPREFIX is ours) whose command line

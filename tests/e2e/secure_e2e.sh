@@ -65,7 +65,7 @@ fi
 for value in 0 1000 -; do
   if run_with_secure_value "$value" "$E2E_WORK/plain.png"; then
     plain=$(blueness "$E2E_WORK/plain.png")
-    # The desktop picture's own colours, not merely "not Sky": a black, grey or other picture fails.
+    # The desktop picture as the saver draws it, not merely "not Sky": black, grey or blue fails.
     e2e_check "'$value': the configured desktop picture (blue over red $plain, the desktop picture's $desktop_blueness)" \
       e2e_desktop_colours "$E2E_WORK/plain.png" "$desktop"
   fi
