@@ -433,15 +433,17 @@ e2e_expect_monitors() {
 }
 
 # Has Wine take its monitor list again (display_change_tool: a display settings change, then
-# WM_DISPLAYCHANGE to every window) after the heads changed to $1; what Wine lists then is in E2E_LISTED.
-# A tool that fails or lists nothing fails the check: what Wine lists is then unknown.
+# WM_DISPLAYCHANGE to every window) after the heads changed to $1; what Wine lists then is in E2E_LISTED,
+# the tool's exit code (1: Wine refused the settings change) in E2E_CHANGE_CODE. A tool that lists nothing
+# fails the check: what Wine lists is then unknown.
 e2e_change_monitors() {
   local rc
   timeout -k 5 "$E2E_TOOL_DEADLINE" wine "$E2E_TOOLS/display_change_tool.exe" \
     >"$E2E_WORK/display-change.out" 2>"$E2E_WORK/display-change.err"
   rc=$?
   E2E_LISTED=$(tr -d '\r' <"$E2E_WORK/display-change.out")
-  [ "$rc" = 0 ] && [ -n "$E2E_LISTED" ] && return 0
+  E2E_CHANGE_CODE=$rc
+  [ -n "$E2E_LISTED" ] && return 0
   e2e_fail "the display change to \"$1\" failed (display_change_tool: exit code $rc, listed \"$E2E_LISTED\" $(tail -n 1 "$E2E_WORK/display-change.err" 2>/dev/null))"
   return 1
 }

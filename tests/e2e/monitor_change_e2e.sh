@@ -44,6 +44,7 @@ e2e_start_saver /s || { e2e_finish; exit; }
 e2e_check "two saver windows at the start (got $(saver_windows))" [ "$(saver_windows)" = 2 ]
 
 change_heads "$three" || { e2e_kill_wine; e2e_finish; }
+e2e_check "Wine takes the added monitor (settings change result $E2E_CHANGE_CODE)" [ "$E2E_CHANGE_CODE" = 0 ]
 e2e_check "Wine lists the added monitor (listed \"$listed\")" [ "$listed" = "$three" ]
 sleep 1
 e2e_screenshot "$E2E_WORK/added-a.png"
@@ -70,7 +71,7 @@ if change_heads "$two"; then
         e2e_wait_until "two saver windows" 5 windows_are 2
       ;;
     "$three")
-      e2e_log "Wine kept its monitor list after a head was removed (listed \"$listed\")"
+      e2e_log "Wine kept its monitor list after a head was removed (listed \"$listed\", change result $E2E_CHANGE_CODE)"
       sleep 1
       e2e_check "with Wine's list unchanged the saver keeps its three windows (windows: $(saver_windows))" \
         [ "$(saver_windows)" = 3 ]
