@@ -2,22 +2,23 @@
 # skipped themselves with their reasons, and which skips the command expects.
 
 # "<seconds> <preset>:<name> <result>" for every test in CTest's output $2 of preset $1, e.g.
-#   " 12/130 Test  #14: render_large_screen_1280x1024 ....   Passed   95.31 sec".
+#   " 12/130 Test  #14: render_large_screen_1280x1024 ....   Passed   95.31 sec". A name with spaces (a
+# parameterised test's "  # GetParam() = ...") is cut at its first space.
 test_times() {
-  sed -nE 's/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: +([^ ]+) \.*[ *]*([A-Za-z][A-Za-z ]*[a-z]) +([0-9.]+) sec.*/\3 \1 \2/p' "$2" |
+  sed -nE 's/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: +([^ ]+)( .*[^.])? \.+(\*\*\*| +)([A-Za-z][A-Za-z ]*[a-z]) +([0-9.]+) sec.*/\5 \1 \4/p' "$2" |
     awk -v preset="$1" '{ name = $2; seconds = $1; $1 = ""; $2 = ""; sub(/^ +/, ""); print seconds, preset ":" name, $0 }'
 }
 
-# "<name>|<reason>" for every test that skipped itself, from CTest's output $1 and its full log $2
-# (Testing/Temporary/LastTest.log). The reason is the line GoogleTest prints after "Skipped"; a skip that
-# gave none says so.
+# "<name>|<reason>" for every test that skipped itself, from CTest's output $1 and its JUnit report $2
+# (ctest --output-junit), which keeps every test's output. The reason is the line GoogleTest prints after
+# "Skipped"; a skip that gave none says so.
 test_skips() {
   local reasons
-  reasons=$(awk '
-    /^[0-9]+\/[0-9]+ Test: / { name = $0; sub(/^[0-9]+\/[0-9]+ Test: /, "", name); next }
+  reasons=$(tr -d '\r' <"$2" 2>/dev/null | awk '
+    /<testcase name="/ { name = $0; sub(/.*<testcase name="/, "", name); sub(/".*/, "", name); next }
     next_is_reason { print name "|" $0; next_is_reason = 0 }
     /: Skipped$/ { next_is_reason = 1 }
-  ' "$2" 2>/dev/null)
+  ')
   test_times - "$1" | awk '$3 == "Skipped" { sub(/^-:/, "", $2); print $2 }' | while read -r name; do
     reason=$(awk -F'|' -v n="$name" '$1 == n { sub(/^[^|]*\|/, ""); print; exit }' <<<"$reasons")
     echo "$name|${reason:-no reason given}"
@@ -38,7 +39,7 @@ test_skip_expected() {
   return 1
 }
 
-# Prints the skips of preset $1 from its CTest output $2 and full log $3, each with its reason and
+# Prints the skips of preset $1 from its CTest output $2 and JUnit report $3, each with its reason and
 # whether it was expected; returns the number of unexpected ones (at most 255).
 test_report_skips() {
   local name reason unexpected=0

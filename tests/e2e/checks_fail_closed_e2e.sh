@@ -188,19 +188,28 @@ cat >"$work/ctest.log" <<'LOG'
  1/3 Test  #1: FrameEngine.MatchesTheReferenceBitForBitOnRandomFrames ....***Skipped   0.40 sec
  2/3 Test  #2: RenderLargeScreen.DrawsAt3840x2160 ........................***Skipped   0.02 sec
  3/3 Test  #3: SaverMonitors.EveryMonitorDraws ...........................***Skipped   0.01 sec
+ 4/4 Test  #4: ErrorKinds/EveryCallFailsOnce.AndTheRunStaysSound/InvalidCall  # GetParam() = 4-byte object <02-00 00-00> ....   Passed  145.60 sec
 LOG
-cat >"$work/LastTest.log" <<'LOG'
-1/3 Test: FrameEngine.MatchesTheReferenceBitForBitOnRandomFrames
-tests/wavefield/frame_engine_test.cpp:23: Skipped
+cat >"$work/report.xml" <<'LOG'
+	<testcase name="FrameEngine.MatchesTheReferenceBitForBitOnRandomFrames" classname="x" time="0.4" status="notrun">
+		<skipped message="SKIP_REGULAR_EXPRESSION_MATCHED"/>
+		<system-out>tests/wavefield/frame_engine_test.cpp:23: Skipped
 AVX2 missing on this processor: its variant was not compared
-2/3 Test: RenderLargeScreen.DrawsAt3840x2160
-tests/render/large_screen_win32_test.cpp:40: Skipped
+</system-out>
+	</testcase>
+	<testcase name="RenderLargeScreen.DrawsAt3840x2160" classname="x" time="0.02" status="notrun">
+		<system-out>../../tests/render/large_screen_win32_test.cpp(40): Skipped
 the screen is 1024x768, not 3840x2160
-3/3 Test: SaverMonitors.EveryMonitorDraws
+</system-out>
+	</testcase>
+	<testcase name="SaverMonitors.EveryMonitorDraws" classname="x" time="0.01" status="notrun">
+		<system-out></system-out>
+	</testcase>
 LOG
+sed -i 's/\\r$/\r/' "$work/report.xml"
 echo "flags : fpu sse2 avx avx2" >"$work/cpu-avx2"
 echo "flags : fpu sse2" >"$work/cpu-sse2"
-report() { LUMAR_CPU_FLAGS="$1" test_report_skips native "$work/ctest.log" "$work/LastTest.log"; }
+report() { LUMAR_CPU_FLAGS="$1" test_report_skips native "$work/ctest.log" "$work/report.xml"; }
 e2e_check "the skips are listed with their reasons" grep -q 'RenderLargeScreen.DrawsAt3840x2160: the screen is 1024x768' \
   <<<"$(report "$work/cpu-sse2")"
 e2e_check "... a skip without one says so" grep -q 'SaverMonitors.EveryMonitorDraws: no reason given' <<<"$(report "$work/cpu-sse2")"
@@ -211,5 +220,7 @@ e2e_check "on a processor with AVX2 its skip fails the run too (2 unexpected)" [
 e2e_check "... named as unexpected" grep -q 'UNEXPECTED SKIP (native): FrameEngine' <<<"$(report "$work/cpu-avx2")"
 e2e_check "test times read from CTest's output" [ "$(test_times native "$work/ctest.log" | head -n 1)" = \
   "0.40 native:FrameEngine.MatchesTheReferenceBitForBitOnRandomFrames Skipped" ]
+e2e_check "... a parameterised test's too" [ "$(test_times native "$work/ctest.log" | tail -n 1)" = \
+  "145.60 native:ErrorKinds/EveryCallFailsOnce.AndTheRunStaysSound/InvalidCall Passed" ]
 
 e2e_finish

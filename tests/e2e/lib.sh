@@ -61,8 +61,9 @@ e2e_desktop_picture() {
 # picture is a failed check.
 e2e_set_root() {
   local i difference=none shot="$E2E_WORK/root-check.png" limit="${E2E_ROOT_DEADLINE:-15}"
-  # The viewer sets the root window's picture and ends (with exit code 1 at times, the picture shown).
-  timeout -k 2 "$limit" display -window root "$1" >/dev/null 2>&1
+  # The viewer sets the root window's picture and ends (with exit code 1 at times, the picture shown: what
+  # counts is the screenshot below, also in scripts with `set -e`).
+  timeout -k 2 "$limit" display -window root "$1" >/dev/null 2>&1 || true
   for ((i = 0; i < limit * 10; i++)); do
     if import -window root "$shot" 2>/dev/null; then
       difference=$(e2e_difference "$shot" "$1")
@@ -321,16 +322,21 @@ E2E_TOOL_DEADLINE="${E2E_TOOL_DEADLINE:-60}"
 # The visible windows titled "Lumar", one X id a line. Fails, naming the cause, when xdotool is missing
 # or cannot search (no display): "no window" is only ever xdotool's own answer.
 e2e_saver_windows() {
-  local out rc err="${E2E_WORK:-/tmp}/xdotool.err"
+  local out rc try err="${E2E_WORK:-/tmp}/xdotool.err"
   command -v xdotool >/dev/null 2>&1 || { echo "e2e: xdotool is missing: the windows cannot be looked for" >&2; return 2; }
-  out=$(timeout -k 2 "$E2E_TOOL_DEADLINE" xdotool search --onlyvisible --name '^Lumar$' 2>"$err")
-  rc=$?
-  # xdotool answers "none found" with exit code 1 and says nothing.
-  if [ -s "$err" ] || { [ "$rc" != 0 ] && [ "$rc" != 1 ]; }; then
-    echo "e2e: xdotool search failed (exit code $rc: $(tr '\n' ' ' <"$err"))" >&2
-    return 2
-  fi
-  [ -z "$out" ] || echo "$out"
+  # A window that goes while xdotool walks the tree stops it with BadWindow: asked again, five times in all.
+  for try in 1 2 3 4 5; do
+    out=$(timeout -k 2 "$E2E_TOOL_DEADLINE" xdotool search --onlyvisible --name '^Lumar$' 2>"$err")
+    rc=$?
+    # xdotool answers "none found" with exit code 1 and says nothing.
+    if [ ! -s "$err" ] && { [ "$rc" = 0 ] || [ "$rc" = 1 ]; }; then
+      [ -z "$out" ] || echo "$out"
+      return 0
+    fi
+    sleep 0.2
+  done
+  echo "e2e: xdotool search failed (exit code $rc: $(tr '\n' ' ' <"$err"))" >&2
+  return 2
 }
 
 # No visible window titled "Lumar" is left: xdotool looked and found none.
