@@ -242,7 +242,8 @@ if(TARGET host_win32_tests)
            COMMAND env LUMAR_LOG_PIXELS=144 LUMAR_EXPECT_DPI=144
                    LUMAR_WINE_SESSION=${CMAKE_BINARY_DIR}/no-shared-session ${CMAKE_SOURCE_DIR}/scripts/wine-run
                    $<TARGET_FILE:host_win32_tests> --gtest_filter=*AtTheScreensDpi*)
-  set_tests_properties(preview_at_144_dpi PROPERTIES LABELS wine RESOURCE_LOCK wine_session TIMEOUT 300)
+  set_tests_properties(preview_at_144_dpi PROPERTIES LABELS wine RESOURCE_LOCK wine_session TIMEOUT 300
+                       PASS_REGULAR_EXPRESSION "${LUMAR_GTEST_RAN}" FAIL_REGULAR_EXPRESSION "${LUMAR_GTEST_FAILED}")
 endif()
 
 # Tests that need a larger screen than the shared session's: each runs in a private session of its own
@@ -256,7 +257,8 @@ if(TARGET render_win32_tests)
                      --gtest_filter=*LargeScreen*)
     set_tests_properties(render_large_screen_${screen} PROPERTIES LABELS wine RESOURCE_LOCK wine_session
                          PASS_REGULAR_EXPRESSION "${LUMAR_GTEST_RAN}"
-                         FAIL_REGULAR_EXPRESSION "${LUMAR_GTEST_FAILED}" TIMEOUT 900)
+                         FAIL_REGULAR_EXPRESSION "${LUMAR_GTEST_FAILED}" TIMEOUT 900
+                         ENVIRONMENT LUMAR_TEST_DEADLINE=850)
   endforeach()
 endif()
 

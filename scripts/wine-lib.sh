@@ -25,8 +25,9 @@ wine_ensure_template() {
     wineboot -i >/dev/null 2>&1 || { echo "wine-run: wineboot failed" >&2; exit 1; }
     # No crash dialog (a crash ends the program with an exit code instead of hanging the test), and
     # unmanaged windows (no window manager in Xvfb: DestroyWindow would stall).
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 ||
+      { echo "wine-run: the template's crash dialog or window management could not be switched off" >&2; exit 1; }
     wineserver -w
     touch "$wine_template/.lumar-ready"
   ) 9>"$wine_root/template.lock"
@@ -45,8 +46,7 @@ wine_session_start() {
   # since the desktop process reads the monitors once.
   if [ -n "${LUMAR_XINERAMA_HEADS:-}" ]; then
     [ -f "${LUMAR_XINERAMA_LIB:-}/libXinerama.so.1" ] || { echo "wine-run: no stand-in Xinerama library" >&2; return 1; }
-    sed -i '/^\[Software\\\\Wine\\\\X11 Driver\]/,/^$/{/^"Managed"/a "UseXRandR"="N"
-}' "$dir/prefix/user.reg"
+    wine_use_xinerama "$dir/prefix" || return 1
     export LD_LIBRARY_PATH="$LUMAR_XINERAMA_LIB${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
   fi
   # A scaled desktop: LUMAR_LOG_PIXELS dots per inch (96 is 100 %, 144 is 150 %) wherever Wine keeps it.
@@ -70,6 +70,16 @@ wine_session_start() {
   wine_session_env "$dir"
   # One wineserver for the whole session; its helpers must not hold our stdout open.
   flock -o "$dir/prefix/.warm.lock" -c 'wineserver -p600 </dev/null >/dev/null 2>&1; wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1' || true
+}
+
+# Has the prefix $1 read its monitors from Xinerama: UseXRandR=N in its X11 Driver key (beside Managed=N,
+# which the template sets). An edit that did not take leaves Wine on XRandR, which sees one wide monitor
+# whatever the stand-in reports: it fails, saying so.
+wine_use_xinerama() {
+  sed -i '/^\[Software\\\\Wine\\\\X11 Driver\]/,/^$/{/^"Managed"/a "UseXRandR"="N"
+}' "$1/user.reg" 2>/dev/null
+  grep -q '^"UseXRandR"="N"' "$1/user.reg" 2>/dev/null ||
+    { echo "wine-run: UseXRandR=N could not be set in the X11 Driver key of $1/user.reg" >&2; return 1; }
 }
 
 wine_session_env() {

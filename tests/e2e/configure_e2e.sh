@@ -16,10 +16,10 @@ cancel_button=(327 244 50 14)
 
 forget_settings() { wine reg delete "$settings_key" /f >/dev/null 2>&1; }
 
-# The stored "Pars" value as hex digits, or nothing.
-stored_record() {
-  wine reg query "$settings_key" /v Pars 2>/dev/null | tr -d '\r' | awk '$1 == "Pars" && $2 == "REG_BINARY" { print $3 }'
-}
+# The stored "Pars" value as hex digits, or nothing; "<unread: ...>" when the query failed.
+stored_record() { e2e_reg_value "$settings_key" Pars; }
+# Nothing stored: Wine answers that there is no "Pars" (a query that failed is no answer).
+nothing_stored() { e2e_reg_absent "$settings_key" Pars; }
 
 # Opens the dialog with "$@"; sets dialog (X id) and its geometry X Y WIDTH HEIGHT.
 open_dialog() {
@@ -29,9 +29,7 @@ open_dialog() {
     e2e_kill_wine
     return 1
   }
-  sleep 1
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
-  return 0
+  e2e_wait_geometry "$dialog" 10 || { e2e_fail "'$*': the dialog's geometry never settled"; e2e_kill_wine; return 1; }
 }
 
 # The dialog's look: its size is the template's (wider than high, far from full screen), and its face
@@ -75,7 +73,7 @@ for arguments in "/c" "-C" "c" "/c:1234"; do
     click_button "${cancel_button[@]}"
   fi
   e2e_ended_cleanly "'$arguments' closed with $how"
-  e2e_check "'$arguments' closed with $how: nothing stored" [ -z "$(stored_record)" ]
+  e2e_check "'$arguments' closed with $how: nothing stored" nothing_stored
 done
 
 # OK stores the whole record, and the next dialog opens over it and stores it again unchanged.

@@ -11,9 +11,7 @@ screen_size=1024x768
 # shows its controls; Escape closes it with exit code 0 and nothing is stored.
 wine reg delete 'HKCU\Software\Korvan\Lumar' /f >/dev/null 2>&1
 e2e_start
-if dialog=$(e2e_wait_window 30); then
-  sleep 1
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+if dialog=$(e2e_wait_window 30) && e2e_wait_geometry "$dialog" 10; then
   e2e_check "no arguments: a dialog-sized window (${WIDTH}x${HEIGHT}), not the full screen" \
     awk -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN { r = w / h; exit !(w > 400 && w < 1000 && r > 1.2 && r < 1.6) }'
   e2e_screenshot "$E2E_WORK/screen.png"
@@ -23,8 +21,7 @@ if dialog=$(e2e_wait_window 30); then
   xdotool windowfocus "$dialog" 2>/dev/null
   xdotool key Escape
   e2e_ended_cleanly "no arguments, closed with Escape"
-  stored=$(wine reg query 'HKCU\Software\Korvan\Lumar' /v Pars 2>/dev/null | tr -d '\r' | grep -c Pars)
-  e2e_check "no arguments, Escape: nothing stored" [ "$stored" = 0 ]
+  e2e_check "no arguments, Escape: nothing stored" e2e_reg_absent 'HKCU\Software\Korvan\Lumar' Pars
 else
   e2e_fail "no arguments: no window titled Lumar ($(tail -n 3 "$E2E_WORK/saver.out"))"
   e2e_kill_wine

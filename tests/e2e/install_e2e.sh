@@ -82,29 +82,23 @@ cp "$older_setup" "$WINEPREFIX/drive_c/setups/older.exe"
 new_setup='C:\setups\new.exe'
 older_setup='C:\setups\older.exe'
 
-# The data of a registry value, or nothing when it (or its key) is absent.
-# A query that fails for another reason than an absent key or value (Wine's, not the setup's: the checks
-# of the entry read one value as missing in 2 of 8 runs on a loaded machine) is asked again, twice at most.
-reg_value() {
-  local out
-  for _ in 1 2 3; do
-    if out=$(wine reg query "$1" /v "$2" 2>"$E2E_WORK/reg.err"); then break; fi
-    if grep -q 'Unable to find' - "$E2E_WORK/reg.err" <<<"$out"; then break; fi
-    echo "e2e: reg query $1 /v $2 failed ($({ cat "$E2E_WORK/reg.err"; echo "$out"; } | tr -d '\r' | grep -v '^$' | tail -n 1)), asked again" >&2
-    sleep 1
-  done
-  tr -d '\r' <<<"$out" |
-    awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]*/, ""); print; exit }'
-}
-key_exists() { wine reg query "$1" >/dev/null 2>&1; }
-key_absent() { ! key_exists "$1"; }
+# The data of a registry value, or nothing when Wine answers that it (or its key) is absent; a query that
+# fails or times out reads as "<unread: cause>", which no check expects (e2e_reg_value).
+reg_value() { e2e_reg_value "$@"; }
+key_exists() { e2e_reg_present "$1"; }
+key_absent() { e2e_reg_absent "$1"; }
 between() { [ "$1" -ge "$2" ] && [ "$1" -lt "$3" ]; }  # between value low high
 
 # The paths waiting to be renamed or deleted at the next restart, one a line (Wine writes the
 # REG_MULTI_SZ with \0 between its strings).
-pending_at_restart() { reg_value "$session_key" PendingFileRenameOperations | sed 's/\\0/\n/g' | sed '/^$/d'; }
-pending_named() { pending_at_restart | grep -qiE "$1"; }  # pending_named REGEX (case-insensitive)
-no_pending_named() { ! pending_named "$1"; }
+# A value that could not be read is printed as read ("<unread: ...>") and fails both checks below.
+pending_at_restart() {
+  local value
+  value=$(reg_value "$session_key" PendingFileRenameOperations) || { echo "$value"; return 1; }
+  sed 's/\\0/\n/g' <<<"$value" | sed '/^$/d'
+}
+pending_named() { local p; p=$(pending_at_restart) && grep -qiE "$1" <<<"$p"; }  # pending_named REGEX
+no_pending_named() { local p; p=$(pending_at_restart) && ! grep -qiE "$1" <<<"$p"; }
 
 # Runs a command line through exit_code_tool (CreateProcess and wait, as a management tool does) and
 # sets $code to its whole exit code ("none" when it did not run).
@@ -339,7 +333,8 @@ e2e_check "uninstall /REMOVESETTINGS removes the settings" key_absent "$settings
 # The zip's guide is the page of docs/USER_GUIDE.md; after a setup install, the lookup of the installed
 # lumar.scr (beside it, then the entry's InstallLocation) finds the installed guide; the uninstaller
 # removes it with the program folder.
-guide_tool() { wine "$E2E_TOOLS/guide_tool.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# What the guide lookup found: a path, or "none"; a tool that failed prints neither.
+guide_tool() { timeout -k 5 "$E2E_TOOL_DEADLINE" wine "$E2E_TOOLS/guide_tool.exe" "$@" 2>/dev/null | tr -d '\r'; }
 e2e_check "the zip's guide is the user's guide as HTML" \
   grep -q '<h1 id="lumar-users-guide">Lumar user.s guide</h1>' "$dist/unzipped/lumar-guide.html"
 e2e_check "the zip's guide is found beside the unpacked lumar.scr" \
@@ -352,7 +347,8 @@ e2e_check "after an install the link button finds the installed guide ($found)" 
 e2e_check "... and it is the zip's guide" cmp -s "$program_folder/lumar-guide.html" "$dist/unzipped/lumar-guide.html"
 uninstall
 check_removed "uninstall after the guide check"
-e2e_check "uninstall removes the guide: the link button finds none" [ -z "$(guide_tool 'C:\windows\system32\lumar.scr')" ]
+found=$(guide_tool 'C:\windows\system32\lumar.scr')
+e2e_check "uninstall removes the guide: the link button finds none (the lookup printed \"$found\")" [ "$found" = none ]
 # ---- end of the user's guide checks ----
 
 e2e_finish

@@ -56,11 +56,23 @@ e2e_desktop_picture() {
     "$out"
 }
 
-# Shows a picture on the root window (the desktop the saver photographs).
+# Shows a picture on the root window (the desktop the saver photographs) and waits, up to
+# E2E_ROOT_DEADLINE seconds (15), until a screenshot shows it there: a desktop that never shows its
+# picture is a failed check.
 e2e_set_root() {
-  display -window root "$1" >/dev/null 2>&1 &
-  E2E_ROOT_PID=$!
-  sleep 1
+  local i difference=none shot="$E2E_WORK/root-check.png" limit="${E2E_ROOT_DEADLINE:-15}"
+  # The viewer sets the root window's picture and ends (with exit code 1 at times, the picture shown: what
+  # counts is the screenshot below, also in scripts with `set -e`).
+  timeout -k 2 "$limit" display -window root "$1" >/dev/null 2>&1 || true
+  for ((i = 0; i < limit * 10; i++)); do
+    if import -window root "$shot" 2>/dev/null; then
+      difference=$(e2e_difference "$shot" "$1")
+      e2e_greater 0.01 "$difference" 2>/dev/null && return 0
+    fi
+    sleep 0.1
+  done
+  e2e_fail "the desktop did not show its picture $1 within $limit s (mean difference $difference)"
+  return 1
 }
 
 # A screenshot of the whole screen; a grab that fails or gives an unreadable file is taken again.
@@ -140,10 +152,29 @@ e2e_kill_wine() {
 e2e_wait_window() {
   local limit="$1" i id
   for ((i = 0; i < limit * 10; i++)); do
-    id=$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null | head -n 1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    id=$(e2e_saver_windows) || return 1  # xdotool cannot look: waiting longer will not help
+    [ -n "$id" ] && { head -n 1 <<<"$id"; return 0; }
     sleep 0.1
   done
+  echo "e2e: no window titled Lumar within $limit s" >&2
+  return 1
+}
+
+# Waits up to $2 seconds until window $1 keeps one geometry for half a second (mapped and laid out), then
+# sets X, Y, WIDTH and HEIGHT from it; fails, saying so, when it never does (or xdotool cannot tell).
+e2e_wait_geometry() {
+  local id="$1" limit="$2" before="" now deadline
+  deadline=$((SECONDS + limit))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    now=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9]+$' | tr '\n' ' ')
+    if [ -n "$now" ] && [ "$now" = "$before" ]; then
+      eval "$now"
+      return 0
+    fi
+    before="$now"
+    sleep 0.5
+  done
+  echo "e2e: window $id did not keep one geometry within $limit s" >&2
   return 1
 }
 
@@ -215,6 +246,11 @@ e2e_not_the_desktop() {
   e2e_greater "$difference" "${3:-0.002}"
 }
 
+# The bar of e2e_not_the_desktop for a flat surface on a small monitor, which shows the desktop barely
+# changed: it measured 0.0020 to 0.0021 from the desktop picture (0.00198 once on a loaded machine), the
+# desktop left uncovered 0.0007 to 0.0008 (the picture as the viewer draws it). The bar stands halfway.
+E2E_FLAT_SURFACE_BAR=0.0014
+
 # The smallest mean difference, 0 ... 1, between pictures $1 and $2 over tiles of about 64x64 pixels: a
 # tile that still shows the desktop unchanged brings it near 0. "error" when the pictures cannot be read.
 e2e_least_tile_difference() {
@@ -274,7 +310,199 @@ e2e_ended_cleanly() {  # e2e_ended_cleanly "what"
   code=$(e2e_wait_exit 20)
   e2e_check "$1: exit code 0 (got $code)" [ "$code" = 0 ]
   [ "$code" = running ] && e2e_kill_wine
-  e2e_check "$1: no window left" [ -z "$(xdotool search --onlyvisible --name '^Lumar$' 2>/dev/null)" ]
+  e2e_check "$1: no window left" e2e_no_saver_window
+}
+
+# ---- Checks that fail when what they measure cannot be measured ----
+
+# The longest one call of a Wine tool (a registry query, a helper program) may take: one that hangs
+# fails the check that asked, naming it.
+E2E_TOOL_DEADLINE="${E2E_TOOL_DEADLINE:-60}"
+
+# The visible windows titled "Lumar", one X id a line. Fails, naming the cause, when xdotool is missing
+# or cannot search (no display): "no window" is only ever xdotool's own answer.
+e2e_saver_windows() {
+  local out rc try err="${E2E_WORK:-/tmp}/xdotool.err"
+  command -v xdotool >/dev/null 2>&1 || { echo "e2e: xdotool is missing: the windows cannot be looked for" >&2; return 2; }
+  # A window that goes while xdotool walks the tree stops it with BadWindow: asked again, five times in all.
+  for try in 1 2 3 4 5; do
+    out=$(timeout -k 2 "$E2E_TOOL_DEADLINE" xdotool search --onlyvisible --name '^Lumar$' 2>"$err")
+    rc=$?
+    # xdotool answers "none found" with exit code 1 and says nothing.
+    if [ ! -s "$err" ] && { [ "$rc" = 0 ] || [ "$rc" = 1 ]; }; then
+      [ -z "$out" ] || echo "$out"
+      return 0
+    fi
+    sleep 0.2
+  done
+  echo "e2e: xdotool search failed (exit code $rc: $(tr '\n' ' ' <"$err"))" >&2
+  return 2
+}
+
+# No visible window titled "Lumar" is left: xdotool looked and found none.
+e2e_no_saver_window() {
+  local windows
+  windows=$(e2e_saver_windows) || return 1
+  [ -z "$windows" ] || { echo "e2e: saver windows left: $(tr '\n' ' ' <<<"$windows")" >&2; return 1; }
+}
+
+# How many visible windows are titled "Lumar"; "unknown" (no number) when xdotool failed.
+e2e_saver_window_count() {
+  local windows
+  windows=$(e2e_saver_windows) || { echo unknown; return 1; }
+  grep -c . <<<"$windows"
+}
+
+# Runs `wine reg query "$@"` within the tool deadline. Returns 0 when found (the output in E2E_REG_OUT),
+# 1 when Wine answered that the key or value does not exist, and 2 when the query failed or timed out
+# (asked three times; the cause in E2E_REG_ERROR).
+e2e_reg_query() {
+  local out rc try err="${E2E_WORK:-/tmp}/reg-query.err"
+  E2E_REG_OUT=""
+  E2E_REG_ERROR=""
+  for try in 1 2 3; do
+    out=$(timeout -k 5 "$E2E_TOOL_DEADLINE" wine reg query "$@" 2>"$err")
+    rc=$?
+    E2E_REG_OUT=$(tr -d '\r' <<<"$out")
+    [ "$rc" = 0 ] && return 0
+    # Wine's answer for an absent key or value: "reg: Unable to find the specified registry key or value".
+    if [ "$rc" = 1 ] && grep -q 'Unable to find' - "$err" <<<"$out"; then return 1; fi
+    if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
+      E2E_REG_ERROR="reg query $* timed out after $E2E_TOOL_DEADLINE s"
+    else
+      E2E_REG_ERROR="reg query $* failed with exit code $rc ($({ cat "$err"; echo "$out"; } | tr -d '\r' | grep -v '^$' | tail -n 1))"
+    fi
+    echo "e2e: $E2E_REG_ERROR, asked again" >&2
+    sleep 1
+  done
+  return 2
+}
+
+# The data of value $2 of key $1; nothing when Wine says the value or its key is absent. A query that
+# fails prints "<unread: cause>" instead, which equals no expected value, not even "nothing".
+e2e_reg_value() {
+  e2e_reg_query "$1" /v "$2"
+  case $? in
+    0) awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]*/, ""); print; exit }' <<<"$E2E_REG_OUT" ;;
+    1) ;;
+    *)
+      echo "e2e: the value $2 of $1 could not be read: $E2E_REG_ERROR" >&2
+      echo "<unread: $E2E_REG_ERROR>"
+      return 2
+      ;;
+  esac
+}
+
+# Whether key $1 (or its value $2) is absent, as Wine answers; a query that fails is no answer and fails
+# the check, naming why.
+e2e_reg_absent() {
+  local what="key $1"
+  [ $# -lt 2 ] || what="value $2 of $1"
+  if [ $# -ge 2 ]; then e2e_reg_query "$1" /v "$2"; else e2e_reg_query "$1"; fi
+  case $? in
+    1) return 0 ;;
+    0) echo "e2e: the $what is there" >&2; return 1 ;;
+    *) echo "e2e: whether the $what is absent is unknown: $E2E_REG_ERROR" >&2; return 1 ;;
+  esac
+}
+e2e_reg_present() { e2e_reg_query "$@" >/dev/null 2>&1; }
+
+# Sets value $2 of key $1 to data $4 of type $3, and reads it back: a value that could not be set fails
+# the check, so that a case never quietly becomes the case of no value.
+e2e_reg_set() {
+  local out
+  out=$(timeout -k 5 "$E2E_TOOL_DEADLINE" wine reg add "$1" /v "$2" /t "$3" /d "$4" /f 2>&1) ||
+    { e2e_fail "reg add $1 /v $2 /d $4 failed: $(tr -d '\r' <<<"$out" | tail -n 1)"; return 1; }
+  out=$(e2e_reg_value "$1" "$2")
+  [ "$out" = "$4" ] || { e2e_fail "reg add $1 /v $2 /d $4 did not take: it reads \"$out\""; return 1; }
+}
+
+# Asserts that Wine lists exactly the monitors "WxH+X+Y,..." ($1, the primary first) before checks that
+# need several: with the stand-in Xinerama not taken, Wine sees one wide monitor and every check of
+# coverage would pass on it. Fails, naming the cause, when the monitors cannot be listed.
+e2e_expect_monitors() {
+  local listed rc count
+  timeout -k 5 "$E2E_TOOL_DEADLINE" wine "$E2E_TOOLS/display_change_tool.exe" --list \
+    >"$E2E_WORK/monitors.out" 2>"$E2E_WORK/monitors.err"
+  rc=$?
+  listed=$(tr -d '\r' <"$E2E_WORK/monitors.out")
+  if [ "$rc" != 0 ] || [ -z "$listed" ]; then
+    e2e_fail "Wine's monitors could not be listed (display_change_tool --list: exit code $rc, printed \"$listed\" $(tail -n 1 "$E2E_WORK/monitors.err" 2>/dev/null))"
+    return 1
+  fi
+  count=$(tr , '\n' <<<"$listed" | grep -c .)
+  if [ "$listed" != "$1" ]; then
+    e2e_fail "Wine lists $count monitor(s) \"$listed\", not the stand-in's $(tr , '\n' <<<"$1" | grep -c .) \"$1\""
+    return 1
+  fi
+  e2e_log "ok: Wine lists the $count monitors $listed"
+}
+
+# Has Wine take its monitor list again (display_change_tool: a display settings change, then
+# WM_DISPLAYCHANGE to every window) after the heads changed to $1; what Wine lists then is in E2E_LISTED,
+# the tool's exit code (1: Wine refused the settings change) in E2E_CHANGE_CODE. A tool that lists nothing
+# fails the check: what Wine lists is then unknown.
+e2e_change_monitors() {
+  local rc
+  timeout -k 5 "$E2E_TOOL_DEADLINE" wine "$E2E_TOOLS/display_change_tool.exe" \
+    >"$E2E_WORK/display-change.out" 2>"$E2E_WORK/display-change.err"
+  rc=$?
+  E2E_LISTED=$(tr -d '\r' <"$E2E_WORK/display-change.out")
+  E2E_CHANGE_CODE=$rc
+  [ -n "$E2E_LISTED" ] && return 0
+  e2e_fail "the display change to \"$1\" failed (display_change_tool: exit code $rc, listed \"$E2E_LISTED\" $(tail -n 1 "$E2E_WORK/display-change.err" 2>/dev/null))"
+  return 1
+}
+
+# The DLLs program $1 imports, one a line, as objdump reads its import table; fails, saying so, when no
+# DLL was read (objdump failed or the file is no program).
+e2e_imported_dlls() {
+  local dlls
+  dlls=$(x86_64-w64-mingw32-objdump -p "$1" 2>/dev/null | sed -n 's/.*DLL Name: //p' | tr -d '\r')
+  [ -n "$dlls" ] || { echo "e2e: no imported DLL could be read from $1" >&2; return 1; }
+  echo "$dlls"
+}
+
+# Blue over red of a whole picture, -1 ... 1 (the Sky picture is clearly blue, the desktop picture red).
+e2e_blueness() { convert "$1" -format '%[fx:mean.b - mean.r]' info: 2>/dev/null || echo error; }
+
+# Whether picture $1 shows the desktop picture $2 as the saver draws it (lit and bent so much that no
+# likeness test holds, and its colours toned down: blue over red -0.003 to -0.026 against the picture's
+# -0.12): not blue (not Sky), its brightness within 0.15 of the picture's (0.41 to 0.43 against 0.46) and as
+# much detail (a standard deviation over 0.1; it measured 0.24, the picture 0.18). A black, grey or blue
+# screen fails, and so does one that could not be measured.
+e2e_desktop_colours() {
+  local shown picture blue mean deviation
+  read -r shown < <(convert "$1" -format '%[fx:mean.b - mean.r] %[fx:mean] %[fx:standard_deviation]' info: 2>/dev/null)
+  read -r picture < <(convert "$2" -format '%[fx:mean]' info: 2>/dev/null)
+  read -r blue mean deviation <<<"$shown"
+  e2e_numbers 'b < 0.1 && m > p - 0.15 && m < p + 0.15 && s > 0.1' \
+    b="${blue:-}" m="${mean:-}" s="${deviation:-}" p="${picture:-}"
+}
+
+# Linux pids of the processes of this script's own session (their WINEPREFIX is ours) whose command line
+# matches the extended expression $1: never a process of another session or test run on the machine.
+e2e_session_pids() {
+  local p
+  for p in /proc/[0-9]*; do
+    tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qE "$1" || continue
+    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    echo "${p#/proc/}"
+  done
+}
+
+# Waits up to $2 seconds until command "${@:3}" succeeds, polling every tenth of a second; fails (naming
+# $1, what was waited for) when the deadline passes.
+e2e_wait_until() {
+  local what="$1" limit="$2" deadline
+  shift 2
+  deadline=$((SECONDS + limit))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    "$@" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "e2e: $what: not within $limit s" >&2
+  return 1
 }
 
 # After a failure: what the Windows programs of this script printed (Wine reports its faults there).
@@ -285,6 +513,32 @@ e2e_show_program_output() {
     echo "e2e: output of ${f##*/}:"
     head -c 20000 "$f"
   done
+}
+
+# ---- For the self-tests of the checks ----
+
+# "pass" or "fail" for a command run in a subshell (its own failure count), quietly.
+e2e_outcome() { if ("$@") >/dev/null 2>&1; then echo pass; else echo fail; fi; }
+e2e_expect() {  # e2e_expect pass|fail "what" command...
+  local want="$1" what="$2"
+  shift 2
+  e2e_check "$what: $want" [ "$(e2e_outcome "$@")" = "$want" ]
+}
+# A check whose cause was taken away fails, and its message names what was missing:
+#   e2e_expect_failure "what was taken away" "words of the message" command...
+# The message is shown, so the run lists each case with the failure it gives.
+e2e_expect_failure() {
+  local what="$1" words="$2" out rc
+  shift 2
+  out=$( ("$@") 2>&1)
+  rc=$?
+  local message
+  message=$(grep -F -m 1 -- "$words" <<<"$out")
+  if [ "$rc" != 0 ] && [ -n "$message" ]; then
+    e2e_log "ok: $what: fails with \"${message#e2e FAIL: }\""
+  else
+    e2e_fail "$what: expected a failure naming \"$words\", got exit code $rc and: $(tail -n 3 <<<"$out")"
+  fi
 }
 
 e2e_finish() {

@@ -10,13 +10,8 @@ E2E_WORK=$(mktemp -d)
 trap 'rm -rf "$E2E_WORK"' EXIT
 work="$E2E_WORK"
 
-# "pass" or "fail" for a command run in a subshell (its own failure count), quietly.
-outcome() { if ("$@") >/dev/null 2>&1; then echo pass; else echo fail; fi; }
-expect() {  # expect pass|fail "what" command...
-  local want="$1" what="$2"
-  shift 2
-  e2e_check "$what: $want" [ "$(outcome "$@")" = "$want" ]
-}
+outcome() { e2e_outcome "$@"; }
+expect() { e2e_expect "$@"; }
 
 # Numbers: what the picture tools print when they fail is no number, and fails every comparison.
 while IFS='|' read -r a b want; do

@@ -10,7 +10,7 @@ e2e_begin_with_desktop
 desktop_key='HKCU\Control Panel\Desktop'
 
 # Blue over red of the whole screen, -1 ... 1: the Sky picture is a blue sky with white clouds.
-blueness() { convert "$1" -format '%[fx:mean.b - mean.r]' info:; }
+blueness() { e2e_blueness "$1"; }
 
 # Runs the saver full screen with "ScreenSaverIsSecure" set to $1 ("-" for no value) and takes a
 # screenshot into $2 once it draws; a key then ends it.
@@ -18,7 +18,12 @@ run_with_secure_value() {
   local value="$1" shot="$2"
   wine reg delete 'HKCU\Software\Korvan\Lumar' /f >/dev/null 2>&1
   wine reg delete "$desktop_key" /v ScreenSaverIsSecure /f >/dev/null 2>&1
-  [ "$value" = - ] || wine reg add "$desktop_key" /v ScreenSaverIsSecure /t REG_SZ /d "$value" /f >/dev/null 2>&1
+  # A value that could not be set would turn its case into the case of no value.
+  if [ "$value" = - ]; then
+    e2e_check "secure value '-': no ScreenSaverIsSecure" e2e_reg_absent "$desktop_key" ScreenSaverIsSecure || return 1
+  else
+    e2e_reg_set "$desktop_key" ScreenSaverIsSecure REG_SZ "$value" || return 1
+  fi
   e2e_start /s
   if ! e2e_wait_window 30 >/dev/null || ! e2e_wait_drawn 30; then
     e2e_fail "secure value '$value': no saver picture ($(tail -n 3 "$E2E_WORK/saver.out"))"
@@ -60,7 +65,9 @@ fi
 for value in 0 1000 -; do
   if run_with_secure_value "$value" "$E2E_WORK/plain.png"; then
     plain=$(blueness "$E2E_WORK/plain.png")
-    e2e_check "'$value': the configured desktop picture (blue over red $plain)" e2e_greater 0.1 "$plain"
+    # The desktop picture as the saver draws it, not merely "not Sky": black, grey or blue fails.
+    e2e_check "'$value': the configured desktop picture (blue over red $plain, the desktop picture's $desktop_blueness)" \
+      e2e_desktop_colours "$E2E_WORK/plain.png" "$desktop"
   fi
 done
 

@@ -135,6 +135,13 @@ class FaultPlan {
       if (!kinds.empty() && kinds[i % kinds.size()] == static_cast<int>(kind))
         chosen.push_back(record.firstCall[static_cast<int>(kind)]);
     }
+    // A kind that no site drew in turn still gets the first site that can return it: every kind is
+    // injected at least once.
+    for (size_t i = 0; chosen.empty() && i < callerOrder_.size(); ++i) {
+      const CallerRecord& record = callers_.at(callerOrder_[i]);
+      if (record.kinds & (1u << static_cast<int>(kind)))
+        chosen.push_back(record.firstCall[static_cast<int>(kind)]);
+    }
     return chosen;
   }
 
