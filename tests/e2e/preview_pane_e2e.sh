@@ -15,12 +15,7 @@ settings_key='HKCU\Software\Korvan\Lumar'
 wine reg delete "$settings_key" /f >/dev/null 2>&1
 
 # The Linux pid of this session's lumar.scr /c.
-dialog_pid() {
-  local p
-  for p in $(pgrep -f 'lumar.scr /c'); do
-    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return; }
-  done
-}
+dialog_pid() { e2e_session_pids 'lumar.scr"? /c' | head -n 1; }
 
 probe() { wine "$E2E_TOOLS/dialog_probe_tool.exe" "$@" 2>&1 | tr -d '\r'; }
 

@@ -11,7 +11,7 @@ dpi="${LUMAR_LOG_PIXELS:-96}"
 
 e2e_begin 1024x768x24
 
-preview_pid() { pgrep -f 'lumar.scr" /p|lumar.scr /p' | head -n 1; }
+preview_pid() { e2e_session_pids 'lumar.scr"? /p' | head -n 1; }
 
 go="$E2E_WORK/go"
 wine "$tool" "$E2E_SCR" "Z:${go//\//\\}" >"$E2E_WORK/panel.out" 2>&1 &
