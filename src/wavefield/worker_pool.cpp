@@ -99,7 +99,12 @@ void WorkerPool::WorkerLoop(int index) {
       _mm_pause();
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [&] { return stopping_ || jobSerial_ != seen; });
+      const auto woken = [&] { return stopping_ || jobSerial_ != seen; };
+      if (!woken()) {
+        asleep_.fetch_add(1, std::memory_order_release);
+        wake_.wait(lock, woken);
+        asleep_.fetch_sub(1, std::memory_order_release);
+      }
       if (stopping_) return;
       seen = jobSerial_.load(std::memory_order_relaxed);
       job = job_;

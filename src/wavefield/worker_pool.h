@@ -60,6 +60,10 @@ class WorkerPool {
   // counts the steps of this wait.
   static void Wait(int& steps);
 
+  // Workers asleep on the pool's condition, waiting for a job: between frames they give their cores away
+  // once they have spun for a little while.
+  int workersAsleep() const { return asleep_.load(std::memory_order_acquire); }
+
  private:
   struct FloatingPointState {
     uint32_t sseControl;
@@ -83,6 +87,7 @@ class WorkerPool {
   // Changed under the mutex, read without it while spinning.
   std::atomic<uint64_t> jobSerial_{0};
   std::atomic<int> running_{0};
+  std::atomic<int> asleep_{0};
   bool stopping_ = false;
   std::exception_ptr failure_;  // a worker's part that threw, under the mutex
 };

@@ -30,6 +30,19 @@ std::vector<MonitorArea> TwoMonitors() {
           Monitor(RECT{100, 100, 420, 340})};
 }
 
+// One pool where the machine has several cores, none where it has one, with as many threads as cores up to
+// the engine's most.
+testing::AssertionResult PoolFitsTheMachine(const WorkerPool* pool, int processors) {
+  if (processors < 1) return testing::AssertionFailure() << "the system reported " << processors << " cores";
+  const int expected = std::min(processors, kMaxEngineThreads);
+  if ((pool != nullptr) != (expected > 1))
+    return testing::AssertionFailure() << (pool ? "a pool" : "no pool") << " on " << processors << " cores";
+  if (pool && pool->threads() != expected)
+    return testing::AssertionFailure()
+           << pool->threads() << " threads on " << processors << " cores, not " << expected;
+  return testing::AssertionSuccess();
+}
+
 // What a device creation made: the test double and the real device under it, held once more by the test so
 // that its reference count tells whether the renderer let go of everything.
 struct Made {
@@ -145,17 +158,35 @@ TEST_F(DisplayChangeTest, EveryScreenSumsItsFieldOnTheRunsOneSetOfWorkerThreads)
   const auto& screens = app_->screens();
   ASSERT_EQ(screens.size(), 3u);
   const WorkerPool* pool = screens[0]->field->engine.pool();
-  // One pool where the machine has several cores, none where it has one; a screen added later joins it.
-  // The cores as the system counts them, not as the code under test does, up to the engine's most threads.
+  // The cores as the system counts them, not as the code under test does.
   SYSTEM_INFO system{};
   GetSystemInfo(&system);
-  const int processors = std::min(static_cast<int>(system.dwNumberOfProcessors), kMaxEngineThreads);
-  ASSERT_GE(processors, 1);
-  EXPECT_EQ(pool != nullptr, processors > 1);
-  if (pool) {
-    EXPECT_EQ(pool->threads(), processors);
-  }
+  EXPECT_TRUE(PoolFitsTheMachine(pool, static_cast<int>(system.dwNumberOfProcessors)));
   for (const auto& screen : screens) EXPECT_EQ(screen->field->engine.pool(), pool);
+}
+
+// The check above, given pools that do not fit the machine: each fails, naming what is wrong.
+TEST(PoolFitsTheMachineCheck, FailsForAPoolThatDoesNotFitTheCores) {
+  WorkerPool two(2);
+  WorkerPool three(3);
+  WorkerPool most(kMaxEngineThreads);
+  struct Case {
+    const char* what;
+    const WorkerPool* pool;
+    int processors;
+    bool fits;
+  } const cases[] = {{"two threads on two cores", &two, 2, true},
+                     {"no pool on one core", nullptr, 1, true},
+                     {"the most threads on many cores", &most, kMaxEngineThreads + 8, true},
+                     {"no pool on two cores", nullptr, 2, false},
+                     {"a pool on one core", &two, 1, false},
+                     {"three threads on two cores", &three, 2, false},
+                     {"two threads on three cores", &two, 3, false},
+                     {"a count the system cannot give", &two, 0, false}};
+  for (const Case& c : cases) {
+    const testing::AssertionResult result = PoolFitsTheMachine(c.pool, c.processors);
+    EXPECT_EQ(static_cast<bool>(result), c.fits) << c.what << ": " << result.message();
+  }
 }
 
 TEST_F(DisplayChangeTest, AGoneMonitorsScreenIsReleasedWithNothingLeft) {

@@ -34,26 +34,55 @@ void RecordJob(WorkerPool& pool, JobRecord& record) {
   });
 }
 
+// Waits, up to a deadline far beyond any spin, until every worker sleeps on the pool's condition.
+testing::AssertionResult EveryWorkerFallsAsleep(const WorkerPool& pool) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (pool.workersAsleep() != pool.threads() - 1) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return testing::AssertionFailure() << pool.workersAsleep() << " of " << pool.threads() - 1
+                                         << " workers asleep 5 s after their last job: the others still spin";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return testing::AssertionSuccess();
+}
+
 TEST(WorkerPool, EveryJobRunsOnceOnEveryThreadBackToBackOrAfterTheWorkersSlept) {
   struct Case {
     const char* what;
     int threads;
     int jobs;
-    int pauseMs;  // between jobs: none keeps the workers spinning, 20 ms lets them sleep
-  } const cases[] = {{"two threads, back to back", 2, 200, 0},
-                     {"seven threads, back to back", 7, 50, 0},
-                     {"three threads, after a sleep", 3, 4, 20},
-                     {"one thread", 1, 3, 0}};
+    bool asleep;  // between jobs: back to back the workers still spin, else each job wakes them
+  } const cases[] = {{"two threads, back to back", 2, 200, false},
+                     {"seven threads, back to back", 7, 50, false},
+                     {"three threads, each job after the workers fell asleep", 3, 4, true},
+                     {"one thread", 1, 3, false}};
   for (const Case& c : cases) {
     WorkerPool pool(c.threads);
     ASSERT_EQ(pool.threads(), c.threads) << c.what;
     for (int job = 0; job < c.jobs; ++job) {
-      if (c.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(c.pauseMs));
+      if (c.asleep) {
+        ASSERT_TRUE(EveryWorkerFallsAsleep(pool)) << c.what << ", before job " << job;
+      }
       JobRecord record;
       RecordJob(pool, record);
       ASSERT_EQ(record.runs, std::vector<int>(static_cast<std::size_t>(c.threads), 1))
           << c.what << ", job " << job;
       ASSERT_EQ(record.first, std::this_thread::get_id()) << c.what;
+    }
+  }
+}
+
+// A pool left without a job (the loop rests, the displays are off) costs no core: its workers sleep,
+// whatever they did last, and a job still wakes every one of them.
+TEST(WorkerPool, WorkersWithoutAJobSleep) {
+  for (int threads : {2, 4, kMaxEngineThreads}) {
+    WorkerPool pool(threads);
+    EXPECT_TRUE(EveryWorkerFallsAsleep(pool)) << threads << " threads, never given a job";
+    for (int round = 0; round < 3; ++round) {
+      JobRecord record;
+      RecordJob(pool, record);
+      EXPECT_EQ(record.runs, std::vector<int>(static_cast<std::size_t>(threads), 1)) << threads << " threads";
+      EXPECT_TRUE(EveryWorkerFallsAsleep(pool)) << threads << " threads, after job " << round;
     }
   }
 }
