@@ -11,8 +11,9 @@
 //   dialog_probe_tool dialogs          prints how many dialogs are open with a preview pane and without
 //   dialog_probe_tool drags SLIDER N   with two dialogs open, one with the preview pane and one without:
 //                                      drags slider SLIDER (its id) end to end in each, N times, taking
-//                                      turns; prints each drag's time and the medians ("median on X off
-//                                      Y"); exit code 1 when either dialog is missing
+//                                      turns; prints each drag's time, the medians and the median of the
+//                                      ratios of the two drags of each round ("median on X off Y ratio
+//                                      R"); exit code 1 when either dialog is missing
 // commctrl.h needs windows.h first.
 // clang-format off
 #include <windows.h>
@@ -237,7 +238,11 @@ int Drags(int sliderId, int rounds) {
     }
   }
   PostMessageA(on, WM_SYSCOMMAND, SC_RESTORE, 0);
-  std::printf("median on %.1f off %.1f\n", Median(withPane), Median(withoutPane));
+  // The two drags of a round came one after the other, under much the same load.
+  std::vector<double> ratios;
+  for (size_t i = 0; i < withPane.size() && i < withoutPane.size(); ++i)
+    ratios.push_back(withPane[i] / std::max(withoutPane[i], 0.1));
+  std::printf("median on %.1f off %.1f ratio %.2f\n", Median(withPane), Median(withoutPane), Median(ratios));
   return 0;
 }
 
