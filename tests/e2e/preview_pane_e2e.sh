@@ -65,8 +65,11 @@ e2e_check "... and nothing outside it ($outside pixels changed)" [ "$outside" = 
 # Another preset: Mercury, the Sky picture in a liquid mirror, instead of Clipping over the desktop; then
 # back, and Mercury again. After each choice, screenshots until the pane shows the new look: the time from
 # the moment the dialog took the choice (the probe's clock, Wine's system time being the shell's) to the
-# end of the grab that showed it bounds the pane's follow time from above. The median of the three must be
-# within half a second; each must come within 5 s.
+# end of the grab that showed it bounds the pane's follow time from above; each must come within 5 s.
+# The median of the three must be within half a second. On a machine with far more work than processors
+# (the load average over the last minute above twice their number) that time is mostly other programs'
+# turns: it is shown but not judged there (the processor time of each kind of change is judged in process,
+# PreviewPaneTest.FollowsEachKindOfChangeRedoingOnlyWhatItNeeds).
 read -r r0 g0 b0 <<<"$(mean_colour "$E2E_WORK/b-pane.png")"
 e2e_check "the pane shows Clipping over the desktop first (mean $r0 $g0 $b0)" e2e_numbers 'b0 < r0 + 20' r0="$r0" b0="$b0"
 # Chooses preset $1 and prints the seconds until a screenshot showed its look ($2: sky or desktop), or
@@ -82,7 +85,6 @@ follow_time() {
     if { [ "$2" = sky ] && e2e_numbers 'b > r + 40' r="$r" b="$b"; } ||
       { [ "$2" = desktop ] && e2e_numbers 'b < r + 20' r="$r" b="$b"; }; then
       awk -v a="$chosen" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
-      cp "$shot" "$E2E_WORK/c-pane-$1.png"
       return
     fi
   done
@@ -93,10 +95,17 @@ for look in Mercury:sky Clipping:desktop Mercury:sky; do
   follows+=("$(follow_time "${look%%:*}" "${look#*:}")")
   sleep 0.3
 done
-median=$(printf '%s\n' "${follows[@]}" | grep -v never | sort -n | sed -n 2p)
-e2e_check "each preset's look came to the pane (${follows[*]} s)" [ "$(printf '%s\n' "${follows[@]}" | grep -c never)" = 0 ]
-e2e_check "the pane followed a preset in ${median:-?} s (median of three, at most 0.5 s)" \
-  e2e_numbers 'm <= 0.5' m="${median:-x}"
+e2e_check "each preset's look came to the pane within 5 s (${follows[*]} s)" \
+  [ "$(printf '%s\n' "${follows[@]}" | grep -cE '^[0-9.]+$')" = 3 ]
+median=$(printf '%s\n' "${follows[@]}" | sort -n | sed -n 2p)
+load=$(cut -d' ' -f1 /proc/loadavg)
+processors=$(nproc)
+if e2e_numbers 'l <= 2 * n' l="$load" n="$processors"; then
+  e2e_check "the pane followed a preset in ${median:-?} s (median of three, at most 0.5 s)" \
+    e2e_numbers 'm <= 0.5' m="${median:-x}"
+else
+  e2e_log "not judged: the pane followed a preset in ${median:-?} s (median of three) at load $load on $processors processors"
+fi
 
 # The dialog answers at once while the pane draws.
 answer=$(probe answer 10)
