@@ -173,11 +173,6 @@ bool PreviewPane::LastFrameShows(const ParameterSet& record) const {
   return work_.frames > 0 && reason_.empty() && SameValues(frameValues_, record);
 }
 
-std::string PreviewPane::Reason() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return reason_;
-}
-
 void PreviewPane::FollowDialog() const {
   RECT dialog{};
   GetWindowRect(dialog_, &dialog);

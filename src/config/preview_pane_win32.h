@@ -36,7 +36,7 @@ namespace lumar {
 constexpr UINT kPreviewFrameMilliseconds = 34;
 // While a slider's thumb is dragged the run neither sets up nor draws; the thumb counts as stopped once
 // no new position came for this long (or when it is let go), and the run follows then.
-constexpr UINT kThumbStillMilliseconds = 80;
+constexpr UINT kThumbStillMilliseconds = 150;
 
 // How the pane makes its Direct3D object (Direct3DCreate9; tests put a failing one in its place).
 using PaneDirect3DCreator = IDirect3D9*(WINAPI*)(UINT sdkVersion);
@@ -62,8 +62,8 @@ class PreviewPane {
   // picture is the desktop the saver would see) and starts the run with `record`.
   void Start(const ParameterSet& record);
   // The dialog's timer: the pane hides while the dialog is minimised or hidden and the run draws nothing
-  // then; `record` goes to the run when it differs from the values last handed over (all changes made
-  // between two ticks cost one set-up); a new frame is painted.
+  // then; `record` goes to the run when it differs from the values last handed over (HandOver gave it
+  // none); a new frame is painted.
   void Tick(const ParameterSet& record);
   // A control changed `record`: it goes to the run at once. `thumbHeld` while a slider's thumb is being
   // dragged (the run waits until it stops); a change made otherwise wakes the run.
@@ -79,7 +79,6 @@ class PreviewPane {
   // For tests: what the run has done, and whether its last frame was drawn with `record`'s values.
   PaneWork Work() const;
   bool LastFrameShows(const ParameterSet& record) const;
-  std::string Reason() const;
 
  private:
   static LRESULT CALLBACK PaneProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -168,7 +168,7 @@ bool WaitFor(DWORD ms, Done done) {
 }
 
 // One drag of the thumb from the slider's least position to its greatest, as the trackbar reports a drag
-// to its dialog: 100 moves at a mouse's pace (one every 8 ms), each a new position and TB_THUMBTRACK, then
+// to its dialog: 60 moves at a mouse's pace (one every 8 ms), each a new position and TB_THUMBTRACK, then
 // TB_THUMBPOSITION and TB_ENDTRACK as the button goes up. Returns the time the dialog took to answer
 // them, the pauses between moves left out.
 double Drag(HWND dialog, int sliderId) {
@@ -176,7 +176,7 @@ double Drag(HWND dialog, int sliderId) {
   if (!slider) return -1;
   const int least = static_cast<int>(SendMessageA(slider, TBM_GETRANGEMIN, 0, 0));
   const int greatest = static_cast<int>(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0));
-  constexpr int kMoves = 100;
+  constexpr int kMoves = 60;
   double answering = 0;
   auto report = [&](WPARAM code, int position) {
     LARGE_INTEGER before, after;
@@ -192,9 +192,12 @@ double Drag(HWND dialog, int sliderId) {
   }
   report(TB_THUMBPOSITION, greatest);
   report(TB_ENDTRACK, greatest);
-  // Back to the start for the next drag, as a click would put it.
+  const double answered = answering;
+  // Back to the start for the next drag, as a click would put it (not timed), and a moment for the pane
+  // to follow while it is on the screen.
   report(TB_ENDTRACK, least);
-  return answering;
+  Sleep(500);
+  return answered;
 }
 
 double Median(std::vector<double> values) {
@@ -203,9 +206,9 @@ double Median(std::vector<double> values) {
   return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
 }
 
-// Drags in the dialog with the pane (restored, its pane drawing) and in the one without (the other
-// minimised, its pane resting), taking turns and changing who goes first each round, so that a change
-// in the machine's load falls on both alike.
+// Drags in the dialog with the pane (restored, its pane drawing) and in the one without, taking turns
+// and changing who goes first each round, so that a change in the machine's load falls on both alike.
+// The dialog not dragged waits hidden (its pane resting).
 int Drags(int sliderId, int rounds) {
   HWND on = FindDialogWithPane(true);
   HWND off = FindDialogWithPane(false);
@@ -219,24 +222,29 @@ int Drags(int sliderId, int rounds) {
   for (int round = 0; round < rounds; ++round) {
     for (int turn = 0; turn < 2; ++turn) {
       const bool paneTurn = (turn == 0) == (round % 2 == 0);
-      if (paneTurn) {
-        PostMessageA(on, WM_SYSCOMMAND, SC_RESTORE, 0);
-        if (!WaitFor(5000, [&] { return !IsIconic(on) && IsWindowVisible(pane); })) {
-          std::printf("the pane did not show again\n");
-          return 1;
-        }
-        Sleep(600);  // drawing again
-        withPane.push_back(Drag(on, sliderId));
-        std::printf("on %.1f\n", withPane.back());
-      } else {
-        PostMessageA(on, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        WaitFor(5000, [&] { return IsIconic(on) && !IsWindowVisible(pane); });
-        Sleep(300);
-        withoutPane.push_back(Drag(off, sliderId));
-        std::printf("off %.1f\n", withoutPane.back());
+      HWND dragged = paneTurn ? on : off;
+      HWND other = paneTurn ? off : on;
+      // Each drag's dialog shows again and the other hides: the same for both. (Hidden rather than
+      // minimised: the dialog opened second has the first, the foreground window then, as its owner, which
+      // it keeps disabled.)
+      ShowWindow(other, SW_HIDE);
+      ShowWindow(dragged, SW_SHOWNOACTIVATE);
+      if (!WaitFor(5000, [&] {
+            return !IsWindowVisible(other) && IsWindowVisible(dragged) &&
+                   (IsWindowVisible(pane) != FALSE) == paneTurn;
+          })) {
+        std::printf("the dialogs did not come and go (dragged %s, other %s, pane %s)\n",
+                    IsWindowVisible(dragged) ? "shown" : "hidden",
+                    IsWindowVisible(other) ? "shown" : "hidden", IsWindowVisible(pane) ? "shown" : "hidden");
+        return 1;
       }
+      Sleep(1000);  // the pane drawing again
+      (paneTurn ? withPane : withoutPane).push_back(Drag(dragged, sliderId));
+      std::printf("%s %.1f\n", paneTurn ? "on" : "off", (paneTurn ? withPane : withoutPane).back());
     }
   }
+  ShowWindow(on, SW_SHOWNOACTIVATE);
+  ShowWindow(off, SW_SHOWNOACTIVATE);
   PostMessageA(on, WM_SYSCOMMAND, SC_RESTORE, 0);
   // The two drags of a round came one after the other, under much the same load.
   std::vector<double> ratios;
