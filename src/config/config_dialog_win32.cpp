@@ -24,6 +24,7 @@
 #include "platform/imaging_component_win32.h"
 #include "resource_ids.h"
 #include "settings/frame_pacing_win32.h"
+#include "settings/policy_registry_win32.h"
 #include "settings/presets.h"
 #include "settings/settings_registry_win32.h"
 
@@ -99,6 +100,10 @@ class ConfigDialog {
   void AddPreviewPane();
   void OnTimer(UINT_PTR id) {
     if (id == kPreviewTimerId && pane_) pane_->Tick(record_);
+  }
+  // The values as they are now go to the pane at once (the timer would take them within a tick).
+  void HandOverToPane(bool thumbHeld) {
+    if (pane_) pane_->HandOver(record_, thumbHeld);
   }
   void OnMove() const {
     if (pane_) pane_->FollowDialog();
@@ -236,7 +241,7 @@ void ConfigDialog::AddPreviewPane() {
   const int left = std::clamp<int>(window.left - width / 2, work.left, work.right - dialogWidth - width);
   SetWindowPos(dialog_, nullptr, left, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog_, GWLP_HINSTANCE));
-  pane_ = std::make_unique<PreviewPane>(dialog_, instance, width, height);
+  pane_ = std::make_unique<PreviewPane>(dialog_, instance, width, height, context_.services.createDirect3D);
   pane_->Start(record_);
   SetTimer(dialog_, kPreviewTimerId, kPreviewFrameMilliseconds, nullptr);
 }
@@ -632,6 +637,7 @@ void FillInSystemServices(ConfigDialogServices& services) {
   if (!services.findUserGuide) services.findUserGuide = SystemFindUserGuide;
   if (!services.tell) services.tell = SystemTell;
   if (!services.writeSettings) services.writeSettings = WriteSettings;
+  if (!services.createDirect3D) services.createDirect3D = Direct3DCreate9;
 }
 
 INT_PTR CALLBACK ConfigDialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -652,10 +658,18 @@ INT_PTR CALLBACK ConfigDialogProcedure(HWND window, UINT message, WPARAM wParam,
       if (dialog) dialog->OnMove();
       return 0;
     case WM_HSCROLL:
-      if (dialog) dialog->OnScroll(reinterpret_cast<HWND>(lParam));
+      if (dialog) {
+        dialog->OnScroll(reinterpret_cast<HWND>(lParam));
+        dialog->HandOverToPane(LOWORD(wParam) == TB_THUMBTRACK);
+      }
       return 0;
     case WM_COMMAND:
-      if (dialog) dialog->OnCommand(LOWORD(wParam), HIWORD(wParam));
+      if (dialog) {
+        dialog->OnCommand(LOWORD(wParam), HIWORD(wParam));
+        // (unless the command ended the dialog's window)
+        if (GetWindowLongPtrA(window, DWLP_USER) == reinterpret_cast<LONG_PTR>(dialog))
+          dialog->HandOverToPane(false);
+      }
       return 0;
     case WM_DRAWITEM:
       if (dialog) dialog->OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -676,7 +690,7 @@ INT_PTR CALLBACK ConfigDialogProcedure(HWND window, UINT message, WPARAM wParam,
 
 INT_PTR RunConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context) {
   FillInSystemServices(context.services);
-  context.livePreview = true;
+  context.livePreview = PreviewPaneWanted();
   return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIGURE), owner, ConfigDialogProcedure,
                          reinterpret_cast<LPARAM>(&context));
 }

@@ -1,6 +1,7 @@
 // The configuration dialog (resource 101): edits the settings record in place and writes it on OK.
 #pragma once
 
+#include <d3d9.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -23,6 +24,8 @@ struct ConfigDialogServices {
   // A message box over the dialog, titled "Lumar".
   std::function<void(HWND owner, const char* text)> tell;
   std::function<bool(const ParameterSet& record)> writeSettings;
+  // How the preview pane makes its Direct3D object; null means Direct3DCreate9.
+  IDirect3D9*(WINAPI* createDirect3D)(UINT sdkVersion) = nullptr;
 };
 
 struct ConfigDialogContext {
@@ -32,14 +35,15 @@ struct ConfigDialogContext {
   const uint8_t* adapterIdentifier = nullptr;  // kAdapterIdentifierSize bytes of adapter 0
   ConfigDialogServices services;
   INT_PTR result = 0;        // 1 after OK, 2 after Cancel
-  bool livePreview = false;  // set by RunConfigDialog and CreateConfigDialog: the preview pane is shown
+  bool livePreview = false;  // set by RunConfigDialog ("PreviewPane") and CreateConfigDialog: the pane shows
 };
 
-// Runs the dialog modally; returns 1 after OK, 2 after Cancel, -1 when it could not be created.
+// Runs the dialog modally, with the live preview pane unless "PreviewPane" turns it off; returns 1 after
+// OK, 2 after Cancel, -1 when it could not be created.
 INT_PTR RunConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context);
 
 // The same dialog without its own message loop (tests drive it with messages). The context must outlive
-// the window. RunConfigDialog's dialog has the live preview pane; this one only `withPreview`.
+// the window. This one has the live preview pane only `withPreview`.
 HWND CreateConfigDialog(HINSTANCE instance, HWND owner, ConfigDialogContext& context,
                         bool withPreview = false);
 

@@ -16,14 +16,16 @@ namespace {
 
 constexpr char kPaneClass[] = "LumarPreviewPane";
 constexpr int kPausedLookMilliseconds = 250;
-// Values taken less than this long ago mark a drag under way; meanwhile a frame at most this often.
-constexpr int kBusyMilliseconds = 200;
-constexpr int kBusyFrameMilliseconds = 150;
 constexpr char kNoDevice[] = "No Direct3D device for the preview";
 constexpr char kNoMemory[] = "Not enough memory for the preview";
 constexpr char kNoSetUp[] = "These settings cannot be previewed";
 
 bool SameValues(const ParameterSet& a, const ParameterSet& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The one line why for a device or its resources that could not be made.
+const char* DeviceFailure(HRESULT hr) {
+  return hr == E_OUTOFMEMORY || hr == D3DERR_OUTOFVIDEOMEMORY ? kNoMemory : kNoDevice;
+}
 
 // The pane's own run of `record`: its size, no frame counter.
 ParameterSet PaneRecord(const ParameterSet& record, int width, int height) {
@@ -64,8 +66,9 @@ LRESULT CALLBACK PreviewPane::PaneProcedure(HWND window, UINT message, WPARAM wP
   }
 }
 
-PreviewPane::PreviewPane(HWND dialog, HINSTANCE instance, int width, int height)
-    : dialog_(dialog), instance_(instance), width_(width), height_(height) {
+PreviewPane::PreviewPane(HWND dialog, HINSTANCE instance, int width, int height,
+                         PaneDirect3DCreator createDirect3D)
+    : dialog_(dialog), instance_(instance), createDirect3D_(createDirect3D), width_(width), height_(height) {
   WNDCLASSA paneClass{};
   paneClass.lpfnWndProc = PaneProcedure;
   paneClass.hInstance = instance_;
@@ -94,7 +97,7 @@ void PreviewPane::Start(const ParameterSet& record) {
   changed_ = true;
   // The desktop now, while the dialog is not on the screen: the snapshot's square follows from the
   // desktop and the device's texture limit alone, whatever the values.
-  direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  direct3d_ = createDirect3D_ ? createDirect3D_(D3D_SDK_VERSION) : nullptr;
   if (direct3d_) maxTextureEdge_ = QueryDeviceLimits(direct3d_).LargestSquareTexture();
   field_ = std::make_unique<WaveField>();
   ParameterSet first = PaneRecord(record, width_, height_);
@@ -115,15 +118,7 @@ void PreviewPane::Tick(const ParameterSet& record) {
     FollowDialog();
     ShowWindow(pane_, SW_SHOWNOACTIVATE);
   }
-  if (!SameValues(record, handedOver_)) {
-    std::memcpy(&handedOver_, &record, sizeof handedOver_);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      std::memcpy(&pending_, &record, sizeof pending_);
-      changed_ = true;
-    }
-    wake_.notify_all();
-  }
+  HandOver(record, held_);
   const uint32_t read = framesRead_;
   if (read != framesPainted_) {
     framesPainted_ = read;
@@ -141,6 +136,43 @@ void PreviewPane::Tick(const ParameterSet& record) {
   }
 }
 
+void PreviewPane::HandOver(const ParameterSet& record, bool thumbHeld) {
+  const bool same = SameValues(record, handedOver_);
+  if (same && thumbHeld == held_) return;
+  held_ = thumbHeld;
+  std::memcpy(&handedOver_, &record, sizeof handedOver_);
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!same) {
+      std::memcpy(&pending_, &record, sizeof pending_);
+      changed_ = true;
+      lastHandOver_ = std::chrono::steady_clock::now();
+    }
+    thumbHeld_ = thumbHeld;
+    wake = changed_ && !thumbHeld;
+  }
+  // While the thumb moves the run sleeps until it stops: no wake-up for each position.
+  if (wake) wake_.notify_all();
+}
+
+PreviewPane* PreviewPane::Of(HWND window) {
+  char name[64] = {};
+  if (!window || !GetClassNameA(window, name, sizeof name) || std::strcmp(name, kPaneClass) != 0)
+    return nullptr;
+  return reinterpret_cast<PreviewPane*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+PaneWork PreviewPane::Work() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return work_;
+}
+
+bool PreviewPane::LastFrameShows(const ParameterSet& record) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return work_.frames > 0 && reason_.empty() && SameValues(frameValues_, record);
+}
+
 void PreviewPane::FollowDialog() const {
   RECT dialog{};
   GetWindowRect(dialog_, &dialog);
@@ -156,41 +188,48 @@ void PreviewPane::SetReason(const char* text) {
 }
 
 void PreviewPane::Run() {
+  // Below the dialog's thread: when both want the processor, the controls come first.
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
   deviceWindow_ =
       CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, width_, height_, nullptr, nullptr, instance_, nullptr);
   if (!direct3d_ || !deviceWindow_) SetReason(kNoDevice);
   using Clock = std::chrono::steady_clock;
-  auto next = Clock::now();
-  auto lastTaken = Clock::time_point{};
+  const auto framePeriod = std::chrono::milliseconds(kPreviewFrameMilliseconds);
+  const auto thumbStill = std::chrono::milliseconds(kThumbStillMilliseconds);
+  auto nextFrame = Clock::now();
   for (;;) {
     ParameterSet values;
-    bool changed = false;
+    bool taken = false;
+    bool moving = false;
+    auto now = Clock::now();
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      // A frame period while drawing; while values keep coming (a slider being dragged) a longer one, so
-      // the run leaves the processor to the dialog and shows the newest values a few times a second;
-      // minimised or hidden, four looks a second whether the dialog is back. A change after a calm wakes
-      // the run at once.
-      const auto now = Clock::now();
-      const bool busy = now - lastTaken < std::chrono::milliseconds(kBusyMilliseconds);
-      next += std::chrono::milliseconds(paused_ ? kPausedLookMilliseconds
-                                        : busy  ? kBusyFrameMilliseconds
-                                                : kPreviewFrameMilliseconds);
-      if (next < now) next = now;
-      wake_.wait_until(lock, next, [this, busy] { return stop_ || (changed_ && !paused_ && !busy); });
+      // Minimised or hidden: four looks a second whether the dialog is back. A thumb being dragged: until
+      // it has been still for a moment. A change: at once. Otherwise the next frame's time, or while
+      // there is nothing to draw (the panel) the next look.
+      moving = changed_ && thumbHeld_ && now - lastHandOver_ < thumbStill;
+      const auto until = paused_    ? now + std::chrono::milliseconds(kPausedLookMilliseconds)
+                         : moving   ? lastHandOver_ + thumbStill
+                         : changed_ ? now
+                         : drawing_ ? nextFrame
+                                    : now + std::chrono::milliseconds(kPausedLookMilliseconds);
+      wake_.wait_until(lock, until, [this] { return stop_ || (changed_ && !thumbHeld_ && !paused_); });
       if (stop_) break;
-      if (changed_ && !paused_) {
+      now = Clock::now();
+      moving = changed_ && thumbHeld_ && now - lastHandOver_ < thumbStill;
+      if (changed_ && !paused_ && !moving) {
         std::memcpy(&values, &pending_, sizeof values);
         changed_ = false;
-        changed = true;
-        lastTaken = Clock::now();
+        taken = true;
       }
     }
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    if (paused_ || !direct3d_ || !deviceWindow_) continue;
-    if (changed) SetUp(values);
-    if (drawing_) DrawFrame();
+    if (paused_ || moving || !direct3d_ || !deviceWindow_) continue;
+    if (taken) SetUp(values);
+    if (!drawing_ || (!taken && now < nextFrame)) continue;
+    nextFrame = now + framePeriod;
+    DrawFrame();
   }
   readBack_.reset();
   if (renderer_) renderer_->ReleaseDevice(false);
@@ -218,6 +257,7 @@ void PreviewPane::SetUp(const ParameterSet& values) {
   const bool keepResources = renderer_ && sameResources && wasDrawing;
   if (renderer_ && !keepResources) renderer_->ReleaseResources();
   std::memcpy(&record_, &next, sizeof record_);
+  std::memcpy(&runValues_, &values, sizeof runValues_);
   userPicture_ = Image{};
   if (record_.texture == kTextureFile && !keepResources) {
     const uint32_t maxEdge = maxTextureEdge_ > 0 ? static_cast<uint32_t>(maxTextureEdge_) : kMaxImageEdge;
@@ -235,6 +275,12 @@ void PreviewPane::SetUp(const ParameterSet& values) {
     SetReason(setup == SetupResult::OutOfMemory ? kNoMemory : kNoSetUp);
     return;
   }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++work_.fieldSetUps;
+    if (!keepResources) ++work_.resourceSetUps;
+    if (!renderer_) ++work_.deviceSetUps;
+  }
   HRESULT hr = S_OK;
   if (!renderer_) {
     RenderContext context;
@@ -247,14 +293,29 @@ void PreviewPane::SetUp(const ParameterSet& values) {
     context.preview = true;
     renderer_ = std::make_unique<Renderer>(context);
     renderer_->SetFrameReader([this](IDirect3DDevice9* device) { ReadBack(device); });
+    // The device's own error, which the renderer's answer does not carry (no device, or no memory).
+    HRESULT made = S_OK;
+    renderer_->SetDeviceFactory([&made](IDirect3D9* direct3d, HWND window, DWORD flags,
+                                        D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** device) {
+      made = direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, flags, &parameters, device);
+      return made;
+    });
     // The quiet creation: a failure shows the pane's panel, never a message box over the dialog.
     hr = renderer_->CreateMonitorDevice(direct3d_, deviceWindow_, D3DADAPTER_DEFAULT, deviceWindow_, false);
+    if (FAILED(hr) && FAILED(made)) hr = made;
+    if (FAILED(hr) && renderer_->device()) {
+      // The device was made, its resources were not: once more, for their own error (and a shortage that
+      // has passed).
+      renderer_->ReleaseResources();
+      hr = renderer_->CreateResources();
+    }
+    renderer_->SetDeviceFactory(nullptr);
     if (FAILED(hr)) renderer_.reset();
   } else if (!keepResources) {
     hr = renderer_->CreateResources();
   }
   if (FAILED(hr)) {
-    SetReason(hr == E_OUTOFMEMORY ? kNoMemory : kNoDevice);
+    SetReason(DeviceFailure(hr));
     return;
   }
   {
@@ -299,6 +360,8 @@ void PreviewPane::ReadBack(IDirect3DDevice9* device) {
     frame_.swap(readPixels_);
     frameWidth_ = width;
     frameHeight_ = height;
+    std::memcpy(&frameValues_, &runValues_, sizeof frameValues_);
+    ++work_.frames;
   }
   ++framesRead_;
 }

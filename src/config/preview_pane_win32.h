@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -33,11 +34,26 @@ namespace lumar {
 
 // At most this many frames a second: the run draws once per period, the dialog's timer ticks as often.
 constexpr UINT kPreviewFrameMilliseconds = 34;
+// While a slider's thumb is dragged the run neither sets up nor draws; the thumb counts as stopped once
+// no new position came for this long (or when it is let go), and the run follows then.
+constexpr UINT kThumbStillMilliseconds = 150;
+
+// How the pane makes its Direct3D object (Direct3DCreate9; tests put a failing one in its place).
+using PaneDirect3DCreator = IDirect3D9*(WINAPI*)(UINT sdkVersion);
+
+// What the run has done since it started: set-ups by what they redid, and frames read back.
+struct PaneWork {
+  uint32_t fieldSetUps = 0;     // every set-up that reached the wave field
+  uint32_t resourceSetUps = 0;  // ... that made the device's resources again (a new device included)
+  uint32_t deviceSetUps = 0;    // ... that made a new device
+  uint32_t frames = 0;
+};
 
 class PreviewPane {
  public:
   // A pane of `width` x `height` pixels beside `dialog`, hidden until the dialog shows.
-  PreviewPane(HWND dialog, HINSTANCE instance, int width, int height);
+  PreviewPane(HWND dialog, HINSTANCE instance, int width, int height,
+              PaneDirect3DCreator createDirect3D = Direct3DCreate9);
   PreviewPane(const PreviewPane&) = delete;
   PreviewPane& operator=(const PreviewPane&) = delete;
   ~PreviewPane();
@@ -46,14 +62,23 @@ class PreviewPane {
   // picture is the desktop the saver would see) and starts the run with `record`.
   void Start(const ParameterSet& record);
   // The dialog's timer: the pane hides while the dialog is minimised or hidden and the run draws nothing
-  // then; `record` goes to the run when it differs from the values last handed over (all changes made
-  // between two ticks cost one set-up); a new frame is painted.
+  // then; `record` goes to the run when it differs from the values last handed over (HandOver gave it
+  // none); a new frame is painted.
   void Tick(const ParameterSet& record);
+  // A control changed `record`: it goes to the run at once. `thumbHeld` while a slider's thumb is being
+  // dragged (the run waits until it stops); a change made otherwise wakes the run.
+  void HandOver(const ParameterSet& record, bool thumbHeld);
   // Puts the pane against the dialog's right edge, top to top (after the dialog moved).
   void FollowDialog() const;
   // The last frame, or a plain panel with the one line why there is none.
   void Paint(HDC dc, const RECT& area) const;
   HWND window() const { return pane_; }
+  // The pane of a pane window, or null.
+  static PreviewPane* Of(HWND window);
+
+  // For tests: what the run has done, and whether its last frame was drawn with `record`'s values.
+  PaneWork Work() const;
+  bool LastFrameShows(const ParameterSet& record) const;
 
  private:
   static LRESULT CALLBACK PaneProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -68,6 +93,7 @@ class PreviewPane {
   HWND dialog_;
   HWND pane_ = nullptr;
   HINSTANCE instance_;
+  PaneDirect3DCreator createDirect3D_;
   const int width_;
   const int height_;
   DesktopSnapshot snapshot_;  // taken by Start, then read by the run
@@ -77,7 +103,11 @@ class PreviewPane {
   std::condition_variable wake_;
   bool stop_ = false;
   bool changed_ = false;
+  bool thumbHeld_ = false;
+  std::chrono::steady_clock::time_point lastHandOver_{};
   ParameterSet pending_{};
+  ParameterSet frameValues_{};  // the values the last frame was drawn with
+  PaneWork work_;
   std::vector<uint32_t> frame_;  // the last frame, top row first, 0x00RRGGBB
   int frameWidth_ = 0;
   int frameHeight_ = 0;
@@ -87,6 +117,7 @@ class PreviewPane {
 
   // The dialog's side.
   ParameterSet handedOver_{};
+  bool held_ = false;
   uint32_t framesPainted_ = 0;
   std::string titleShown_;
 
@@ -95,7 +126,8 @@ class PreviewPane {
     uint32_t Now() const override { return GetTickCount(); }
   } clock_;
   RandomGenerator random_;
-  ParameterSet record_{};  // the values as the pane runs them (its own size, no frame counter)
+  ParameterSet record_{};     // the values as the pane runs them (its own size, no frame counter)
+  ParameterSet runValues_{};  // ... as the dialog handed them over
   std::unique_ptr<WaveField> field_;
   Image userPicture_;
   IDirect3D9* direct3d_ = nullptr;

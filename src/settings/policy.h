@@ -26,6 +26,11 @@ constexpr const char* kNoDesktopPictureValueName = "NoDesktopPicture";
 // name of a preset, used where the user has no settings of their own.
 constexpr const char* kDefaultPresetValueName = "DefaultPreset";
 
+// The configuration dialog's live preview pane, a DWORD beside the user's settings (HKEY_CURRENT_USER
+// kProgramKeyPath) and, for every user without one, under HKEY_LOCAL_MACHINE kProgramKeyPath: 0 opens the
+// dialog without the pane (a slow computer), any other value or none with it. Read as a switch policy.
+constexpr const char* kPreviewPaneValueName = "PreviewPane";
+
 // The registry's value types, as stored.
 constexpr uint32_t kRegString = 1;        // REG_SZ
 constexpr uint32_t kRegExpandString = 2;  // REG_EXPAND_SZ

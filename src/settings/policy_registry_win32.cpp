@@ -52,4 +52,12 @@ int MachineDefaultPreset() {
   return PresetIdByName(name.data());
 }
 
+bool PreviewPaneWanted() {
+  const PolicySetting user =
+      ReadSwitchPolicy(QueryRegistryValue(HKEY_CURRENT_USER, kSettingsKeyPath, kPreviewPaneValueName));
+  const PolicySetting machine =
+      ReadSwitchPolicy(QueryRegistryValue(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kPreviewPaneValueName));
+  return Decide(user, machine, true);
+}
+
 }  // namespace lumar

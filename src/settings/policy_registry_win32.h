@@ -23,4 +23,8 @@ bool DesktopPictureForbidden();
 // is named or the name is no preset's.
 int MachineDefaultPreset();
 
+// Whether the configuration dialog shows its live preview pane: "PreviewPane" of the user's key, else of
+// the machine's, else yes.
+bool PreviewPaneWanted();
+
 }  // namespace lumar

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The configuration dialog's live preview pane, from outside: /c shows it beside the dialog; it moves
 # (two screenshots a second apart differ inside it and nowhere else); choosing another preset changes it
-# within half a second; the dialog answers messages within 50 ms throughout 10 s while it draws; minimised,
+# within half a second (the median of three choices); the dialog answers messages within 50 ms throughout
+# 10 s while it draws (a late answer while the whole machine stalled is counted apart); minimised,
 # the process rests; Cancel writes nothing to the registry. With E2E_PANE_SHOT set, the dialog and its pane
 # at 96 dpi are saved there (the guide's picture).
 set -uo pipefail
@@ -61,19 +62,57 @@ e2e_check "a second later the pane has moved ($inside of $((pane_w * pane_h)) pi
 outside=$(changed "$E2E_WORK/a-outside.png" "$E2E_WORK/b-outside.png")
 e2e_check "... and nothing outside it ($outside pixels changed)" [ "$outside" = 0 ]
 
-# Another preset: Mercury, the Sky picture in a liquid mirror, instead of Clipping over the desktop.
+# Another preset: Mercury, the Sky picture in a liquid mirror, instead of Clipping over the desktop; then
+# back, and Mercury again. After each choice, screenshots until the pane shows the new look: the time from
+# the moment the dialog took the choice (the probe's clock, Wine's system time being the shell's) to the
+# end of the grab that showed it bounds the pane's follow time from above; each must come within 5 s.
+# The median of the three must be within half a second. On a machine with far more work than processors
+# (the load average over the last minute above twice their number) that time is mostly other programs'
+# turns: it is shown but not judged there (the processor time of each kind of change is judged in process,
+# PreviewPaneTest.FollowsEachKindOfChangeRedoingOnlyWhatItNeeds).
 read -r r0 g0 b0 <<<"$(mean_colour "$E2E_WORK/b-pane.png")"
-e2e_check "Mercury is chosen in the Preset list" probe preset Mercury
-sleep 0.5
-e2e_screenshot "$E2E_WORK/c.png"
-convert "$E2E_WORK/c.png" -crop "$pane" +repage "$E2E_WORK/c-pane.png"
-read -r r1 g1 b1 <<<"$(mean_colour "$E2E_WORK/c-pane.png")"
-e2e_check "half a second after choosing Mercury the pane shows the sky (mean $r0 $g0 $b0 -> $r1 $g1 $b1)" \
-  e2e_numbers 'b1 > r1 + 40 && b0 < r0 + 20' r0="$r0" b0="$b0" r1="$r1" b1="$b1"
+e2e_check "the pane shows Clipping over the desktop first (mean $r0 $g0 $b0)" e2e_numbers 'b0 < r0 + 20' r0="$r0" b0="$b0"
+# Chooses preset $1 and prints the seconds until a screenshot showed its look ($2: sky or desktop), or
+# "never".
+follow_time() {
+  local chosen shot="$E2E_WORK/follow.png" r g b end
+  chosen=$(probe preset "$1" | awk '/^chosen at/ { print $3 }')
+  e2e_is_number "$chosen" || { echo never; return; }
+  while e2e_numbers 'now < chosen + 5' now="$EPOCHREALTIME" chosen="$chosen"; do
+    import -window root -crop "$pane" +repage "$shot" 2>/dev/null || continue
+    end=$EPOCHREALTIME
+    read -r r g b <<<"$(mean_colour "$shot")"
+    if { [ "$2" = sky ] && e2e_numbers 'b > r + 40' r="$r" b="$b"; } ||
+      { [ "$2" = desktop ] && e2e_numbers 'b < r + 20' r="$r" b="$b"; }; then
+      awk -v a="$chosen" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
+      return
+    fi
+  done
+  echo never
+}
+follows=()
+for look in Mercury:sky Clipping:desktop Mercury:sky; do
+  follows+=("$(follow_time "${look%%:*}" "${look#*:}")")
+  sleep 0.3
+done
+e2e_check "each preset's look came to the pane within 5 s (${follows[*]} s)" \
+  [ "$(printf '%s\n' "${follows[@]}" | grep -cE '^[0-9.]+$')" = 3 ]
+median=$(printf '%s\n' "${follows[@]}" | sort -n | sed -n 2p)
+load=$(cut -d' ' -f1 /proc/loadavg)
+processors=$(nproc)
+if e2e_numbers 'l <= 2 * n' l="$load" n="$processors"; then
+  e2e_check "the pane followed a preset in ${median:-?} s (median of three, at most 0.5 s)" \
+    e2e_numbers 'm <= 0.5' m="${median:-x}"
+else
+  e2e_log "not judged: the pane followed a preset in ${median:-?} s (median of three) at load $load on $processors processors"
+fi
 
 # The dialog answers at once while the pane draws.
 answer=$(probe answer 10)
-e2e_check "the dialog answered WM_NULL within 50 ms throughout 10 s ($answer)" grep -q 'late 0$' <<<"$answer"
+read -r sent stalled <<<"$(awk '/^sent/ { print $2, $6 }' <<<"$answer")"
+e2e_check "the dialog answered WM_NULL within 50 ms throughout 10 s ($answer)" grep -qE 'stalled [0-9]+ late 0$' <<<"$answer"
+e2e_check "... with at most one message in fifty caught in a stall of the machine" \
+  e2e_numbers 'n > 0 && st * 50 <= n' n="${sent:-x}" st="${stalled:-x}"
 
 # Minimised: no frames, the process rests.
 pid=$(dialog_pid)
