@@ -1,4 +1,4 @@
-// Start-up, window procedure, message loop, frame step and shutdown of the saver.
+// Start-up by run mode, the run's registration, the password check and the endings of the saver.
 #include "host/saver_app_win32.h"
 
 #include <commctrl.h>

@@ -256,14 +256,14 @@ class SaverApp {
   SettingsState settings_;
   AdapterModes modes_;
   PasswordSettings password_;
-  // Declared before the screens, so that what they share outlives them.
+  // Declared before the screens, so that the class and what they share outlive their windows.
+  RunRegistration registration_;
   ScreenShared shared_;
   std::vector<std::unique_ptr<SaverScreen>> screens_;
   uint32_t seed_ = 1;
   int monitorIndex_ = 0;        // the last seed index given to another monitor
   MonitorArea primaryMonitor_;  // the primary as the monitor list named it at start-up
 
-  RunRegistration registration_;
   SystemStateWatch watch_;
   TimerResolutionHold timer_;
   LoopState loopState_;

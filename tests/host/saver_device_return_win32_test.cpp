@@ -4,6 +4,7 @@
 // change of handle; a display change while the session is hidden waits until it is visible again.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -125,6 +126,8 @@ TEST_F(DeviceReturnTest, ADeviceWhoseResetFailsForEverIsReplacedWithinFiveSecond
     if (cycle == 1) gdiAfterFirst = test::GdiObjectCount();
   }
   const long gdiAfterLast = test::GdiObjectCount();
+  std::printf("GDI objects: %ld after the first new device, %ld after the last\n", gdiAfterFirst,
+              gdiAfterLast);
   ASSERT_GT(gdiAfterFirst, 0) << "the GDI objects could not be counted";
   EXPECT_EQ(gdiAfterLast, gdiAfterFirst) << "GDI objects left over by " << kCycles - 1 << " new devices";
   EXPECT_EQ(app_->deviceRenewals(), kCycles);
