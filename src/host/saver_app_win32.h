@@ -1,13 +1,18 @@
-// The program: start-up by run mode, the window and its procedure, the message loop, the frame step,
-// close-down and the shutdown steps. One SaverApp is the whole process state of a run. Its members are
-// defined in saver_app_win32.cpp (start-up, loop, endings), saver_screens_win32.cpp (the screens and
-// their devices), saver_window_win32.cpp (the window procedure) and saver_system_state_win32.cpp (power,
-// session and pacing).
+// The program: start-up by run mode, the message loop, the frame step and the endings. One SaverApp is
+// the whole process state of a run: the run mode, the loop, the list of screens (one per monitor, each
+// making and undoing itself, see saver_screen_win32.h) and what the screens share (the Direct3D object,
+// the worker threads, the timer). Its members are defined in saver_app_win32.cpp (start-up, endings),
+// saver_loop_win32.cpp (loop and frame step), saver_screens_win32.cpp (the monitor list),
+// saver_window_win32.cpp (the window procedure) and saver_system_state_win32.cpp (power, session and
+// pacing).
 //
-// Endings, one word each: a screen's device and resources are *released* (ReleaseDevice,
-// ReleaseResources, ReleaseDevices), a screen is *closed* with its window (Close, CloseScreen), the run is
-// *closed down* when the user dismisses it (CloseDown: the loop gets its quit message), and *Shutdown* is
-// the process's last step after the loop.
+// Endings, three words and no others:
+// - *Release*: a device gives back its resources, or a screen its device (ReleaseResources,
+//   ReleaseDevice, ReleaseDevices); the device may be made again.
+// - *End*: the run ends (EndRun, when the user dismisses it or its window goes): no more frames, every
+//   device released, the loop gets its quit message.
+// - *Close*: what was opened is undone, windows included: a screen (SaverScreen::Close, CloseScreen) or,
+//   after the loop, the whole app (Close: windows, class, event, password library, timer).
 #pragma once
 
 #include <d3d9.h>
@@ -32,16 +37,12 @@
 
 namespace lumar {
 
-constexpr const char* kWindowClass = "Lumar";
 constexpr const char* kSaverEventName = "LumarEvent";
 
 // Platform facts a test may force: the Windows 9x family (a 64-bit program never sees it otherwise).
 struct PlatformProbe {
   bool (*isWin9x)() = nullptr;  // nullptr: ask GetVersionExA
 };
-
-// A screen whose device will not come back asks for a new one at most this often.
-constexpr uint32_t kDeviceRenewalMs = 1000;
 
 // The Direct3D 9 version the saver asks for: 31, whatever the SDK header in use defines (MinGW's says 32).
 constexpr UINT kDirect3DVersion = 31;
@@ -67,6 +68,68 @@ using PowerStatusSource = std::function<bool(SYSTEM_POWER_STATUS& status)>;
 // own); 0 or 1 stand for the hardware's default rate, taken as 60.
 using RefreshSource = std::function<uint32_t(const MonitorArea& monitor)>;
 
+// What a test may replace; each left empty stands for the system's own.
+struct SaverSeams {
+  PlatformProbe probe;
+  ConfigureDialogRunner configureDialog = nullptr;
+  MonitorSource monitorSource;
+  Direct3DCreator direct3dCreator = Direct3DCreate9;
+  LoopWait loopWait;
+  PowerStatusSource powerStatus;
+  RefreshSource refreshSource;
+  TimerResolution* timerResolution = nullptr;  // must outlive the app
+};
+
+// What the window procedure recorded, for the loop to act on between frames.
+struct RecordedEvents {
+  bool dismiss = false;        // input, a lost activation, a suspend, Alt+F4
+  bool windowEnded = false;    // a screen's window was destroyed
+  bool displayChange = false;  // monitors came, went or changed
+  bool powerStatus = false;    // the power source changed
+};
+
+struct RunCounts {
+  uint64_t loopPasses = 0;
+  uint64_t frameSteps = 0;
+  uint32_t deviceRenewals = 0;
+};
+
+// The window class and, for a full-screen run, the event a preview waits on and the system's "screen
+// saver running" flag, undone in the reverse order.
+class RunRegistration {
+ public:
+  ~RunRegistration() { Close(); }
+  bool Open(HINSTANCE instance, bool preview, WNDPROC procedure);
+  // The "running" flag off, at the end of the run.
+  void ClearRunning();
+  void Close();
+
+ private:
+  HINSTANCE instance_ = nullptr;
+  HANDLE event_ = nullptr;
+  BOOL previousRunning_ = FALSE;
+  bool runningSet_ = false;
+  bool classRegistered_ = false;
+};
+
+// The power and session notifications the loop rests by, and the waitable timer it paces frames with.
+class SystemStateWatch {
+ public:
+  ~SystemStateWatch() { Close(); }
+  void Open(HWND window);
+  void Close();
+  // The pacing timer, made on first use; null when it cannot be made.
+  HANDLE PaceTimer();
+  HANDLE paceTimer() const { return paceTimer_; }
+
+ private:
+  HWND window_ = nullptr;
+  std::vector<HPOWERNOTIFY> powerNotifications_;
+  HMODULE sessionLibrary_ = nullptr;
+  bool sessionRegistered_ = false;
+  HANDLE paceTimer_ = nullptr;
+};
+
 class SaverApp {
  public:
   SaverApp(HINSTANCE instance, const MillisecondClock& clock);
@@ -74,8 +137,8 @@ class SaverApp {
   SaverApp& operator=(const SaverApp&) = delete;
   ~SaverApp();
 
-  // The entry point's work: start-up, then (in the drawing modes) show the window and run the message
-  // loop, then the shutdown steps. Returns the process exit code, 0.
+  // The entry point's work: start-up, then (in the drawing modes) show the windows and run the message
+  // loop, then Close. Returns the process exit code, 0.
   int Run(const std::string& arguments);
 
   // Start-up in its fixed order; true only in Preview and Saver modes with a window and a device ready.
@@ -83,81 +146,81 @@ class SaverApp {
   void MessageLoop();
   // What the loop does when no message is waiting: a preview waits while a full-screen instance runs;
   // then what the window procedure recorded is acted on; then, unless the password dialog is up or the
-  // run has closed down, what the loop state plans: one frame step, or a wait (the next frame not yet
-  // due, displays off, session hidden, every device lost).
+  // run has ended, what the loop state plans: one frame step, or a wait (the next frame not yet due,
+  // displays off, session hidden, every device lost).
   void IdlePass();
   // Between frames: what the window procedure recorded (a dismissal, the end of a window, a display or
   // power change) is acted on here and nowhere else, so that no message sent while a device is being
-  // reset or drawn with can end the run under it.
+  // made, reset or drawn with can end the run under it.
   void HandleRecorded();
-  void Shutdown();
-
   // One frame: spawn decision, frame time, source retirement and update, device check, drawing; every
-  // screen in turn, the primary first, with one frame time.
+  // screen in turn, the primary first, with one frame time; then new devices where they are due.
   void FrameStep();
 
   void RequestDismiss();
-  void CloseDown();
+  // The run ends (see the endings above); a second call does nothing.
+  void EndRun();
+  // After the loop, or after a start-up that failed half-way: the run ends if it has not, then every
+  // screen closes (the primary last) and the class, the event, the password library and the timer
+  // resolution are given back.
+  void Close();
   LRESULT WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   // Test seams.
-  void SetPlatformProbe(PlatformProbe probe) { probe_ = probe; }
-  void SetConfigureDialog(ConfigureDialogRunner runner) { configureDialog_ = runner; }
-  void SetDeviceFactory(DeviceFactory factory);
-  void SetMonitorSource(MonitorSource source) { monitorSource_ = std::move(source); }
-  void SetDirect3DCreator(Direct3DCreator creator) { direct3dCreator_ = creator; }
-  void SetLoopWait(LoopWait wait) { loopWait_ = std::move(wait); }
-  void SetPowerStatusSource(PowerStatusSource source) { powerStatus_ = std::move(source); }
-  void SetRefreshSource(RefreshSource source) { refreshSource_ = std::move(source); }
+  void SetPlatformProbe(PlatformProbe probe) { seams_.probe = probe; }
+  void SetConfigureDialog(ConfigureDialogRunner runner) { seams_.configureDialog = runner; }
+  void SetDeviceFactory(DeviceFactory factory) { shared_.deviceFactory = std::move(factory); }
+  void SetMonitorSource(MonitorSource source) { seams_.monitorSource = std::move(source); }
+  void SetDirect3DCreator(Direct3DCreator creator) { seams_.direct3dCreator = creator; }
+  void SetLoopWait(LoopWait wait) { seams_.loopWait = std::move(wait); }
+  void SetPowerStatusSource(PowerStatusSource source) { seams_.powerStatus = std::move(source); }
+  void SetRefreshSource(RefreshSource source) { seams_.refreshSource = std::move(source); }
   // Must outlive the app; nullptr: timeBeginPeriod and timeEndPeriod.
-  void SetTimerResolution(TimerResolution* resolution) { timerResolution_ = resolution; }
+  void SetTimerResolution(TimerResolution* resolution) { seams_.timerResolution = resolution; }
 
   // State read by tests and by the password check.
   ScreenSaverMode mode() const { return mode_; }
-  HWND mainWindow() const { return primary().window; }
+  HWND mainWindow() const { return primary().window(); }
   SettingsState& settings() { return settings_; }
-  WaveField& field() { return *primary().field; }
-  Renderer* renderer() { return primary().renderer.get(); }
+  WaveField& field() { return primary().field(); }
+  Renderer* renderer() { return primary().renderer(); }
   // The primary screen first, then one per other monitor of a full-screen run.
   const std::vector<std::unique_ptr<SaverScreen>>& screens() const { return screens_; }
   const SaverInput& input() const { return input_; }
   bool passwordDialogActive() const { return passwordDialogActive_; }
-  bool closedDown() const { return closedDown_; }
-  const DesktopSnapshot& snapshot() const { return primary().snapshot; }
+  bool runEnded() const { return runEnded_; }
+  const DesktopSnapshot& snapshot() const { return primary().snapshot(); }
   float frameTime() const { return frameTime_; }
   PasswordSettings& password() { return password_; }
   bool isWin9x() const { return isWin9x_; }
   const LoopState& loopState() const { return loopState_; }
-  uint64_t loopPasses() const { return loopPasses_; }
-  uint64_t frameSteps() const { return frameSteps_; }
-  uint32_t deviceRenewals() const { return deviceRenewals_; }
-  IDirect3D9* direct3d() const { return direct3d_.get(); }
-  bool asFastAsPossible() const { return asFastAsPossible_; }
-  bool timerResolutionRaised() const { return timerRaised_; }
+  uint64_t loopPasses() const { return counts_.loopPasses; }
+  uint64_t frameSteps() const { return counts_.frameSteps; }
+  uint32_t deviceRenewals() const { return counts_.deviceRenewals; }
+  IDirect3D9* direct3d() const { return shared_.direct3d.get(); }
+  bool asFastAsPossible() const { return shared_.asFastAsPossible; }
+  bool timerResolutionRaised() const { return timer_.raised(); }
 
  private:
   bool DetectWin9x() const;
   bool EnumerateModes(const char* outOfMemoryMessage);
-  // The window class, and for a full-screen run the event and the running flag.
-  bool RegisterWindows();
-  SaverScreen& primary() const { return *screens_.front(); }
-  SaverScreen* ScreenOf(HWND window) const;
-  // One screen's way in, the same for the primary and every other monitor: its window (hidden), then its
-  // run set-up and snapshot (before any device exists), then its device. Only the data differ: the
-  // primary runs the app's record in the chosen mode and tells the user of its failures; another monitor
-  // runs a copy sized to it and, failing, stays a black window.
-  bool OpenScreenWindow(SaverScreen& screen, HWND parent);
-  // Start-up's steps: a fresh record takes the desktop's mode (false: the adapter does not list it); the
-  // primary's window, run set-up and snapshot (false: the run cannot start).
+  // Start-up's steps: Direct3D, the settings and the password settings (false: no Direct3D); the modes
+  // without a window of their own (true: this mode has none, and start-up ends); a fresh record takes the
+  // desktop's mode (false: the adapter does not list it); the primary's window, run set-up and snapshot
+  // (false: the run cannot start); the other monitors' screens; the devices, the clock and the first
+  // ripples.
+  bool ReadSettings();
+  bool RunWithoutWindow(HWND parent);
   bool TakeDesktopMode();
   bool OpenPrimary(HWND parent);
-  SetupResult PrepareScreen(SaverScreen& screen, const FileExistsCheck& pictureUsable);
-  bool CreateScreenDevice(SaverScreen& screen, bool tellUser = true);
-  // After a frame step: a new device for every screen whose device will not come back by Reset (or whose
-  // last new device could not be made), each at most once a second.
+  SetupResult PreparePrimary();
+  bool StartDrawing();
+  SaverScreen& primary() const { return *screens_.front(); }
+  SaverScreen* ScreenOf(HWND window) const;
+  // Whether a screen other than `screen` holds its adapter with a full-screen device.
+  bool AdapterHeld(const SaverScreen& screen) const;
+  // After a frame step: a new device for every screen whose device is due for one.
   void RenewDevices();
-  // Whether the Direct3D object still lists the adapter of `screen`'s monitor.
-  bool AdapterListed(const SaverScreen& screen) const;
   // A fresh Direct3D object for the devices made from now on (Windows keeps an object's adapter list as it
   // was when the object was made); the screens look their adapters up on it.
   void RenewDirect3D();
@@ -166,22 +229,19 @@ class SaverApp {
   // after the primary's) the device and the first ripple. Returns how many were added.
   size_t OpenOtherMonitors(const std::vector<MonitorArea>& monitors, bool withDevices);
   void ShowOtherMonitors(size_t from);
-  // The way out: the screen at `index` (not the primary) leaves the list, then releases everything.
+  // The screen at `index` (not the primary) leaves the list, then closes.
   void CloseScreen(size_t index);
   void ReleaseDevices(bool discardSnapshots);
   // Monitors that came, went or changed size since the list was last taken.
   void ApplyDisplayChange();
-  // Power and session notifications, registered once the window exists, unregistered at close-down.
-  void WatchSystemState();
-  void StopWatchingSystemState();
+  bool PrimaryMoved(const std::vector<MonitorArea>& monitors);
   void RecordPowerSetting(const POWERBROADCAST_SETTING* setting);
   void UpdatePowerPacing();
   void Rest(const LoopPlan& plan);
-  // Raises the timer resolution for fine waits between frames or gives it back; only a change calls the
-  // system.
-  void RaiseTimerResolution(bool raised);
-  // What the window procedure does with input in a full-screen run: records a dismissal.
-  void RecordInput(HWND window, UINT message, LPARAM lParam);
+  // What the window procedure does with input, keys and the window's commands in a full-screen run:
+  // records a dismissal. True with `result` when the message is answered here.
+  bool RecordInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool PaintBlack(HWND window);
   // What this run changes in memory only, never in the registry: a secure saver shows Sky instead of the
   // desktop, and the preview never shows the frame rate. Applied again when the defaults replace a
   // refused record.
@@ -189,59 +249,31 @@ class SaverApp {
   void CheckPassword();
   void RestartAnimation();
 
-  HINSTANCE instance_;
   const MillisecondClock& clock_;
-  PlatformProbe probe_;
-  ConfigureDialogRunner configureDialog_ = nullptr;
-  DeviceFactory deviceFactory_;
-  MonitorSource monitorSource_;
-  Direct3DCreator direct3dCreator_ = Direct3DCreate9;
-  LoopWait loopWait_;
-  PowerStatusSource powerStatus_;
-  RefreshSource refreshSource_;
-  MultimediaTimerResolution systemTimerResolution_;
-  TimerResolution* timerResolution_ = nullptr;
-
+  SaverSeams seams_;
   ScreenSaverMode mode_ = ScreenSaverMode::Saver;
   bool isWin9x_ = false;
-  ComPtr<IDirect3D9> direct3d_;
-  uint32_t timerPeriod_ = 0;
-  bool timerRaised_ = false;
-  bool asFastAsPossible_ = false;  // the setting beside the record
-  // Recorded by the window procedure, acted on by HandleRecorded.
-  bool dismissRequested_ = false;
-  bool closeRequested_ = false;
-  HANDLE saverEvent_ = nullptr;
-  BOOL previousSaverRunning_ = FALSE;
-  bool classRegistered_ = false;
-  bool passwordDialogActive_ = false;
-  bool closedDown_ = false;
-  bool saverRunningSet_ = false;
-  SaverInput input_;
-  PasswordSettings password_;
-
   SettingsState settings_;
   AdapterModes modes_;
-  // The field's worker threads, made with the first full-screen device and shared by every screen of the
-  // run (screens come and go; the threads stay). Declared before the screens, so it outlives them.
-  std::shared_ptr<WorkerPool> workers_;
+  PasswordSettings password_;
+  // Declared before the screens, so that the class and what they share outlive their windows.
+  RunRegistration registration_;
+  ScreenShared shared_;
   std::vector<std::unique_ptr<SaverScreen>> screens_;
-  FrameTimer frameTimer_;
-  float frameTime_ = 0.0f;
   uint32_t seed_ = 1;
   int monitorIndex_ = 0;        // the last seed index given to another monitor
   MonitorArea primaryMonitor_;  // the primary as the monitor list named it at start-up
 
+  SystemStateWatch watch_;
+  TimerResolutionHold timer_;
   LoopState loopState_;
-  uint64_t loopPasses_ = 0;
-  uint64_t frameSteps_ = 0;
-  uint32_t deviceRenewals_ = 0;
-  bool displayChangePending_ = false;
-  bool powerStatusPending_ = false;
-  HANDLE paceTimer_ = nullptr;
-  std::vector<HPOWERNOTIFY> powerNotifications_;
-  HMODULE sessionLibrary_ = nullptr;
-  bool sessionRegistered_ = false;
+  FrameTimer frameTimer_;
+  float frameTime_ = 0.0f;
+  SaverInput input_;
+  RecordedEvents recorded_;
+  bool passwordDialogActive_ = false;
+  bool runEnded_ = false;
+  RunCounts counts_;
 };
 
 }  // namespace lumar

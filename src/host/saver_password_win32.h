@@ -10,7 +10,7 @@ using VerifyPasswordProc = BOOL(WINAPI*)(HWND window);
 
 struct PasswordSettings {
   VerifyPasswordProc verifyPasswordProc = nullptr;  // set only while a 9x password is in force
-  HMODULE passwordModule = nullptr;                 // PASSWORD.CPL, kept until shutdown
+  HMODULE passwordModule = nullptr;                 // PASSWORD.CPL, kept until the app closes
   int ntSecure = 0;
 };
 

@@ -54,7 +54,7 @@ uint32_t FastestRefresh(const std::vector<std::unique_ptr<SaverScreen>>& screens
                         const RefreshSource& source) {
   uint32_t fastest = 0;
   for (const auto& screen : screens) {
-    const uint32_t rate = source ? source(screen->monitor) : ReportedRefresh(screen->monitor);
+    const uint32_t rate = source ? source(screen->monitor()) : ReportedRefresh(screen->monitor());
     if (rate > 1 && rate > fastest) fastest = rate;
   }
   return fastest ? fastest : 60;
@@ -62,8 +62,8 @@ uint32_t FastestRefresh(const std::vector<std::unique_ptr<SaverScreen>>& screens
 
 }  // namespace
 
-void SaverApp::WatchSystemState() {
-  HWND window = mainWindow();
+void SystemStateWatch::Open(HWND window) {
+  window_ = window;
   const auto registerPower =
       Resolve<RegisterPowerSetting>(GetModuleHandleA("user32.dll"), "RegisterPowerSettingNotification");
   if (registerPower) {
@@ -79,10 +79,9 @@ void SaverApp::WatchSystemState() {
     FreeLibrary(sessionLibrary_);
     sessionLibrary_ = nullptr;
   }
-  UpdatePowerPacing();
 }
 
-void SaverApp::StopWatchingSystemState() {
+void SystemStateWatch::Close() {
   const auto unregisterPower =
       Resolve<UnregisterPowerSetting>(GetModuleHandleA("user32.dll"), "UnregisterPowerSettingNotification");
   for (size_t i = powerNotifications_.size(); i-- > 0;) {
@@ -92,7 +91,7 @@ void SaverApp::StopWatchingSystemState() {
   if (sessionRegistered_) {
     const auto unregisterSession =
         Resolve<UnregisterSession>(sessionLibrary_, "WTSUnRegisterSessionNotification");
-    if (unregisterSession) unregisterSession(mainWindow());
+    if (unregisterSession) unregisterSession(window_);
     sessionRegistered_ = false;
   }
   if (sessionLibrary_) {
@@ -104,6 +103,11 @@ void SaverApp::StopWatchingSystemState() {
     CancelWaitableTimer(timer);
     CloseHandle(timer);
   }
+}
+
+HANDLE SystemStateWatch::PaceTimer() {
+  if (!paceTimer_) paceTimer_ = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+  return paceTimer_;
 }
 
 void SaverApp::RecordPowerSetting(const POWERBROADCAST_SETTING* setting) {
@@ -119,17 +123,17 @@ void SaverApp::RecordPowerSetting(const POWERBROADCAST_SETTING* setting) {
 }
 
 void SaverApp::UpdatePowerPacing() {
-  powerStatusPending_ = false;
+  recorded_.powerStatus = false;
   SYSTEM_POWER_STATUS status{};
-  const bool known = powerStatus_ ? powerStatus_(status) : GetSystemPowerStatus(&status) != FALSE;
+  const bool known = seams_.powerStatus ? seams_.powerStatus(status) : GetSystemPowerStatus(&status) != FALSE;
   // On battery (the AC line off-line) or with the battery saver on (the first bit of the status flag,
   // which older headers call Reserved1).
   const bool battery = known && (status.ACLineStatus == 0 || (status.Reserved1 & 1) != 0);
   // No screen draws more frames than the fastest monitor shows, unless the user asked for every frame
   // the machine can make (never on battery).
-  const bool paced = battery || !asFastAsPossible_;
-  if (paced && !paceTimer_) paceTimer_ = CreateWaitableTimerA(nullptr, FALSE, nullptr);
-  loopState_.SetPacing(paced ? FastestRefresh(screens_, refreshSource_) : 0);
+  const bool paced = battery || !shared_.asFastAsPossible;
+  if (paced) watch_.PaceTimer();
+  loopState_.SetPacing(paced ? FastestRefresh(screens_, seams_.refreshSource) : 0);
 }
 
 }  // namespace lumar

@@ -24,4 +24,25 @@ void MultimediaTimerResolution::Begin(uint32_t period) { timeBeginPeriod(period)
 
 void MultimediaTimerResolution::End(uint32_t period) { timeEndPeriod(period); }
 
+void TimerResolutionHold::Open(TimerResolution* resolution, uint32_t period) {
+  resolution_ = resolution ? resolution : &system_;
+  period_ = period;
+  Raise(true);
+}
+
+void TimerResolutionHold::Raise(bool raised) {
+  if (raised == raised_ || period_ == 0 || !resolution_) return;
+  raised_ = raised;
+  if (raised) {
+    resolution_->Begin(period_);
+  } else {
+    resolution_->End(period_);
+  }
+}
+
+void TimerResolutionHold::Close() {
+  Raise(false);
+  period_ = 0;
+}
+
 }  // namespace lumar

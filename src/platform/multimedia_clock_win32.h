@@ -36,4 +36,27 @@ class MultimediaTimerResolution : public TimerResolution {
   void End(uint32_t period) override;
 };
 
+// The timer resolution a run holds: raised for fine waits between frames, given back while the loop
+// rests and at the end; only a change calls the system.
+class TimerResolutionHold {
+ public:
+  TimerResolutionHold() = default;
+  TimerResolutionHold(const TimerResolutionHold&) = delete;
+  TimerResolutionHold& operator=(const TimerResolutionHold&) = delete;
+  ~TimerResolutionHold() { Close(); }
+  // Raises `period` on `resolution` (nullptr: the system's); a period of 0 raises nothing ever.
+  void Open(TimerResolution* resolution, uint32_t period);
+  void Raise(bool raised);
+  // Given back for good.
+  void Close();
+  bool raised() const { return raised_; }
+  uint32_t period() const { return period_; }
+
+ private:
+  MultimediaTimerResolution system_;
+  TimerResolution* resolution_ = nullptr;
+  uint32_t period_ = 0;
+  bool raised_ = false;
+};
+
 }  // namespace lumar

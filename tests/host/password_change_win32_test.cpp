@@ -88,7 +88,7 @@ TEST(PasswordChangeChild, DISABLED_StartsUp) {
   EXPECT_FALSE(app.StartUp(Environment("LUMAR_CHILD_ARGUMENTS")));
   EXPECT_EQ(app.mode(), ScreenSaverMode::ChangePassword);
   EXPECT_EQ(app.mainWindow(), nullptr);
-  app.Shutdown();
+  app.Close();
   SetMessageSink(previous);
   messageLog = nullptr;
 }

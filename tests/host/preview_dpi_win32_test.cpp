@@ -56,8 +56,8 @@ TEST(PreviewDpi, ThePreviewFillsItsAreaAtTheScreensDpi) {
     EXPECT_EQ(app.renderer()->framesDrawn(), 1u);
     DestroyWindow(area);  // the control panel closes: the preview ends
     app.HandleRecorded();
-    EXPECT_TRUE(app.closedDown());
-    app.Shutdown();
+    EXPECT_TRUE(app.runEnded());
+    app.Close();
   }
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

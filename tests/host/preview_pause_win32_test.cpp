@@ -67,7 +67,7 @@ class PreviewPauseTest : public ::testing::Test {
   void TearDown() override {
     CloseHandle(fullScreenEvent);
     fullScreenEvent = nullptr;
-    app_.Shutdown();
+    app_.Close();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }

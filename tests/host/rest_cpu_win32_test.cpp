@@ -92,8 +92,8 @@ void Measure(const char* what, Prepare prepare) {
   std::printf("%s: the loop ran %lu ms, main thread %.2f s CPU, process %.2f s CPU, %u frames drawn\n", what,
               static_cast<unsigned long>(looped), after.thread - before.thread,
               after.process - before.process, app.renderer() ? app.renderer()->framesDrawn() : 0u);
-  app.CloseDown();
-  app.Shutdown();
+  app.EndRun();
+  app.Close();
   SetMessageSink(previous);
 }
 

@@ -92,7 +92,7 @@ TEST_F(SaverAppTest, FirstFullScreenRunTakesTheDesktopModeAndShutsDownCleanly) {
     EXPECT_EQ(SaverRunningSetting(), FALSE);
     EXPECT_EQ(app.renderer()->device(), nullptr);
     EXPECT_TRUE(DrainMessages());
-    app.Shutdown();
+    app.Close();
     EXPECT_FALSE(ClassRegistered());
     EXPECT_EQ(WaitForSingleObject(held, 0), static_cast<DWORD>(WAIT_OBJECT_0));  // signalled at shutdown
     CloseHandle(held);
@@ -118,8 +118,8 @@ std::vector<std::pair<int, int>> FirstRipples(ManualClock& clock, int count) {
   const SourceSet& set = app.field().sourceSet;
   for (int i = 0; i < set.sourceCount && i < count; ++i)
     nodes.emplace_back(set.sources[i].nodeX, set.sources[i].nodeY);
-  app.CloseDown();
-  app.Shutdown();
+  app.EndRun();
+  app.Close();
   return nodes;
 }
 
@@ -136,14 +136,14 @@ TEST_F(SaverAppTest, AsksForDirect3DVersion31AndEndsWithAMessageWithoutIt) {
     app.SetDirect3DCreator(RecordingDirect3DCreate);
     EXPECT_TRUE(app.StartUp("/s"));
     EXPECT_EQ(askedDirect3DVersion, 31u);
-    app.Shutdown();
+    app.Close();
   }
   DrainMessages();
   SaverApp app(GetModuleHandleA(nullptr), clock_);
   app.SetDirect3DCreator(MissingDirect3D);
   EXPECT_FALSE(app.StartUp("/s"));
   EXPECT_EQ(shownMessages, std::vector<std::string>{"Application requred DirectX 9.0b or higher"});
-  app.Shutdown();
+  app.Close();
 }
 
 TEST_F(SaverAppTest, WithoutRandomStartTwoRunsSpawnAtTheSamePlaces) {
@@ -166,7 +166,7 @@ TEST_F(SaverAppTest, FailedDeviceCreationEndsTheRunWithoutLeaks) {
   EXPECT_FALSE(app.StartUp("/s"));
   ASSERT_EQ(shownMessages.size(), 1u);
   EXPECT_EQ(shownMessages[0], "Unable to create render device!");
-  app.Shutdown();
+  app.Close();
   EXPECT_FALSE(ClassRegistered());
   EXPECT_EQ(SaverRunningSetting(), FALSE);
   HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, kSaverEventName);
@@ -179,7 +179,7 @@ TEST_F(SaverAppTest, GarbagePreviewCommandLinesFailQuietly) {
     SaverApp app(GetModuleHandleA(nullptr), clock_);
     if (std::string(arguments) == "/a") continue;  // the password change has its own tests
     EXPECT_FALSE(app.StartUp(arguments)) << arguments;
-    app.Shutdown();
+    app.Close();
     EXPECT_FALSE(ClassRegistered()) << arguments;
   }
   EXPECT_TRUE(shownMessages.empty());
@@ -194,7 +194,7 @@ TEST_F(SaverAppTest, FullScreenSwallowsSwitchingCommandsAndToleratesFiveMoves) {
   }
   app.HandleRecorded();
   EXPECT_TRUE(IsWindow(window));
-  EXPECT_FALSE(app.closedDown());
+  EXPECT_FALSE(app.runEnded());
   for (int i = 0; i < 5; ++i) SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(10 * i, 7));
   SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(40, 7));  // the same place again
   app.HandleRecorded();
@@ -204,7 +204,7 @@ TEST_F(SaverAppTest, FullScreenSwallowsSwitchingCommandsAndToleratesFiveMoves) {
   app.HandleRecorded();
   EXPECT_EQ(app.renderer()->device(), nullptr);
   EXPECT_TRUE(DrainMessages());
-  app.Shutdown();
+  app.Close();
 }
 
 LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -274,7 +274,7 @@ TEST_F(SaverAppTest, PreviewDrawsIntoAChildOfItsParentAndEndsWithIt) {
     app.HandleRecorded();
     EXPECT_EQ(app.renderer()->device(), nullptr);
     EXPECT_TRUE(DrainMessages());
-    app.Shutdown();
+    app.Close();
   }
   UnregisterClassA("LumarTestPanel", GetModuleHandleA(nullptr));
 }

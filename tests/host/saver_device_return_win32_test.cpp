@@ -4,10 +4,13 @@
 // change of handle; a display change while the session is hidden waits until it is visible again.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "host/gdi_objects_win32.h"
 #include "host/saver_app_win32.h"
 #include "platform/message_box_win32.h"
 #include "render/forwarding_direct3d_win32.h"
@@ -46,11 +49,15 @@ class DeviceReturnTest : public ::testing::Test {
     RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyPath);
     shownMessages.clear();
     previousSink_ = SetMessageSink(CaptureMessage);
+    MakeApp();
+  }
+  void MakeApp() {
     app_ = std::make_unique<SaverApp>(GetModuleHandleA(nullptr), clock_);
     app_->SetMonitorSource([] { return std::vector<MonitorArea>{}; });
     app_->SetRefreshSource([](const MonitorArea&) { return 60u; });
     app_->SetDeviceFactory([this](IDirect3D9* d3d, HWND window, DWORD flags,
                                   D3DPRESENT_PARAMETERS& parameters, IDirect3DDevice9** created) {
+      if (duringCreation_) duringCreation_(window);
       if (failCreation_) return static_cast<HRESULT>(D3DERR_NOTAVAILABLE);
       IDirect3DDevice9* real = nullptr;
       const HRESULT hr =
@@ -72,7 +79,7 @@ class DeviceReturnTest : public ::testing::Test {
     });
   }
   void TearDown() override {
-    app_->Shutdown();
+    app_->Close();
     SetMessageSink(previousSink_);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -94,6 +101,8 @@ class DeviceReturnTest : public ::testing::Test {
   std::vector<ULONG> leftAtRelease_;
   size_t quitAtDevice_ = 999999;
   bool failCreation_ = false;
+  // Called by the factory while a device is being made, before the real one is asked for.
+  std::function<void(HWND window)> duringCreation_;
 };
 
 // Reset failing for ever, fifty times over: each time the screen gets a new device within 5 s and draws
@@ -101,6 +110,7 @@ class DeviceReturnTest : public ::testing::Test {
 TEST_F(DeviceReturnTest, ADeviceWhoseResetFailsForEverIsReplacedWithinFiveSeconds) {
   ASSERT_TRUE(app_->StartUp("/s"));
   constexpr size_t kCycles = 50;
+  long gdiAfterFirst = -1;
   for (size_t cycle = 1; cycle <= kCycles; ++cycle) {
     RefusingDevice* failing = devices_.back();
     failing->cooperativeLevel = D3DERR_DEVICENOTRESET;
@@ -111,7 +121,15 @@ TEST_F(DeviceReturnTest, ADeviceWhoseResetFailsForEverIsReplacedWithinFiveSecond
     EXPECT_GT(devices_[cycle]->presents, 0) << "cycle " << cycle;
     EXPECT_LE(clock_.Now() - start, 5000u) << "cycle " << cycle;
     EXPECT_GE(clock_.Now() - start, Renderer::kResetGiveUpMs) << "cycle " << cycle << ": Reset had its time";
+    // Counted from the end of the first cycle: what a new device makes once (the system's caches of
+    // fonts and device contexts) is not a leak; what every cycle makes and keeps is.
+    if (cycle == 1) gdiAfterFirst = test::GdiObjectCount();
   }
+  const long gdiAfterLast = test::GdiObjectCount();
+  std::printf("GDI objects: %ld after the first new device, %ld after the last\n", gdiAfterFirst,
+              gdiAfterLast);
+  ASSERT_GT(gdiAfterFirst, 0) << "the GDI objects could not be counted";
+  EXPECT_EQ(gdiAfterLast, gdiAfterFirst) << "GDI objects left over by " << kCycles - 1 << " new devices";
   EXPECT_EQ(app_->deviceRenewals(), kCycles);
   ASSERT_EQ(leftAtRelease_.size(), kCycles);
   for (ULONG left : leftAtRelease_) EXPECT_EQ(left, 0u);
@@ -138,11 +156,62 @@ TEST_F(DeviceReturnTest, AnIncurableErrorIsReplacedAtOnceAndANewDeviceThatFailsI
   EXPECT_GE(renewals, 19u);
   EXPECT_LE(renewals, 21u) << "at most once a second";
   EXPECT_EQ(app_->renderer()->device(), nullptr);
-  EXPECT_FALSE(app_->closedDown());
+  EXPECT_FALSE(app_->runEnded());
   SendMessageA(app_->mainWindow(), WM_KEYDOWN, VK_SPACE, 0);
   app_->HandleRecorded();
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
   EXPECT_TRUE(shownMessages.empty());
+}
+
+// Input that arrives while a device is being made (at start-up, or a new device after Reset gave up) is
+// recorded, the device is made, and the loop ends the run at its next pass: every device released,
+// the timer resolution given back, nothing left running.
+TEST_F(DeviceReturnTest, InputWhileADeviceIsBeingMadeEndsTheRunCleanly) {
+  struct Case {
+    const char* name;
+    bool atStartUp;  // else the new device after a Reset that fails for ever
+    UINT message;
+    WPARAM wParam;
+  };
+  const Case cases[] = {
+      {"a key at start-up", true, WM_KEYDOWN, VK_SPACE},
+      {"a click at start-up", true, WM_LBUTTONDOWN, MK_LBUTTON},
+      {"a key during a new device", false, WM_KEYDOWN, VK_SPACE},
+      {"a click during a new device", false, WM_LBUTTONDOWN, MK_LBUTTON},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int delivered = 0;
+    const auto deliver = [&](HWND window) {
+      ++delivered;
+      SendMessageA(window, c.message, c.wParam, 0);
+    };
+    if (c.atStartUp) duringCreation_ = deliver;
+    ASSERT_TRUE(app_->StartUp("/s"));
+    if (!c.atStartUp) {
+      duringCreation_ = deliver;
+      devices_.back()->cooperativeLevel = D3DERR_DEVICENOTRESET;
+      devices_.back()->refuseWith = D3DERR_DRIVERINTERNALERROR;
+    }
+    waitStart_ = clock_.Now();
+    app_->MessageLoop();  // returns on the quit message the end of the run posts
+    EXPECT_EQ(delivered, 1);
+    EXPECT_TRUE(app_->runEnded());
+    EXPECT_LT(clock_.Now() - waitStart_, 20000u) << "the run ended on the input, not on the test's limit";
+    EXPECT_EQ(devices_.size(), c.atStartUp ? 1u : 2u) << "the device being made was made";
+    EXPECT_EQ(app_->renderer()->device(), nullptr);
+    EXPECT_EQ(leftAtRelease_.size(), devices_.size()) << "every device released";
+    for (ULONG left : leftAtRelease_) EXPECT_EQ(left, 0u);
+    const HWND window = app_->mainWindow();
+    app_->Close();
+    EXPECT_FALSE(app_->timerResolutionRaised());
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(shownMessages.empty());
+    duringCreation_ = nullptr;
+    devices_.clear();
+    leftAtRelease_.clear();
+    MakeApp();
+  }
 }
 
 // --- Monitors as Windows reports them ---
@@ -220,8 +289,8 @@ class MonitorIdentityTest : public ::testing::Test {
     ASSERT_EQ(app_->screens().size(), 2u);
   }
   void TearDown() override {
-    app_->CloseDown();
-    app_->Shutdown();
+    app_->EndRun();
+    app_->Close();
     app_.reset();
     standIns.clear();
     SetMessageSink(previousSink_);
@@ -247,14 +316,14 @@ class MonitorIdentityTest : public ::testing::Test {
 // change a fresh object lists it, and the new screen's device is made on it, on that monitor's adapter.
 TEST_F(MonitorIdentityTest, AMonitorAddedMidRunGetsItsDeviceOnItsOwnAdapterOfAFreshObject) {
   ASSERT_EQ(standIns.size(), 1u);
-  EXPECT_EQ(app_->screens()[1]->adapter, 1u);
+  EXPECT_EQ(app_->screens()[1]->adapter(), 1u);
   monitors_.push_back(Named("\\\\.\\DISPLAY3", Handle(0x1003), RECT{500, 300, 900, 600}));
   attachedMonitors.push_back(Handle(0x1003));
   DisplayChanged();
   ASSERT_EQ(app_->screens().size(), 3u);
   ASSERT_EQ(standIns.size(), 2u) << "a new Direct3D object after the display change";
   EXPECT_EQ(app_->direct3d(), standIns.back().get());
-  EXPECT_EQ(app_->screens()[2]->adapter, 2u);
+  EXPECT_EQ(app_->screens()[2]->adapter(), 2u);
   EXPECT_EQ(madeOn_.back(), standIns.back().get());
   EXPECT_TRUE(app_->screens()[2]->drawing());
 }
@@ -262,22 +331,22 @@ TEST_F(MonitorIdentityTest, AMonitorAddedMidRunGetsItsDeviceOnItsOwnAdapterOfAFr
 // The same device name and rectangle under a new handle is the same monitor: its screen stays (same
 // window, same device) and takes the new handle. A new name at the same place is another monitor.
 TEST_F(MonitorIdentityTest, AMonitorWhoseHandleChangesKeepsItsScreen) {
-  const HWND window = app_->screens()[1]->window;
+  const HWND window = app_->screens()[1]->window();
   const size_t devicesBefore = madeOn_.size();
   monitors_[1].monitor = Handle(0x2002);
   attachedMonitors = {Handle(0x1001), Handle(0x2002)};
   DisplayChanged();
   ASSERT_EQ(app_->screens().size(), 2u);
-  EXPECT_EQ(app_->screens()[1]->window, window);
-  EXPECT_EQ(app_->screens()[1]->monitor.monitor, Handle(0x2002));
-  EXPECT_EQ(app_->screens()[1]->adapter, 1u);
+  EXPECT_EQ(app_->screens()[1]->window(), window);
+  EXPECT_EQ(app_->screens()[1]->monitor().monitor, Handle(0x2002));
+  EXPECT_EQ(app_->screens()[1]->adapter(), 1u);
   EXPECT_EQ(madeOn_.size(), devicesBefore) << "no new device";
-  EXPECT_FALSE(app_->closedDown());
+  EXPECT_FALSE(app_->runEnded());
 
   lstrcpynA(monitors_[1].device, "\\\\.\\DISPLAY7", sizeof monitors_[1].device);
   DisplayChanged();
   ASSERT_EQ(app_->screens().size(), 2u);
-  EXPECT_NE(app_->screens()[1]->window, window) << "another monitor: a screen of its own";
+  EXPECT_NE(app_->screens()[1]->window(), window) << "another monitor: a screen of its own";
 }
 
 // The primary's handle changing under the same name does not end the run; another name for the primary
@@ -285,16 +354,16 @@ TEST_F(MonitorIdentityTest, AMonitorWhoseHandleChangesKeepsItsScreen) {
 TEST_F(MonitorIdentityTest, ThePrimaryIsKnownByNameAndAnEmptyListChangesNothing) {
   monitors_[0].monitor = Handle(0x3001);
   DisplayChanged();
-  EXPECT_FALSE(app_->closedDown());
+  EXPECT_FALSE(app_->runEnded());
   const std::vector<MonitorArea> before = monitors_;
   monitors_.clear();
   DisplayChanged();
   EXPECT_EQ(app_->screens().size(), 2u);
-  EXPECT_FALSE(app_->closedDown());
+  EXPECT_FALSE(app_->runEnded());
   monitors_ = before;
   std::swap(monitors_[0].device, monitors_[1].device);
   DisplayChanged();
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
 }
 
 // A display change while the session is locked or the displays are off is applied when the run is

@@ -79,8 +79,8 @@ class DisplayChangeTest : public ::testing::Test {
     ASSERT_EQ(app_->screens().size(), 2u);
   }
   void TearDown() override {
-    app_->CloseDown();
-    app_->Shutdown();
+    app_->EndRun();
+    app_->Close();
     for (Made& made : made_) {
       if (made.real) made.real->Release();
     }
@@ -113,7 +113,7 @@ class DisplayChangeTest : public ::testing::Test {
     std::vector<RECT> areas;
     for (const auto& screen : app_->screens()) {
       RECT area{};
-      GetWindowRect(screen->window, &area);
+      GetWindowRect(screen->window(), &area);
       areas.push_back(area);
     }
     return areas;
@@ -136,16 +136,16 @@ TEST_F(DisplayChangeTest, ANewMonitorGetsAScreenThatDrawsAtOnce) {
   ASSERT_EQ(screens.size(), 3u);
   const SaverScreen& added = *screens[2];
   EXPECT_TRUE(Same(ScreenAreas()[2], RECT{500, 300, 900, 600}));
-  EXPECT_TRUE(IsWindowVisible(added.window));
-  EXPECT_NE(GetWindowLongA(added.window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-  EXPECT_EQ(added.field->constants.gridCellsX, 400 / 10 + 1);
-  EXPECT_EQ(added.field->sourceSet.sourceCount, 1);
+  EXPECT_TRUE(IsWindowVisible(added.window()));
+  EXPECT_NE(GetWindowLongA(added.window(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_EQ(added.field().constants.gridCellsX, 400 / 10 + 1);
+  EXPECT_EQ(added.field().sourceSet.sourceCount, 1);
   ASSERT_TRUE(added.drawing());
   // The pass that took the change also drew on every screen, the new one included.
   ASSERT_EQ(made_.size(), 3u);
   for (const Made& made : made_) EXPECT_EQ(made.device->presents, 1) << made.window;
   // Ripples of its own, not a copy of another monitor's.
-  EXPECT_NE(screens[2]->random.Rand(), screens[1]->random.Rand());
+  EXPECT_NE(screens[2]->random().Rand(), screens[1]->random().Rand());
 }
 
 TEST_F(DisplayChangeTest, EveryScreenSumsItsFieldOnTheRunsOneSetOfWorkerThreads) {
@@ -157,12 +157,12 @@ TEST_F(DisplayChangeTest, EveryScreenSumsItsFieldOnTheRunsOneSetOfWorkerThreads)
   DisplayChanged();
   const auto& screens = app_->screens();
   ASSERT_EQ(screens.size(), 3u);
-  const WorkerPool* pool = screens[0]->field->engine.pool();
+  const WorkerPool* pool = screens[0]->field().engine.pool();
   // The cores as the system counts them, not as the code under test does.
   SYSTEM_INFO system{};
   GetSystemInfo(&system);
   EXPECT_TRUE(PoolFitsTheMachine(pool, static_cast<int>(system.dwNumberOfProcessors)));
-  for (const auto& screen : screens) EXPECT_EQ(screen->field->engine.pool(), pool);
+  for (const auto& screen : screens) EXPECT_EQ(screen->field().engine.pool(), pool);
 }
 
 // The check above, given pools that do not fit the machine: each fails, naming what is wrong.
@@ -191,12 +191,12 @@ TEST(PoolFitsTheMachineCheck, FailsForAPoolThatDoesNotFitTheCores) {
 
 TEST_F(DisplayChangeTest, AGoneMonitorsScreenIsReleasedWithNothingLeft) {
   const SaverScreen& gone = *app_->screens()[1];
-  const HWND window = gone.window;
+  const HWND window = gone.window();
   monitors_.pop_back();
   DisplayChanged();
   EXPECT_EQ(app_->screens().size(), 1u);
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_FALSE(app_->closedDown()) << "the run goes on";
+  EXPECT_FALSE(app_->runEnded()) << "the run goes on";
   EXPECT_EQ(ReleaseRealDeviceOf(window), 0u) << "the device and its resources were all released";
   clock_.Advance(40);
   app_->FrameStep();
@@ -204,17 +204,17 @@ TEST_F(DisplayChangeTest, AGoneMonitorsScreenIsReleasedWithNothingLeft) {
 }
 
 TEST_F(DisplayChangeTest, AResizedMonitorGetsItsScreenRebuiltAtTheNewSize) {
-  const HWND before = app_->screens()[1]->window;
+  const HWND before = app_->screens()[1]->window();
   // Its snapshot's bitmap: a GDI object that must be gone with the old screen.
-  HBITMAP oldBitmap = app_->screens()[1]->snapshot.snapshotBitmap();
+  HBITMAP oldBitmap = app_->screens()[1]->snapshot().snapshotBitmap();
   ASSERT_NE(oldBitmap, nullptr) << "the default record shows the desktop";
   monitors_[1].area = RECT{100, 100, 740, 580};
   DisplayChanged();
   ASSERT_EQ(app_->screens().size(), 2u);
   const SaverScreen& rebuilt = *app_->screens()[1];
   EXPECT_TRUE(Same(ScreenAreas()[1], RECT{100, 100, 740, 580}));
-  EXPECT_EQ(rebuilt.field->constants.gridCellsX, 640 / 10 + 1);
-  EXPECT_EQ(rebuilt.field->constants.gridCellsY, 480 / 10 + 1);
+  EXPECT_EQ(rebuilt.field().constants.gridCellsX, 640 / 10 + 1);
+  EXPECT_EQ(rebuilt.field().constants.gridCellsY, 480 / 10 + 1);
   EXPECT_FALSE(IsWindow(before));
   EXPECT_EQ(ReleaseRealDeviceOf(before), 0u);
   EXPECT_EQ(GetObjectType(oldBitmap), 0u);
@@ -225,14 +225,14 @@ TEST_F(DisplayChangeTest, AResizedMonitorGetsItsScreenRebuiltAtTheNewSize) {
 // A list that fails or comes back empty changes nothing; the same list again changes nothing either.
 TEST_F(DisplayChangeTest, AnEmptyOrUnchangedListKeepsTheScreens) {
   const std::vector<RECT> before = ScreenAreas();
-  const HWND other = app_->screens()[1]->window;
+  const HWND other = app_->screens()[1]->window();
   for (bool empty : {true, false}) {
     if (empty) monitors_.clear();
     const int listings = listings_;
     DisplayChanged();
     EXPECT_EQ(listings_, listings + 1) << "taken again";
     ASSERT_EQ(app_->screens().size(), 2u) << empty;
-    EXPECT_EQ(app_->screens()[1]->window, other) << empty;
+    EXPECT_EQ(app_->screens()[1]->window(), other) << empty;
     EXPECT_EQ(made_.size(), 2u) << "no device made again";
     monitors_ = TwoMonitors();
   }
@@ -243,8 +243,8 @@ TEST_F(DisplayChangeTest, AnEmptyOrUnchangedListKeepsTheScreens) {
 TEST_F(DisplayChangeTest, ANewPrimaryEndsTheRun) {
   // The run started with a primary the list named; now another handle is primary.
   monitors_[0].monitor = reinterpret_cast<HMONITOR>(0x1001);
-  app_->CloseDown();
-  app_->Shutdown();
+  app_->EndRun();
+  app_->Close();
   made_.clear();
   app_ = std::make_unique<SaverApp>(GetModuleHandleA(nullptr), clock_);
   app_->SetMonitorSource([this] { return monitors_; });
@@ -254,7 +254,7 @@ TEST_F(DisplayChangeTest, ANewPrimaryEndsTheRun) {
   SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
   EXPECT_TRUE(running);
   DisplayChanged();
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
   SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
   EXPECT_FALSE(running);
 }
@@ -309,11 +309,11 @@ TEST(SaverCloseDown, InputWhileTheDeviceIsReleasedDoesNotReleaseItAgain) {
       return hr;
     });
     ASSERT_TRUE(app.StartUp("/s"));
-    app.CloseDown();
+    app.EndRun();
     EXPECT_EQ(deviceReleases, 1);
-    EXPECT_TRUE(app.closedDown());
+    EXPECT_TRUE(app.runEnded());
     EXPECT_EQ(app.renderer()->device(), nullptr);
-    app.Shutdown();
+    app.Close();
   }
   EXPECT_EQ(deviceReleases, 1);
   MSG msg;
@@ -332,8 +332,8 @@ TEST(SaverEvent, AnEventLeftSignalledIsResetByTheNextRun) {
     app.SetMonitorSource([] { return std::vector<MonitorArea>{}; });
     ASSERT_TRUE(app.StartUp("/s"));
     EXPECT_EQ(WaitForSingleObject(ending, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    app.CloseDown();
-    app.Shutdown();
+    app.EndRun();
+    app.Close();
   }
   EXPECT_EQ(WaitForSingleObject(ending, 0), static_cast<DWORD>(WAIT_OBJECT_0));
   CloseHandle(ending);

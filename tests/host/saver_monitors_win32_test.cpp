@@ -87,16 +87,16 @@ TEST_F(SaverMonitorsTest, EveryMonitorGetsAWindowAFieldAndADeviceOfItsSize) {
   for (size_t i = 1; i < 3; ++i) {
     const SaverScreen& screen = *screens[i];
     RECT area;
-    GetWindowRect(screen.window, &area);
+    GetWindowRect(screen.window(), &area);
     EXPECT_TRUE(EqualRect(&area, &expected[i - 1])) << i;
     char name[16] = {};
-    GetClassNameA(screen.window, name, sizeof name);
+    GetClassNameA(screen.window(), name, sizeof name);
     EXPECT_STREQ(name, kWindowClass);
-    EXPECT_NE(GetWindowLongA(screen.window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_NE(GetWindowLongA(screen.window(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
     const int width = area.right - area.left, height = area.bottom - area.top;
-    EXPECT_EQ(screen.field->constants.gridCellsX, width / 10 + 1);
-    EXPECT_EQ(screen.field->constants.gridCellsY, height / 10 + 1);
-    EXPECT_EQ(screen.field->sourceSet.sourceCount, 1);  // its first ripple at once
+    EXPECT_EQ(screen.field().constants.gridCellsX, width / 10 + 1);
+    EXPECT_EQ(screen.field().constants.gridCellsY, height / 10 + 1);
+    EXPECT_EQ(screen.field().sourceSet.sourceCount, 1);  // its first ripple at once
   }
   // The primary keeps the record's full-screen mode; the others draw at their own size.
   clock_.Advance(40);
@@ -109,9 +109,9 @@ TEST_F(SaverMonitorsTest, EveryMonitorGetsAWindowAFieldAndADeviceOfItsSize) {
     EXPECT_EQ(device->presents, 1);
     EXPECT_TRUE(ShowsAPicture(device->lastFrame));
   }
-  app->CloseDown();
-  for (const auto& screen : screens) EXPECT_EQ(screen->renderer->device(), nullptr);
-  app->Shutdown();
+  app->EndRun();
+  for (const auto& screen : screens) EXPECT_EQ(screen->renderer()->device(), nullptr);
+  app->Close();
   EXPECT_EQ(app->screens().size(), 1u);
 }
 
@@ -129,7 +129,7 @@ TEST_F(SaverMonitorsTest, ASecondaryDeviceRecoversFromLossWhileTheOthersGoOn) {
   EXPECT_EQ(lost->presents, 0);
   EXPECT_EQ(devices_[2]->presents, 3);
   // The lost monitor's ripples keep their schedule.
-  EXPECT_GE(app->screens()[1]->field->sourceSet.sourceCount, 1);
+  EXPECT_GE(app->screens()[1]->field().sourceSet.sourceCount, 1);
 
   lost->cooperativeLevel = D3DERR_DEVICENOTRESET;
   clock_.Advance(40);
@@ -140,8 +140,8 @@ TEST_F(SaverMonitorsTest, ASecondaryDeviceRecoversFromLossWhileTheOthersGoOn) {
   EXPECT_EQ(devices_[0]->resets + devices_[2]->resets, 0);
   EXPECT_EQ(devices_[0]->presents, 4);
   EXPECT_EQ(devices_[2]->presents, 4);
-  app->CloseDown();
-  app->Shutdown();
+  app->EndRun();
+  app->Close();
 }
 
 TEST_F(SaverMonitorsTest, AMonitorWithoutADeviceIsBlackAndTheRunGoesOn) {
@@ -157,21 +157,21 @@ TEST_F(SaverMonitorsTest, AMonitorWithoutADeviceIsBlackAndTheRunGoesOn) {
   EXPECT_EQ(devices_.size(), 1u);
   EXPECT_EQ(devices_[0]->presents, 1);
   // Painted black, whatever lies under it.
-  HWND window = screens[1]->window;
+  HWND window = screens[1]->window();
   ShowWindow(window, SW_SHOWNOACTIVATE);
   UpdateWindow(window);
   HDC dc = GetDC(window);
   EXPECT_EQ(GetPixel(dc, 50, 50), RGB(0, 0, 0));
   ReleaseDC(window, dc);
-  app->CloseDown();
-  app->Shutdown();
+  app->EndRun();
+  app->Close();
 }
 
 TEST_F(SaverMonitorsTest, MouseMovesCountOverAllWindowsAndInputOnAnyEndsTheRun) {
   auto app = MakeApp(ThreeMonitors());
   ASSERT_TRUE(app->StartUp("/s"));
   HWND primary = app->mainWindow();
-  HWND second = app->screens()[1]->window;
+  HWND second = app->screens()[1]->window();
   // The same window coordinates on two monitors are two places on the desktop.
   SendMessageA(primary, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
   SendMessageA(second, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
@@ -182,25 +182,25 @@ TEST_F(SaverMonitorsTest, MouseMovesCountOverAllWindowsAndInputOnAnyEndsTheRun) 
   SendMessageA(second, WM_MOUSEMOVE, 0, MAKELPARAM(40, 40));
   app->HandleRecorded();
   EXPECT_EQ(app->input().mouseMoveCount(), 5u);
-  EXPECT_FALSE(app->closedDown());
+  EXPECT_FALSE(app->runEnded());
   // The swallowed commands do nothing there either.
   for (WPARAM command : {SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, SC_KEYMENU})
     EXPECT_EQ(SendMessageA(second, WM_SYSCOMMAND, command, 0), 0);
   app->HandleRecorded();
-  EXPECT_FALSE(app->closedDown());
+  EXPECT_FALSE(app->runEnded());
   SendMessageA(second, WM_MOUSEMOVE, 0, MAKELPARAM(50, 50));
   app->HandleRecorded();
-  EXPECT_TRUE(app->closedDown());
-  app->Shutdown();
+  EXPECT_TRUE(app->runEnded());
+  app->Close();
 
   for (UINT message : {static_cast<UINT>(WM_KEYDOWN), static_cast<UINT>(WM_RBUTTONDOWN)}) {
     devices_.clear();
     auto again = MakeApp(ThreeMonitors());
     ASSERT_TRUE(again->StartUp("/s"));
-    SendMessageA(again->screens()[2]->window, message, 0, 0);
+    SendMessageA(again->screens()[2]->window(), message, 0, 0);
     again->HandleRecorded();
-    EXPECT_TRUE(again->closedDown()) << message;
-    again->Shutdown();
+    EXPECT_TRUE(again->runEnded()) << message;
+    again->Close();
   }
 }
 
@@ -217,12 +217,12 @@ TEST_F(SaverMonitorsTest, ThePrimarysRipplesAreThoseOfOneMonitor) {
     }
     for (const auto& screen : app->screens()) {
       nodes.emplace_back();
-      const SourceSet& set = screen->field->sourceSet;
+      const SourceSet& set = screen->field().sourceSet;
       for (int i = 0; i < set.sourceCount && i < 3; ++i)
         nodes.back().emplace_back(set.sources[i].nodeX, set.sources[i].nodeY);
     }
-    app->CloseDown();
-    app->Shutdown();
+    app->EndRun();
+    app->Close();
     return nodes;
   };
   std::vector<MonitorArea> one = ThreeMonitors();

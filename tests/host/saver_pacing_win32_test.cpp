@@ -77,7 +77,7 @@ class SaverPacingTest : public ::testing::Test {
     previousSink_ = SetMessageSink(IgnoreMessage);
   }
   void TearDown() override {
-    if (app_) app_->Shutdown();
+    if (app_) app_->Close();
     SetMessageSink(previousSink_);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -160,7 +160,7 @@ TEST_F(SaverPacingTest, OnMainsFramesFollowTheRefreshAndAPresentThatWaitsIsNotWa
     const int frames = RunFor(5000);
     EXPECT_GE(frames, 57 * 5) << c.what;
     EXPECT_LE(frames, 61 * 5) << c.what;
-    app_->Shutdown();
+    app_->Close();
     app_.reset();
   }
 }
@@ -198,7 +198,7 @@ TEST_F(SaverPacingTest, ReportedRefreshRatesThatMeanNothingPaceAtSixty) {
     MakeApp(c.hz);
     ASSERT_TRUE(app_->StartUp("/s")) << c.hz;
     EXPECT_EQ(app_->loopState().frameIntervalMs(), c.intervalMs) << c.hz;
-    app_->Shutdown();
+    app_->Close();
     app_.reset();
   }
   HKEY key = nullptr;
@@ -249,7 +249,7 @@ TEST_F(SaverPacingTest, RestingGivesTheTimerResolutionBack) {
   ASSERT_FALSE(raisedDuringWaits_.empty());
   EXPECT_FALSE(raisedDuringWaits_.back());
   devices_[0]->cooperativeLevel = D3D_OK;
-  app_->Shutdown();
+  app_->Close();
   EXPECT_EQ(resolution_.begins, resolution_.ends);
   app_.reset();
 }
@@ -278,12 +278,12 @@ TEST_F(SaverPacingTest, EveryKeyAndButtonEndsTheRunThroughTheLoop) {
     ASSERT_TRUE(app_->StartUp("/s")) << c.what;
     HWND window = app_->mainWindow();
     SendMessageA(window, c.message, c.wParam, 0);
-    EXPECT_FALSE(app_->closedDown()) << c.what << ": the procedure only records";
+    EXPECT_FALSE(app_->runEnded()) << c.what << ": the procedure only records";
     EXPECT_TRUE(IsWindow(window)) << c.what;
     app_->MessageLoop();  // ends at the quit message of the close-down
-    EXPECT_TRUE(app_->closedDown()) << c.what;
+    EXPECT_TRUE(app_->runEnded()) << c.what;
     EXPECT_EQ(app_->renderer()->device(), nullptr) << c.what;
-    app_->Shutdown();
+    app_->Close();
     app_.reset();
   }
 }
@@ -299,7 +299,7 @@ TEST_F(SaverPacingTest, ActivationLostDuringAResetEndsTheRunAfterTheFrame) {
   device->duringReset = [&] {
     SendMessageA(window, WM_ACTIVATEAPP, FALSE, 0);
     SendMessageA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
-    closedDuringReset = app_->closedDown();
+    closedDuringReset = app_->runEnded();
   };
   device->cooperativeLevel = D3DERR_DEVICENOTRESET;
   int presents = 0, resets = 0;
@@ -313,7 +313,7 @@ TEST_F(SaverPacingTest, ActivationLostDuringAResetEndsTheRunAfterTheFrame) {
   EXPECT_FALSE(closedDuringReset);
   EXPECT_EQ(resets, 1) << std::hex << resetResult;
   EXPECT_EQ(presents, 1) << "the frame after the Reset is drawn, and no other";
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
   EXPECT_EQ(app_->renderer()->device(), nullptr);
 }
 
@@ -328,11 +328,11 @@ TEST_F(SaverPacingTest, PreviewIgnoresSystemKeysAndTheWheel) {
                        static_cast<UINT>(WM_XBUTTONDOWN), static_cast<UINT>(WM_KEYDOWN)})
     SendMessageA(app_->mainWindow(), message, VK_F10, 0);
   app_->HandleRecorded();
-  EXPECT_FALSE(app_->closedDown());
+  EXPECT_FALSE(app_->runEnded());
   DestroyWindow(panel);  // the panel closes first, with the preview's window, as in Windows
   app_->HandleRecorded();
-  EXPECT_TRUE(app_->closedDown());
-  app_->Shutdown();
+  EXPECT_TRUE(app_->runEnded());
+  app_->Close();
   app_.reset();
 }
 
@@ -398,8 +398,8 @@ TEST(SaverPacingRealTime, AtSixtyHertzAtMostSixtyThreeFramesASecondOnOneAndTwoMo
     } else {
       std::printf("this machine draws too slowly to show more than the paced rate\n");
     }
-    app.CloseDown();
-    app.Shutdown();
+    app.EndRun();
+    app.Close();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }

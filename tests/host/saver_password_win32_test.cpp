@@ -70,7 +70,7 @@ class RunningSaver : public ::testing::Test {
     previousSink_ = SetMessageSink([](const char* text, UINT) { shownMessages().push_back(text); });
   }
   void TearDown() override {
-    if (app_) app_->Shutdown();
+    if (app_) app_->Close();
     QuitPosted();
     DeleteSettingsKey();
     SetMessageSink(previousSink_);
@@ -90,7 +90,7 @@ class RunningSaver : public ::testing::Test {
     // Direct3DCreate9 itself returned nothing: the same message after any other failure is ours.
     if (!started && Direct3DRefused()) {
       RecordRerun("Direct3D 9 could not be created");
-      app_->Shutdown();
+      app_->Close();
       shownMessages().clear();
       started = Launch(win9x);
     }
@@ -186,7 +186,7 @@ TEST_F(RunningSaver, WrongPasswordRestartsTheAnimationWithNewRipplesOverTheSameP
 
   EXPECT_EQ(double_.calls(), 1);
   EXPECT_EQ(double_.lastWindow(), window_);
-  EXPECT_FALSE(app_->closedDown());
+  EXPECT_FALSE(app_->runEnded());
   EXPECT_FALSE(QuitPosted());
   EXPECT_FALSE(app_->passwordDialogActive());
   EXPECT_EQ(app_->input().mouseMoveCount(), 0u);
@@ -227,14 +227,14 @@ TEST_F(RunningSaver, AfterAWrongPasswordSixFreshMovesAKeyOrAButtonAskAgain) {
   EXPECT_EQ(double_.calls(), 4);
   Click(WM_MBUTTONDOWN);
   EXPECT_EQ(double_.calls(), 5);
-  EXPECT_FALSE(app_->closedDown());
+  EXPECT_FALSE(app_->runEnded());
 }
 
 TEST_F(RunningSaver, RightPasswordEndsTheSaverAndLaterInputAsksNoMore) {
   ASSERT_NO_FATAL_FAILURE(StartWithPassword(TRUE));
   Key();
   EXPECT_EQ(double_.calls(), 1);
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
   EXPECT_EQ(app_->renderer()->device(), nullptr);
   EXPECT_TRUE(QuitPosted());
 
@@ -271,7 +271,7 @@ void WhileTheDialogIsUp(HWND window, void* context) {
   seen.app->IdlePass();
   seen.sourceCount = seen.app->field().sourceSet.sourceCount;
   seen.frameTime = seen.app->frameTime();
-  seen.closedDown = seen.app->closedDown();
+  seen.closedDown = seen.app->runEnded();
 }
 
 TEST_F(RunningSaver, WhileTheCheckRunsNoFrameStepNoDismissalAndTheArrowCursor) {
@@ -301,7 +301,7 @@ TEST_F(RunningSaver, SuspendIsIgnoredWhileA9xPasswordIsSet) {
   ASSERT_NO_FATAL_FAILURE(StartWithPassword(TRUE));
   Suspend();
   EXPECT_EQ(double_.calls(), 0);
-  EXPECT_FALSE(app_->closedDown());
+  EXPECT_FALSE(app_->runEnded());
   EXPECT_FALSE(QuitPosted());
 }
 
@@ -310,7 +310,7 @@ TEST_F(RunningSaver, Without9xPasswordSuspendEndsTheSaver) {
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(GetModuleHandleA("PASSWORD.CPL"), nullptr);
   Suspend();
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
   EXPECT_TRUE(QuitPosted());
 }
 
@@ -318,7 +318,7 @@ TEST_F(RunningSaver, Without9xPasswordTheFirstDismissalEndsTheSaver) {
   desktop_.SetDword("ScreenSaveUsePassword", 0);
   ASSERT_NO_FATAL_FAILURE(Start());
   Key();
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
   EXPECT_TRUE(QuitPosted());
 }
 
@@ -328,12 +328,12 @@ TEST_F(RunningSaver, OnNtThe9xPasswordOptionLoadsNothingAndSuspendEnds) {
   EXPECT_EQ(GetModuleHandleA("PASSWORD.CPL"), nullptr);
   EXPECT_EQ(app_->password().verifyPasswordProc, nullptr);
   Suspend();
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
 }
 
 TEST_F(RunningSaver, ShutdownUnloadsPasswordCpl) {
   ASSERT_NO_FATAL_FAILURE(StartWithPassword(FALSE));
-  app_->Shutdown();
+  app_->Close();
   EXPECT_EQ(GetModuleHandleA("PASSWORD.CPL"), nullptr);
   EXPECT_EQ(app_->password().verifyPasswordProc, nullptr);
   app_.reset();

@@ -91,7 +91,7 @@ class SaverRestTest : public ::testing::Test {
     }
   }
   void TearDown() override {
-    app_->Shutdown();
+    app_->Close();
     RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyPath);
     SetMessageSink(previousSink_);
     Drain();
@@ -166,7 +166,7 @@ TEST_F(SaverRestTest, InputEndsTheRunWhileAtRest) {
   onWait_ = [this](size_t) { SendMessageA(app_->mainWindow(), WM_KEYDOWN, 'A', 0); };
   app_->MessageLoop();
   EXPECT_EQ(waits_.size(), 1u);
-  EXPECT_TRUE(app_->closedDown());
+  EXPECT_TRUE(app_->runEnded());
 }
 
 // Unknown settings, lengths other than 4 and states other than 0, 1, 2 change nothing, whichever way.
@@ -206,8 +206,8 @@ TEST_F(SaverRestTest, EveryDeviceLostWaitsBetweenDeviceTests) {
   for (const Case& c :
        {Case{"lost", D3DERR_DEVICELOST, false}, Case{"reset fails", D3DERR_DEVICENOTRESET, true}}) {
     if (device_) {  // the previous case's run
-      app_->CloseDown();
-      app_->Shutdown();
+      app_->EndRun();
+      app_->Close();
       Drain();
       MakeApp();
     }

@@ -47,7 +47,7 @@ class SaverStartUpTest : public test::StoredSettingsTest {
     }
     // As when the control panel closes: the preview window goes with its parent, then the app shuts down.
     parent.reset();
-    app.Shutdown();
+    app.Close();
     MSG quit;
     while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }

@@ -68,7 +68,7 @@ TEST_F(SettingsKeptTest, FullScreenKeepsTheLookAndTakesThisDesktopsMode) {
   EXPECT_EQ(r.screenHeight, static_cast<uint32_t>(GetSystemMetrics(SM_CYSCREEN)));
   EXPECT_TRUE(r.deviceBehaviorFlags == 0x20 || r.deviceBehaviorFlags == 0x40) << r.deviceBehaviorFlags;
   EXPECT_TRUE(shownMessages.empty()) << shownMessages[0];
-  app.Shutdown();
+  app.Close();
   MSG quit;
   while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }

@@ -181,12 +181,12 @@ class FaultInjectionTest : public ::testing::Test {
       outcome.started = app.StartUp("/s");
       Faults().phase = kRunning;
       if (outcome.started) {
-        for (const auto& screen : app.screens()) ShowWindow(screen->window, SW_SHOWNOACTIVATE);
+        for (const auto& screen : app.screens()) ShowWindow(screen->window(), SW_SHOWNOACTIVATE);
         Frames(app, 1);
         // A device loss on each device, one after the other.
         for (const auto& screen : app.screens()) {
           if (!screen->drawing()) continue;
-          static_cast<FaultyDevice*>(screen->renderer->device())->Lose();
+          static_cast<FaultyDevice*>(screen->renderer()->device())->Lose();
           Frames(app, 2);  // lost, then reset and drawn
         }
         // The second monitor removed, then added again, as Windows reports it: one loop pass each.
@@ -203,28 +203,28 @@ class FaultInjectionTest : public ::testing::Test {
         std::vector<int> before;
         for (const auto& screen : app.screens())
           before.push_back(
-              screen->drawing() ? static_cast<FaultyDevice*>(screen->renderer->device())->presented : -1);
+              screen->drawing() ? static_cast<FaultyDevice*>(screen->renderer()->device())->presented : -1);
         Frames(app, 3);
         for (size_t i = 0; i < app.screens().size(); ++i) {
           const SaverScreen& screen = *app.screens()[i];
           if (screen.drawing()) {
-            EXPECT_GT(static_cast<FaultyDevice*>(screen.renderer->device())->presented, before[i])
+            EXPECT_GT(static_cast<FaultyDevice*>(screen.renderer()->device())->presented, before[i])
                 << "monitor " << i << " draws no more";
           } else {
             EXPECT_NE(i, 0u) << "the primary lost its device for good";
-            EXPECT_TRUE(IsWindowVisible(screen.window))
+            EXPECT_TRUE(IsWindowVisible(screen.window()))
                 << "monitor " << i << " shows neither saver nor black";
           }
         }
         EXPECT_TRUE(shownMessages.empty()) << shownMessages[0];
         Faults().paused = false;
         Faults().phase = kClosingDown;
-        app.CloseDown();
+        app.EndRun();
       } else {
         // Start-up failed: a message of its table.
         ExpectStartUpMessage(shownMessages, Faults().failedSite);
       }
-      app.Shutdown();
+      app.Close();
     }
     outcome.failedSite = Faults().failedSite;
     Faults().Disarm();
