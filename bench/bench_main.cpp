@@ -1,7 +1,7 @@
 // The benchmarks' entry point. Besides Google Benchmark's own report it prints, for every scenario run as
 // "<name>/reference", "<name>/engine" and "<name>/threads", the fastest repetition of each and their
-// ratios, with the number of sources alive: on a shared machine the minimum is the figure least disturbed
-// by other load.
+// ratios, with the mean number of sources alive over the frames timed and the steady state's mean: on a
+// shared machine the minimum is the figure least disturbed by other load.
 //
 // The run fails (exit status 1, with the reason on stderr) when the filter selects no benchmark or when a
 // benchmark skipped with an error: a smoke run that ran nothing must not pass.
@@ -35,6 +35,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (fastest.real == 0.0 || real < fastest.real) fastest.real = real;
       const auto sources = run.counters.find("sources");
       if (sources != run.counters.end()) fastest.sources = sources->second.value;
+      const auto steady = run.counters.find("steady_mean");
+      if (steady != run.counters.end()) fastest.steadyMean = steady->second.value;
     }
   }
 
@@ -54,14 +56,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (engine == fastest_.end()) continue;
       const auto threads = fastest_.find(scenario + "/threads/real_time");
       if (!header) {
-        std::printf("\n%-46s %7s %10s %10s %6s %10s %10s %6s\n", "scenario (fastest repetition)", "sources",
-                    "ref cpu", "engine cpu", "ratio", "engine wall", "threads wall", "ratio");
+        std::printf("\n%-46s %7s %7s %10s %10s %6s %10s %10s %6s\n", "scenario (fastest repetition)",
+                    "sources", "steady", "ref cpu", "engine cpu", "ratio", "engine wall", "threads wall",
+                    "ratio");
         header = true;
       }
       const Fastest& ref = fastest_[name];
       const Fastest& one = engine->second;
-      std::printf("%-46s %7.0f %10.3f %10.3f %6.2f", scenario.c_str(), one.sources, ref.cpu, one.cpu,
-                  one.cpu > 0.0 ? ref.cpu / one.cpu : 0.0);
+      std::printf("%-46s %7.1f %7.1f %10.3f %10.3f %6.2f", scenario.c_str(), one.sources, one.steadyMean,
+                  ref.cpu, one.cpu, one.cpu > 0.0 ? ref.cpu / one.cpu : 0.0);
       if (threads != fastest_.end()) {
         std::printf(" %10.3f %10.3f %6.2f", one.real, threads->second.real,
                     threads->second.real > 0.0 ? one.real / threads->second.real : 0.0);
@@ -78,6 +81,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     double cpu = 0.0;
     double real = 0.0;
     double sources = 0.0;
+    double steadyMean = 0.0;
   };
   static double ToMilliseconds(benchmark::TimeUnit unit) {
     switch (unit) {

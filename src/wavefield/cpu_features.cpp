@@ -1,6 +1,6 @@
 // Whether the processor and the operating system run AVX2 code: the CPUID feature bit, and the system
 // saving the wide registers (XGETBV), which the compilers' own checks cover.
-#include "wavefield/frame_engine_kernels.h"
+#include "wavefield/kernel_table.h"
 
 #if defined(_MSC_VER)
 #include <immintrin.h>

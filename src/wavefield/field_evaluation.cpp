@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "wavefield/factor_formulas.h"
+#include "wavefield/lane_formulas.h"
 #include "wavefield/wave_factors.h"
 
 namespace lumar {
@@ -16,7 +16,7 @@ bool Contribute(const WaveField& field, const RippleSource& s, int i, int j, Con
   const float ir = tables.InverseDistance(i, j);
   const float kappa = s.effectiveWaveNumber;
   const FactorRoutes routes = RoutesFor(c, s);
-  const FactorShape shape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
+  const WaveShape shape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
   if (s.age < s.quarterWaveTime) {
     if (!WithinRiseReach(kappa, r)) return false;
     out = RisingContribution(s, routes.riseFromTables ? tables.Rise(i, j) : ComputeRiseFactors(shape, r, ir));

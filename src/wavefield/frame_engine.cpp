@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <new>
 
-#include "wavefield/factor_formulas.h"
 #include "wavefield/field_evaluation.h"
+#include "wavefield/lane_formulas.h"
 #include "wavefield/wave_field.h"
 #include "wavefield/worker_pool.h"
 
@@ -43,7 +43,7 @@ struct FrameEngine::Walk {
   bool riseFromTables;
   bool trailFromTables;
   bool leadFromTables;
-  FactorShape shape;
+  WaveShape shape;
   // Computed factors: with no space fading the fading growth e^(alpha r + shift) is e^shift at every
   // distance; with both sides and no rebase the flank's decay e^(-x + shift) is e^(-kr).
   bool constantGrowth;
@@ -354,7 +354,7 @@ bool FrameEngine::PlanSource(const WaveField& field, int index, SourcePlan& sour
   w.riseFromTables = routes.riseFromTables;
   w.trailFromTables = routes.trailFromTables;
   w.leadFromTables = routes.leadFromTables;
-  w.shape = FactorShape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
+  w.shape = WaveShape{c.fastCalculation ? c.baseWaveNumber : kappa, c.oneSide, c.spaceFadeRate};
   w.constantGrowth = w.shape.spaceFadeRate == 0.0;
   w.growth = Exp(w.shape.spaceFadeRate * 0.0 + s.trailExponentShift);
   w.flankDecayIsPhaseDecay = !c.oneSide && s.leadExponentShift == 0.0;
@@ -544,7 +544,7 @@ void FrameEngine::ComputeSegment(const SourcePlan& p, int d, const Run& run, Bra
   }
   if (branch == Branch::kRising) {
     // The factors computed per offset, with the formulas of the node-by-node evaluation (RiseFactorsAt).
-    const TravelShape shape{
+    const FactorInputs shape{
         w.shape.waveNumber, w.shape.spaceFadeRate, 0.0, w.shape.oneSide, false, 0.0, false, kFullForm};
     return kernels_->risingComputedRow(tables.DistanceRow(j), tables.InverseDistanceRow(j), shape, w.rise,
                                        rowOffset, from, to, out);
@@ -569,26 +569,26 @@ void FrameEngine::ComputeTravelling(const Walk& w, Branch branch, const float* d
   const float nearest = distances[from];
   const float farthest = distances[to];
   if (branch == Branch::kBehindCrest) {
-    TravelShape shape{w.shape.waveNumber,
-                      w.shape.spaceFadeRate,
-                      s.trailExponentShift,
-                      w.shape.oneSide,
-                      w.constantGrowth,
-                      w.growth,
-                      false,
-                      kFullForm};
+    FactorInputs shape{w.shape.waveNumber,
+                       w.shape.spaceFadeRate,
+                       s.trailExponentShift,
+                       w.shape.oneSide,
+                       w.constantGrowth,
+                       w.growth,
+                       false,
+                       kFullForm};
     shape.form = FormFor(shape, false, nearest, farthest);
     return kernels_->behindCrestComputedRow(distances, inverseDistances, shape, w.trail, rowOffset, from, to,
                                             out);
   }
-  TravelShape shape{w.shape.waveNumber,
-                    w.shape.spaceFadeRate,
-                    s.leadExponentShift,
-                    w.shape.oneSide,
-                    false,
-                    0.0,
-                    w.flankDecayIsPhaseDecay,
-                    kFullForm};
+  FactorInputs shape{w.shape.waveNumber,
+                     w.shape.spaceFadeRate,
+                     s.leadExponentShift,
+                     w.shape.oneSide,
+                     false,
+                     0.0,
+                     w.flankDecayIsPhaseDecay,
+                     kFullForm};
   shape.form = FormFor(shape, true, nearest, farthest);
   kernels_->aheadOfCrestComputedRow(distances, inverseDistances, shape, w.lead, rowOffset, from, to, out);
 }

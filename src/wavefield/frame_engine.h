@@ -22,7 +22,7 @@
 #include <memory>
 #include <vector>
 
-#include "wavefield/frame_engine_kernels.h"
+#include "wavefield/kernel_table.h"
 #include "wavefield/node_field.h"
 #include "wavefield/run_constants.h"
 

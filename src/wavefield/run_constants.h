@@ -6,6 +6,10 @@
 
 namespace lumar {
 
+// The surface grid's spacing: a node every kGridSpacing pixels, across and up. Distances, slopes (a slope per
+// pixel times the spacing is a slope per node) and texture steps are all taken from it.
+constexpr int kGridSpacing = 10;
+
 struct RunConstants {
   // Signs and relief scales.
   int opticsSign = 1;            // +1 lens, -1 mirror
@@ -15,7 +19,7 @@ struct RunConstants {
   float heightScale = 0.0f;      // reliefGeometry * fallSign * 0.0072
 
   // The display mode the grid covers and the grid: node columns 0..gridCellsX, rows 0..gridCellsY,
-  // one node per 10 pixels; row 0 is the bottom of the screen.
+  // one node every kGridSpacing pixels; row 0 is the bottom of the screen.
   int screenWidth = 0;
   int screenHeight = 0;
   int gridCellsX = 0;

@@ -46,12 +46,12 @@ void SetPictureGeometry(RunConstants& c) {
   const float origin = 0.0002f;
   if (c.texture == kTextureDesktop) {
     const float s = static_cast<float>(c.pictureTextureSize);
-    c.texStepU = (10.0f / s) * c.snapshotWidth / c.screenWidth;
-    c.texStepV = (10.0f / s) * c.snapshotHeight / c.screenHeight;
+    c.texStepU = (static_cast<float>(kGridSpacing) / s) * c.snapshotWidth / c.screenWidth;
+    c.texStepV = (static_cast<float>(kGridSpacing) / s) * c.snapshotHeight / c.screenHeight;
     c.texOriginV = 1.0f - c.snapshotHeight / s - origin;
   } else {
-    c.texStepU = 10.0f / c.screenWidth;
-    c.texStepV = 10.0f / c.screenHeight;
+    c.texStepU = static_cast<float>(kGridSpacing) / c.screenWidth;
+    c.texStepV = static_cast<float>(kGridSpacing) / c.screenHeight;
     c.texOriginV = -origin;
   }
   const float s = static_cast<float>(c.pictureTextureSize);
@@ -79,11 +79,11 @@ void SetLifetime(RunConstants& c, const ParameterSet& record) {
 // Every table is filled for both calculations: normal calculation reads them for the sources whose own
 // wave number is the base one (no broadening), where they hold exactly what it would compute.
 void FillTables(WaveTables& tables, const RunConstants& c) {
-  const FactorShape shape{c.baseWaveNumber, c.oneSide, c.spaceFadeRate};
+  const WaveShape shape{c.baseWaveNumber, c.oneSide, c.spaceFadeRate};
   for (int j = 0; j <= tables.rowCount; j += tables.rowStep) {
     for (int i = 0; i <= tables.columnCount; ++i) {
       const float distance =
-          static_cast<float>(10.0 * std::sqrt(double(i) * i + double(c.aspectSquare) * j * j));
+          static_cast<float>(kGridSpacing * std::sqrt(double(i) * i + double(c.aspectSquare) * j * j));
       const float inverseDistance = distance == 0.0f ? 0.0f : 1.0f / distance;
       tables.SetDistance(i, j, distance, inverseDistance);
       const double r = distance;
@@ -140,10 +140,10 @@ SetupResult PrepareWaveField(WaveField& field, ParameterSet& record, const Deskt
   c.pictureTextureSize = PictureTextureSize(c.texture, desktop, maxTextureEdge);
   FitSnapshot(c);
   SetPictureGeometry(c);
-  c.gridCellsX = c.screenWidth / 10 + 1;
-  c.gridCellsY = c.screenHeight / 10 + 1;
-  c.gridStepX = 20.0f / c.screenWidth;
-  c.gridStepY = 20.0f / c.screenHeight;
+  c.gridCellsX = c.screenWidth / kGridSpacing + 1;
+  c.gridCellsY = c.screenHeight / kGridSpacing + 1;
+  c.gridStepX = 2.0f * kGridSpacing / c.screenWidth;
+  c.gridStepY = 2.0f * kGridSpacing / c.screenHeight;
 
   const double aspect = (double(c.screenWidth) * c.desktopHeight) / (double(c.screenHeight) * c.desktopWidth);
   c.aspectSquare = static_cast<float>(aspect * aspect);

@@ -1,6 +1,6 @@
 // Our own sin, cos and exp, written once over a lane type V like the factor formulas: ScalarLane below for
 // the node-by-node evaluation, the set-up and the sources, and the frame engine's SIMD registers
-// (frame_kernels_*.cpp). Only additions, subtractions, multiplications and bit operations in a fixed order,
+// (kernel_loops_*.cpp). Only additions, subtractions, multiplications and bit operations in a fixed order,
 // so every build (native or MinGW, SSE2 or AVX2, whatever the C library) gives the same bits, and a
 // register's lanes the bits of the scalar function.
 //
@@ -70,6 +70,66 @@ struct ScalarLane {
   }
 };
 
+// A lane value with the arithmetic operators, so that formulas read as they are written: a + b is
+// V::Add(a, b), a * 2.0 is V::Mul(a, V::Set1(2.0)), -a is V::Negate(a). An expression groups as C++ groups
+// it (left to right among + and -, and among * and /), each operator one rounded operation of V with its
+// operands in the written order; nothing is fused (-ffp-contract=off, and V has no FMA). Bit operations stay
+// named calls of V.
+template <class V>
+struct Lane {
+  typename V::T v;
+};
+
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator+(const Lane<V>& a, const Lane<V>& b) {
+  return {V::Add(a.v, b.v)};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator-(const Lane<V>& a, const Lane<V>& b) {
+  return {V::Sub(a.v, b.v)};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator*(const Lane<V>& a, const Lane<V>& b) {
+  return {V::Mul(a.v, b.v)};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator/(const Lane<V>& a, const Lane<V>& b) {
+  return {V::Div(a.v, b.v)};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator-(const Lane<V>& a) {
+  return {V::Negate(a.v)};
+}
+// With a constant on either side: the constant in every lane.
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator+(const Lane<V>& a, double b) {
+  return {V::Add(a.v, V::Set1(b))};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator+(double a, const Lane<V>& b) {
+  return {V::Add(V::Set1(a), b.v)};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator-(const Lane<V>& a, double b) {
+  return {V::Sub(a.v, V::Set1(b))};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator-(double a, const Lane<V>& b) {
+  return {V::Sub(V::Set1(a), b.v)};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator*(const Lane<V>& a, double b) {
+  return {V::Mul(a.v, V::Set1(b))};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator*(double a, const Lane<V>& b) {
+  return {V::Mul(V::Set1(a), b.v)};
+}
+template <class V>
+LUMAR_WAVE_MATH_INLINE Lane<V> operator/(double a, const Lane<V>& b) {
+  return {V::Div(V::Set1(a), b.v)};
+}
+
 namespace wave_math {
 
 // 1.5 * 2^52: adding it rounds a double below 2^51 in magnitude to an integer (to nearest, ties to even),
@@ -96,9 +156,12 @@ constexpr double kExpLowest = -746.0;
 // a + b = s + e exactly (Knuth's two-sum: no condition on the magnitudes).
 template <class V>
 void TwoSum(typename V::T a, typename V::T b, typename V::T& s, typename V::T& e) {
-  s = V::Add(a, b);
-  const auto bb = V::Sub(s, a);
-  e = V::Add(V::Sub(a, V::Sub(s, bb)), V::Sub(b, bb));
+  using L = Lane<V>;
+  const L x{a}, y{b};
+  const L sum = x + y;
+  const L yy = sum - x;
+  s = sum.v;
+  e = (x - (sum - yy) + (y - yy)).v;
 }
 
 // 2^k for an integer k in [-1022, 1023] held as kRoundingShift + k.
@@ -145,33 +208,33 @@ namespace wave_math {
 template <class V>
 LUMAR_WAVE_MATH_INLINE void SinCosNearZero(typename V::T y, typename V::T yl, typename V::T& sinY,
                                            typename V::T& cosY) {
-  using T = typename V::T;
-  const T z = V::Mul(y, y);
-  T p = V::Set1(1.0 / 355687428096000.0);  // 1/17!
-  p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 1307674368000.0));
-  p = V::Add(V::Mul(p, z), V::Set1(1.0 / 6227020800.0));
-  p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 39916800.0));
-  p = V::Add(V::Mul(p, z), V::Set1(1.0 / 362880.0));
-  p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 5040.0));
-  p = V::Add(V::Mul(p, z), V::Set1(1.0 / 120.0));
-  p = V::Add(V::Mul(p, z), V::Set1(-1.0 / 6.0));
+  using L = Lane<V>;
+  const L x{y}, xl{yl};
+  const L z = x * x;
+  L p{V::Set1(1.0 / 355687428096000.0)};  // 1/17!
+  p = p * z + -1.0 / 1307674368000.0;
+  p = p * z + 1.0 / 6227020800.0;
+  p = p * z + -1.0 / 39916800.0;
+  p = p * z + 1.0 / 362880.0;
+  p = p * z + -1.0 / 5040.0;
+  p = p * z + 1.0 / 120.0;
+  p = p * z + -1.0 / 6.0;
   // sin(y + yl) = sin y + yl cos y.
-  const T halfZ = V::Mul(z, V::Set1(0.5));
-  const T sinTail = V::Add(V::Mul(V::Mul(y, z), p), V::Sub(yl, V::Mul(yl, halfZ)));
-  sinY = V::Add(y, sinTail);
+  const L halfZ = z * 0.5;
+  const L sinTail = x * z * p + (xl - xl * halfZ);
+  sinY = (x + sinTail).v;
 
-  T q = V::Set1(1.0 / 20922789888000.0);  // 1/16!
-  q = V::Add(V::Mul(q, z), V::Set1(-1.0 / 87178291200.0));
-  q = V::Add(V::Mul(q, z), V::Set1(1.0 / 479001600.0));
-  q = V::Add(V::Mul(q, z), V::Set1(-1.0 / 3628800.0));
-  q = V::Add(V::Mul(q, z), V::Set1(1.0 / 40320.0));
-  q = V::Add(V::Mul(q, z), V::Set1(-1.0 / 720.0));
-  q = V::Add(V::Mul(q, z), V::Set1(1.0 / 24.0));
+  L q{V::Set1(1.0 / 20922789888000.0)};  // 1/16!
+  q = q * z + -1.0 / 87178291200.0;
+  q = q * z + 1.0 / 479001600.0;
+  q = q * z + -1.0 / 3628800.0;
+  q = q * z + 1.0 / 40320.0;
+  q = q * z + -1.0 / 720.0;
+  q = q * z + 1.0 / 24.0;
   // cos(y + yl) = 1 - z/2 + z^2 q - yl y, with the rounding of 1 - z/2 carried in the tail.
-  const T one = V::Set1(1.0);
-  const T w = V::Sub(one, halfZ);
-  const T cosTail = V::Add(V::Sub(V::Sub(one, w), halfZ), V::Sub(V::Mul(V::Mul(z, z), q), V::Mul(y, yl)));
-  cosY = V::Add(w, cosTail);
+  const L w = 1.0 - halfZ;
+  const L cosTail = 1.0 - w - halfZ + (z * z * q - x * xl);
+  cosY = (w + cosTail).v;
 }
 
 }  // namespace wave_math
@@ -182,20 +245,21 @@ LUMAR_WAVE_MATH_INLINE void SinCosOf(typename V::T x, typename V::T& sine, typen
   using namespace wave_math;
   using T = typename V::T;
   if constexpr (kForm == kShortForm) {
-    SinCosNearZero<V>(V::Add(x, V::Set1(0.0)), V::Set1(0.0), sine, cosine);
+    SinCosNearZero<V>((Lane<V>{x} + 0.0).v, V::Set1(0.0), sine, cosine);
     return;
   }
-  const T phase = kForm != kFullForm ? x : V::Max(V::Min(x, V::Set1(kMaxPhase)), V::Set1(-kMaxPhase));
+  using L = Lane<V>;
+  const L phase{kForm != kFullForm ? x : V::Max(V::Min(x, V::Set1(kMaxPhase)), V::Set1(-kMaxPhase))};
   // n = round(x 2/pi); y + yl = x - n pi/2 as an unevaluated sum, the products with the 30-bit parts exact.
-  const T shifted = V::Add(V::Mul(phase, V::Set1(kTwoOverPi)), V::Set1(kRoundingShift));
-  const T n = V::Sub(shifted, V::Set1(kRoundingShift));
-  const T a = V::Sub(phase, V::Mul(n, V::Set1(kHalfPi1)));
-  T s1, e1, s2, e2;
-  TwoSum<V>(a, V::Mul(n, V::Set1(-kHalfPi2)), s1, e1);
-  TwoSum<V>(s1, V::Mul(n, V::Set1(-kHalfPi3)), s2, e2);
-  const T tail = V::Sub(V::Add(e1, e2), V::Mul(n, V::Set1(kHalfPi4)));
+  const T shifted = (phase * kTwoOverPi + kRoundingShift).v;
+  const L n = L{shifted} - kRoundingShift;
+  const L a = phase - n * kHalfPi1;
+  L s1, e1, s2, e2;
+  TwoSum<V>(a.v, (n * -kHalfPi2).v, s1.v, e1.v);
+  TwoSum<V>(s1.v, (n * -kHalfPi3).v, s2.v, e2.v);
+  const L tail = e1 + e2 - n * kHalfPi4;
   T y, yl;
-  TwoSum<V>(s2, tail, y, yl);
+  TwoSum<V>(s2.v, tail.v, y, yl);
 
   T sinY, cosY;
   SinCosNearZero<V>(y, yl, sinY, cosY);
@@ -225,35 +289,36 @@ LUMAR_WAVE_MATH_INLINE typename V::T ExpOf(typename V::T x) {
   using namespace wave_math;
   using T = typename V::T;
   constexpr bool kLean = kForm != kFullForm;
-  const T clamped = kLean ? x : V::Max(V::Min(x, V::Set1(kExpHighest)), V::Set1(kExpLowest));
+  using L = Lane<V>;
+  const L clamped{kLean ? x : V::Max(V::Min(x, V::Set1(kExpHighest)), V::Set1(kExpLowest))};
   // n = round(x / ln 2); r + rr = x - n ln 2, hi exact.
-  const T shifted = V::Add(V::Mul(clamped, V::Set1(kInverseLn2)), V::Set1(kRoundingShift));
-  const T n = V::Sub(shifted, V::Set1(kRoundingShift));
-  const T hi = V::Sub(clamped, V::Mul(n, V::Set1(kLn2High)));
-  const T lo = V::Mul(n, V::Set1(kLn2Low));
-  const T r = V::Sub(hi, lo);
-  const T rr = V::Sub(V::Sub(hi, r), lo);
+  const L shifted = clamped * kInverseLn2 + kRoundingShift;
+  const L n = shifted - kRoundingShift;
+  const L hi = clamped - n * kLn2High;
+  const L lo = n * kLn2Low;
+  const L r = hi - lo;
+  const L rr = hi - r - lo;
   // |r| <= 0.35: e^r = 1 + r + r^2 (1/2! + r/3! + ... + r^11/13!), the remainder below 5e-18.
-  T p = V::Set1(1.0 / 6227020800.0);  // 1/13!
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 479001600.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 39916800.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 3628800.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 362880.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 40320.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 5040.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 720.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 120.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 24.0));
-  p = V::Add(V::Mul(p, r), V::Set1(1.0 / 6.0));
-  p = V::Add(V::Mul(p, r), V::Set1(0.5));
-  const T er = V::Add(V::Set1(1.0), V::Add(r, V::Add(V::Mul(V::Mul(r, r), p), rr)));
-  if (kLean) return V::Mul(er, PowerOfTwo<V>(shifted));
+  L p{V::Set1(1.0 / 6227020800.0)};  // 1/13!
+  p = p * r + 1.0 / 479001600.0;
+  p = p * r + 1.0 / 39916800.0;
+  p = p * r + 1.0 / 3628800.0;
+  p = p * r + 1.0 / 362880.0;
+  p = p * r + 1.0 / 40320.0;
+  p = p * r + 1.0 / 5040.0;
+  p = p * r + 1.0 / 720.0;
+  p = p * r + 1.0 / 120.0;
+  p = p * r + 1.0 / 24.0;
+  p = p * r + 1.0 / 6.0;
+  p = p * r + 0.5;
+  const L er = 1.0 + (r + (r * r * p + rr));
+  if (kLean) return (er * L{PowerOfTwo<V>(shifted.v)}).v;
   // 2^n in two steps, 2^n1 2^n2 with n1 about n/2: each factor is a normal double, the first product is
   // exact, and only the second rounds (once) where the result overflows or is subnormal.
-  const T shifted1 = V::Add(V::Mul(n, V::Set1(0.5)), V::Set1(kRoundingShift));
-  const T n1 = V::Sub(shifted1, V::Set1(kRoundingShift));
-  const T shifted2 = V::Add(V::Sub(n, n1), V::Set1(kRoundingShift));
-  const T result = V::Mul(V::Mul(er, PowerOfTwo<V>(shifted1)), PowerOfTwo<V>(shifted2));
+  const L shifted1 = n * 0.5 + kRoundingShift;
+  const L n1 = shifted1 - kRoundingShift;
+  const L shifted2 = n - n1 + kRoundingShift;
+  const T result = (er * L{PowerOfTwo<V>(shifted1.v)} * L{PowerOfTwo<V>(shifted2.v)}).v;
   const T nan = V::IsNan(x);
   return V::Or(V::And(nan, x), V::And(V::Xor(nan, V::SetBits(~uint64_t{0})), result));
 }

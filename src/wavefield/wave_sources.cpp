@@ -131,7 +131,7 @@ void UpdateSource(RippleSource& s, const WaveField& field, const MillisecondCloc
 
   const double e = s.envelope;
   const double b = c.oneSide ? static_cast<double>(kOneSideDecay) : 1.0;
-  const double slope = 10.0 * static_cast<double>(s.effectiveWaveNumber);
+  const double slope = kGridSpacing * static_cast<double>(s.effectiveWaveNumber);
   double sinPhi, cosPhi;
   SinCos(static_cast<double>(phi), sinPhi, cosPhi);
 

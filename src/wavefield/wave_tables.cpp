@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "wavefield/frame_engine_kernels.h"
+#include "wavefield/kernel_table.h"
 
 namespace lumar {
 

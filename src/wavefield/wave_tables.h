@@ -16,7 +16,8 @@
 
 namespace lumar {
 
-// The fifteen factor planes, in the order of the factors of one source's contribution.
+// The fifteen factor planes, one per factor in the order of their numbers p1 .. p4, q1 .. q11
+// (wave_factors.h).
 enum TablePlane : int {
   kRiseLevel,
   kRisePhase,
@@ -35,6 +36,8 @@ enum TablePlane : int {
   kFrontSlopeFactor,
   kTablePlaneCount
 };
+static_assert(kRisePhase == 1 && kTrailLift == 4 && kLeadLevelFactor == 9 && kTablePlaneCount == 15,
+              "plane p(n) is n - 1, q(n) is n + 3");
 
 class WaveTables {
  public:

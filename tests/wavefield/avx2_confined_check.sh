@@ -1,7 +1,7 @@
 #!/bin/sh
 # AVX2 code stays in the frame engine's AVX2 kernels: in the disassembly of a program, every function of
 # ours that runs a VEX-encoded instruction (ymm registers, and xmm ones in their VEX form: what -mavx2 makes
-# of scalar code) is one built for the Avx2 lane type (frame_kernels_avx2.cpp). An inline helper kept in its
+# of scalar code) is one built for the Avx2 lane type (kernel_loops_avx2.cpp). An inline helper kept in its
 # AVX2 form for other callers would run AVX2 instructions on processors without them.
 # In a Windows program (PE), no aligned move of a 32-byte register of ours may address the stack: Win64
 # aligns the stack to 16 bytes only, so such a spill or copy may fault. (The JPEG library's AVX2 routines

@@ -26,7 +26,7 @@ struct OneSource {
     clock.Set(milliseconds);
     UpdateSource(*source, field, clock);
   }
-  FactorShape Shape() const {
+  WaveShape Shape() const {
     return {source->effectiveWaveNumber, field.constants.oneSide, field.constants.spaceFadeRate};
   }
 };

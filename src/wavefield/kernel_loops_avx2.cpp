@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "wavefield/frame_kernels.h"
+#include "wavefield/kernel_loops.h"
 
 namespace lumar {
 namespace {
@@ -67,7 +67,7 @@ struct Avx2 {
   }
 };
 
-constexpr FrameKernels kAvx2Kernels = frame_kernels::MakeKernels<Avx2>();
+constexpr FrameKernels kAvx2Kernels = kernel_loops::MakeKernels<Avx2>();
 
 }  // namespace
 

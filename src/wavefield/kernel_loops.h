@@ -1,5 +1,5 @@
 // The inner loops of the frame engine, written once over a vector type V and built once per instruction
-// set (frame_kernels_sse2.cpp, frame_kernels_avx2.cpp). V supplies kWidth doubles per register and Load,
+// set (kernel_loops_sse2.cpp, kernel_loops_avx2.cpp). V supplies kWidth doubles per register and Load,
 // Store, LoadFloats (kWidth floats, widened), Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt,
 // Negate, Reverse, RoundToFloat (to single precision and back) and StoreOutputs (kWidth nodes' outputs, the
 // float ones rounded).
@@ -13,11 +13,11 @@
 
 #include <type_traits>
 
-#include "wavefield/factor_formulas.h"
-#include "wavefield/frame_engine_kernels.h"
+#include "wavefield/kernel_table.h"
+#include "wavefield/lane_formulas.h"
 
 namespace lumar {
-namespace frame_kernels {
+namespace kernel_loops {
 
 // Table offsets I in [from, to] of one row, in whole registers from `from` on: the last register may
 // reach up to kWidth - 1 offsets past `to` (the tables and the term rows are padded for it), and the
@@ -35,8 +35,9 @@ void StoreTerms(const RowTerms& out, int i, typename V::T height, typename V::T 
   V::Store(out.height + i, height);
   if (out.slope != nullptr) V::Store(out.slope + i, slope);
   if (out.slopeX != nullptr) {
-    V::Store(out.slopeX + i, V::Mul(slope, columnOffset));
-    V::Store(out.slopeY + i, V::Mul(slope, rowOffset));
+    using L = Lane<V>;
+    V::Store(out.slopeX + i, (L{slope} * L{columnOffset}).v);
+    V::Store(out.slopeY + i, (L{slope} * L{rowOffset}).v);
   }
 }
 
@@ -87,7 +88,7 @@ void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const Ro
   typename V::T coefficients[kTerms];
   for (int k = 0; k < kTerms; ++k) coefficients[k] = V::Set1(s.c[k]);
   const auto dy = V::Set1(rowOffset);
-  const auto step = V::Set1(V::kWidth);
+  const double step = V::kWidth;
   const RowWalk<V> walk(from, to);
   auto column = V::Ramp(walk.start);
   int i = walk.start;
@@ -97,10 +98,10 @@ void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const Ro
     typename V::T h, f;
     partOf(first, coefficients, h, f);
     StoreTerms<V>(out, i, h, f, column, dy);
-    column = V::Add(column, step);
+    column = (Lane<V>{column} + step).v;
     partOf(second, coefficients, h, f);
     StoreTerms<V>(out, i + V::kWidth, h, f, column, dy);
-    column = V::Add(column, step);
+    column = (Lane<V>{column} + step).v;
   }
   if (i < walk.end) {
     typename V::T q[kFactors];
@@ -184,9 +185,9 @@ void AheadOfCrestRow(const TableRow& row, const SourceTerms& s, double rowOffset
 }
 
 // A row of terms from factors computed at the distances: factorsOf(lane, form, r, ir, q), with form a
-// std::integral_constant naming the form of sin, cos and exp that the arguments allow (shape.form).
+// std::integral_constant naming the form of sin, cos and exp that the arguments allow (inputs.form).
 template <class V, int kFactors, int kTerms, class FactorsOf, class PartOf>
-void ComputedTermsRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
+void ComputedTermsRow(const float* distances, const float* inverseDistances, const FactorInputs& inputs,
                       const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out,
                       FactorsOf factorsOf, PartOf partOf) {
   const auto run = [&](auto form) {
@@ -196,9 +197,9 @@ void ComputedTermsRow(const float* distances, const float* inverseDistances, con
                                                             auto& q) { factorsOf(lane, form, r, ir, q); }),
                                   partOf);
   };
-  if (shape.form == kShortForm) {
+  if (inputs.form == kShortForm) {
     run(std::integral_constant<int, kShortForm>{});
-  } else if (shape.form == kLeanForm) {
+  } else if (inputs.form == kLeanForm) {
     run(std::integral_constant<int, kLeanForm>{});
   } else {
     run(std::integral_constant<int, kFullForm>{});
@@ -207,35 +208,36 @@ void ComputedTermsRow(const float* distances, const float* inverseDistances, con
 
 // The rising branch's terms with its factors computed from the distances (a young broadened source).
 template <class V>
-void RisingComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
+void RisingComputedRow(const float* distances, const float* inverseDistances, const FactorInputs& inputs,
                        const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
   ComputedTermsRow<V, 4, 2>(
-      distances, inverseDistances, shape, s, rowOffset, from, to, out,
-      [&shape](auto lane, auto, const auto& r, const auto& ir, auto& q) {
-        RiseFactorsAt<decltype(lane)>(shape, r, ir, q);
+      distances, inverseDistances, inputs, s, rowOffset, from, to, out,
+      [&inputs](auto lane, auto, const auto& r, const auto& ir, auto& q) {
+        RiseFactorsAt<decltype(lane)>(inputs, r, ir, q);
       },
       kRisingPart<V>);
 }
 
 // The travelling branches' terms with their factors computed from the distances, two registers at a time.
 template <class V>
-void BehindCrestComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
+void BehindCrestComputedRow(const float* distances, const float* inverseDistances, const FactorInputs& inputs,
                             const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
   ComputedTermsRow<V, 5, 5>(
-      distances, inverseDistances, shape, s, rowOffset, from, to, out,
-      [&shape](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
-        TrailFactorsAt<decltype(lane), decltype(form)::value>(shape, r, ir, q);
+      distances, inverseDistances, inputs, s, rowOffset, from, to, out,
+      [&inputs](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
+        TrailFactorsAt<decltype(lane), decltype(form)::value>(inputs, r, ir, q);
       },
       kBehindCrestPart<V>);
 }
 
 template <class V>
-void AheadOfCrestComputedRow(const float* distances, const float* inverseDistances, const TravelShape& shape,
-                             const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out) {
+void AheadOfCrestComputedRow(const float* distances, const float* inverseDistances,
+                             const FactorInputs& inputs, const SourceTerms& s, double rowOffset, int from,
+                             int to, const RowTerms& out) {
   ComputedTermsRow<V, 6, 6>(
-      distances, inverseDistances, shape, s, rowOffset, from, to, out,
-      [&shape](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
-        LeadFactorsAt<decltype(lane), decltype(form)::value>(shape, r, ir, q);
+      distances, inverseDistances, inputs, s, rowOffset, from, to, out,
+      [&inputs](auto lane, auto form, const auto& r, const auto& ir, auto& q) {
+        LeadFactorsAt<decltype(lane), decltype(form)::value>(inputs, r, ir, q);
       },
       kAheadOfCrestPart<V>);
 }
@@ -244,9 +246,10 @@ void AheadOfCrestComputedRow(const float* distances, const float* inverseDistanc
 // subtractions) on the mirrored side.
 template <class V, bool kNegateX, bool kNegateY>
 void AddTerms(double* h, double* gx, double* gy, typename V::T th, typename V::T tx, typename V::T ty) {
-  V::Store(h, V::Add(V::Load(h), th));
-  V::Store(gx, kNegateX ? V::Sub(V::Load(gx), tx) : V::Add(V::Load(gx), tx));
-  V::Store(gy, kNegateY ? V::Sub(V::Load(gy), ty) : V::Add(V::Load(gy), ty));
+  using L = Lane<V>;
+  V::Store(h, (L{V::Load(h)} + L{th}).v);
+  V::Store(gx, (kNegateX ? L{V::Load(gx)} - L{tx} : L{V::Load(gx)} + L{tx}).v);
+  V::Store(gy, (kNegateY ? L{V::Load(gy)} - L{ty} : L{V::Load(gy)} + L{ty}).v);
 }
 
 // Adds terms I = first .. first + count - 1 to count consecutive nodes: forward (node k takes I = first + k,
@@ -311,5 +314,5 @@ constexpr FrameKernels MakeKernels() {
                       &OutputRow<V>};
 }
 
-}  // namespace frame_kernels
+}  // namespace kernel_loops
 }  // namespace lumar

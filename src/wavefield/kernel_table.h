@@ -1,9 +1,9 @@
-// What the frame engine hands its inner loops, and the loops of each instruction set (frame_kernels.h).
+// What the frame engine hands its inner loops, and the loops of each instruction set (kernel_loops.h).
 #pragma once
 
 namespace lumar {
 
-struct TravelShape;
+struct FactorInputs;
 
 // Scratch rows are padded by this many entries: a register's loads and stores may run that far past the
 // last entry of a row.
@@ -14,7 +14,7 @@ struct TableRow {
   const double* plane[6];
 };
 
-// One source's coefficients for a branch, in the order of its formula (see frame_kernels.h).
+// One source's coefficients for a branch, in the order of its formula (see kernel_loops.h).
 struct SourceTerms {
   double c[6];
 };
@@ -62,10 +62,10 @@ static_assert(sizeof(NodeOutputs) == 32, "a node's outputs fill half a cache lin
 // y slope negated on the mirrored row (dy = -row offset).
 using RowKernel = void (*)(const TableRow& row, const SourceTerms& s, double rowOffset, int from, int to,
                            const RowTerms& out);
-// The same with the factors computed from distances and inverse distances (factor_formulas.h).
+// The same with the factors computed from distances and inverse distances (lane_formulas.h).
 using ComputedRowKernel = void (*)(const float* distances, const float* inverseDistances,
-                                   const TravelShape& shape, const SourceTerms& s, double rowOffset, int from,
-                                   int to, const RowTerms& out);
+                                   const FactorInputs& inputs, const SourceTerms& s, double rowOffset,
+                                   int from, int to, const RowTerms& out);
 using ApplyKernel = void (*)(const RowTerms& terms, int first, int count, const NodeSums& nodes,
                              bool backward, bool negateY);
 

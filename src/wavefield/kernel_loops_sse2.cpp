@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "wavefield/frame_kernels.h"
+#include "wavefield/kernel_loops.h"
 
 namespace lumar {
 namespace {
@@ -57,7 +57,7 @@ struct Sse2 {
   }
 };
 
-constexpr FrameKernels kSse2Kernels = frame_kernels::MakeKernels<Sse2>();
+constexpr FrameKernels kSse2Kernels = kernel_loops::MakeKernels<Sse2>();
 
 }  // namespace
 
