@@ -84,6 +84,11 @@ class FrameEngine {
   // the bits.
   bool SumField(const WaveField& field);
 
+  // Whether the values of computed distance classes go straight to the nodes (the default) or through a
+  // row of terms that is then added, as before: the same bits either way (for tests and the benchmark).
+  void FuseClassRuns(bool fuse) { fuseClassRuns_ = fuse; }
+  bool fusesClassRuns() const { return fuseClassRuns_; }
+
   // For tests: refuse any scratch array above this many bytes, as if the system had no more memory.
   void LimitScratchForTesting(std::size_t bytes) { scratchLimit_ = bytes; }
   FieldSums SumsAt(int a, int b) const {
@@ -168,11 +173,16 @@ class FrameEngine {
   void ComputeTravelling(const Walk& walk, Branch branch, const float* distances,
                          const float* inverseDistances, int from, int to, double rowOffset,
                          const RowTerms& out) const;
+  // Adds the values of the computed distance classes of offsets right and left (within one segment of a
+  // planned row) to the grid rows nodeY + d (up) and nodeY - d (down), without a row of terms.
+  void AddClassRuns(const SourcePlan& plan, const RowPlan& rowPlan, const Run& right, const Run& left,
+                    bool up, bool down);
   // Adds the row's terms to grid row b: `right` forward from the source's column, `left` mirrored.
   void ApplyRow(const Walk& walk, int b, const Run& right, const Run& left, bool negateY,
                 const RowTerms& terms);
 
   SimdVariant variant_ = SimdVariant::kSse2;
+  bool fuseClassRuns_ = true;
   const FrameKernels* kernels_ = nullptr;
   int width_ = 0;   // nodes per grid row: gridCellsX + 1
   int height_ = 0;  // grid rows: gridCellsY + 1
