@@ -8,7 +8,8 @@
 // the rest of the row is never read; the per-source decisions are taken once per source; and the table
 // rows are walked several offsets at a time (SSE2, or AVX2 where the processor has it). Where factors are
 // computed rather than read, they are computed once per distance class (WaveTables::GroupDistances):
-// every offset at the same distance takes the same contribution.
+// every offset at the same distance takes the same contribution, and those values go straight to the
+// nodes (ClassRunKernel) rather than through a row of terms.
 //
 // The sin, cos and exp of computed factors are our own (wave_math.h), evaluated a register at a time. On
 // large grids the work may be shared by threads, each summing a band of grid rows (UseThreads).
