@@ -63,10 +63,6 @@ struct FrameEngine::SourcePlan {
   RouteCounts counts;  // of the sources this plan held in the last SumField
   std::vector<RowPlan> rows;
   // Values per distance class: set for the classes the source's computed segments reach.
-  struct ClassValue {
-    double height;
-    double slope;
-  };
   std::vector<ClassValue> classValues;
 };
 
@@ -429,9 +425,71 @@ void FrameEngine::ApplySource(const SourcePlan& sourcePlan, int firstRow, int en
     const bool up = plan.up && inBand(w.nodeY + plan.d);
     const bool down = plan.down && inBand(w.nodeY - plan.d);
     if (!up && !down) continue;
-    ComputeRow(sourcePlan, plan, terms);
-    if (up) ApplyRow(w, static_cast<int>(w.nodeY + plan.d), plan.right, plan.left, false, terms);
-    if (down) ApplyRow(w, static_cast<int>(w.nodeY - plan.d), plan.right, plan.left, true, terms);
+    if (!fuseClassRuns_ || w.rising || (w.trailFromTables && w.leadFromTables)) {
+      ComputeRow(sourcePlan, plan, terms);
+      if (up) ApplyRow(w, static_cast<int>(w.nodeY + plan.d), plan.right, plan.left, false, terms);
+      if (down) ApplyRow(w, static_cast<int>(w.nodeY - plan.d), plan.right, plan.left, true, terms);
+      continue;
+    }
+    // Segment by segment: the computed ones straight from their classes' values to the nodes, the others
+    // through the row of terms.
+    const Run segments[2] = {plan.both.Within(plan.both.first, plan.crest - 1),
+                             plan.both.Within(plan.crest, plan.both.last)};
+    const bool computed[2] = {!w.trailFromTables, !w.leadFromTables};
+    for (int branch = 0; branch < 2; ++branch) {
+      const Run& segment = segments[branch];
+      if (segment.empty()) continue;
+      const Run right = plan.right.Within(segment.first, segment.last);
+      const Run left = plan.left.Within(segment.first, segment.last);
+      if (computed[branch]) {
+        AddClassRuns(sourcePlan, plan, right, left, up, down);
+        continue;
+      }
+      ComputeSegment(sourcePlan, plan.d, segment, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest,
+                     terms);
+      if (up) ApplyRow(w, static_cast<int>(w.nodeY + plan.d), right, left, false, terms);
+      if (down) ApplyRow(w, static_cast<int>(w.nodeY - plan.d), right, left, true, terms);
+    }
+  }
+}
+
+// The offsets of a computed segment on the right and the left side, cut into pieces that each side covers
+// whole, so that each class's values are read once for both sides where they overlap.
+void FrameEngine::AddClassRuns(const SourcePlan& p, const RowPlan& plan, const Run& right, const Run& left,
+                               bool up, bool down) {
+  const Walk& w = p.walk;
+  const WaveTables& tables = *w.tables;
+  const int32_t* classes = tables.ClassRow(plan.d * tables.rowStep);
+  std::array<int64_t, 4> cuts{};
+  int n = 0;
+  for (const Run* side : {&right, &left}) {
+    if (side->empty()) continue;
+    cuts[static_cast<std::size_t>(n++)] = side->first;
+    cuts[static_cast<std::size_t>(n++)] = side->last + 1;
+  }
+  for (int k = 1; k < n; ++k)  // at most four: insertion
+    for (int m = k; m > 0 && cuts[static_cast<std::size_t>(m - 1)] > cuts[static_cast<std::size_t>(m)]; --m)
+      std::swap(cuts[static_cast<std::size_t>(m - 1)], cuts[static_cast<std::size_t>(m)]);
+  const std::size_t upStart = static_cast<std::size_t>(w.nodeY + plan.d) * static_cast<std::size_t>(width_);
+  const std::size_t downStart = static_cast<std::size_t>(w.nodeY - plan.d) * static_cast<std::size_t>(width_);
+  const auto at = [&](bool row, std::size_t start, int64_t column) {
+    if (!row) return NodeSums{nullptr, nullptr, nullptr};
+    const std::size_t a = start + static_cast<std::size_t>(column);
+    return NodeSums{&heightSums_[a], &slopeXSums_[a], &slopeYSums_[a]};
+  };
+  for (int q = 0; q + 1 < n; ++q) {
+    const Run piece{cuts[static_cast<std::size_t>(q)], cuts[static_cast<std::size_t>(q) + 1] - 1};
+    if (piece.empty()) continue;
+    const bool onRight = !right.Within(piece.first, piece.last).empty();
+    const bool onLeft = !left.Within(piece.first, piece.last).empty();
+    if (!onRight && !onLeft) continue;
+    const ClassRunTargets targets{at(onRight && up, upStart, w.nodeX + piece.first),
+                                  at(onRight && down, downStart, w.nodeX + piece.first),
+                                  at(onLeft && up, upStart, w.nodeX - piece.last),
+                                  at(onLeft && down, downStart, w.nodeX - piece.last)};
+    kernels_->classRun(p.classValues.data(), classes, static_cast<double>(plan.d),
+                       static_cast<int>(piece.first), static_cast<int>(piece.last - piece.first + 1),
+                       targets);
   }
 }
 
@@ -497,7 +555,7 @@ void FrameEngine::ComputeClasses(SourcePlan& p, ThreadScratch& scratch) const {
                         scratch.chunkDistances.data(), scratch.chunkInverseDistances.data(), 0,
                         static_cast<int>(count) - 1, 0.0, out);
       for (std::size_t m = 0; m < count; ++m) {
-        SourcePlan::ClassValue& value = p.classValues[static_cast<std::size_t>(list[from + m])];
+        ClassValue& value = p.classValues[static_cast<std::size_t>(list[from + m])];
         value.height = scratch.chunkHeight[m];
         value.slope = scratch.chunkSlope[m];
       }
@@ -552,7 +610,7 @@ void FrameEngine::ComputeSegment(const SourcePlan& p, int d, const Run& run, Bra
   // Travelling with computed factors: the values of the offsets' distance classes (ComputeClasses).
   const int32_t* classes = tables.ClassRow(j);
   for (int i = from; i <= to; ++i) {
-    const SourcePlan::ClassValue& value = p.classValues[static_cast<std::size_t>(classes[i])];
+    const ClassValue& value = p.classValues[static_cast<std::size_t>(classes[i])];
     const double slope = value.slope;
     out.height[i] = value.height;
     out.slopeX[i] = slope * i;

@@ -8,7 +8,8 @@
 // the rest of the row is never read; the per-source decisions are taken once per source; and the table
 // rows are walked several offsets at a time (SSE2, or AVX2 where the processor has it). Where factors are
 // computed rather than read, they are computed once per distance class (WaveTables::GroupDistances):
-// every offset at the same distance takes the same contribution.
+// every offset at the same distance takes the same contribution, and those values go straight to the
+// nodes (ClassRunKernel) rather than through a row of terms.
 //
 // The sin, cos and exp of computed factors are our own (wave_math.h), evaluated a register at a time. On
 // large grids the work may be shared by threads, each summing a band of grid rows (UseThreads).
@@ -83,6 +84,11 @@ class FrameEngine {
   // Like ForEachPart, it runs under FixedFloatingPointState: the caller's SSE control state cannot change
   // the bits.
   bool SumField(const WaveField& field);
+
+  // Whether the values of computed distance classes go straight to the nodes (the default) or through a
+  // row of terms that is then added, as before: the same bits either way (for tests and the benchmark).
+  void FuseClassRuns(bool fuse) { fuseClassRuns_ = fuse; }
+  bool fusesClassRuns() const { return fuseClassRuns_; }
 
   // For tests: refuse any scratch array above this many bytes, as if the system had no more memory.
   void LimitScratchForTesting(std::size_t bytes) { scratchLimit_ = bytes; }
@@ -168,11 +174,16 @@ class FrameEngine {
   void ComputeTravelling(const Walk& walk, Branch branch, const float* distances,
                          const float* inverseDistances, int from, int to, double rowOffset,
                          const RowTerms& out) const;
+  // Adds the values of the computed distance classes of offsets right and left (within one segment of a
+  // planned row) to the grid rows nodeY + d (up) and nodeY - d (down), without a row of terms.
+  void AddClassRuns(const SourcePlan& plan, const RowPlan& rowPlan, const Run& right, const Run& left,
+                    bool up, bool down);
   // Adds the row's terms to grid row b: `right` forward from the source's column, `left` mirrored.
   void ApplyRow(const Walk& walk, int b, const Run& right, const Run& left, bool negateY,
                 const RowTerms& terms);
 
   SimdVariant variant_ = SimdVariant::kSse2;
+  bool fuseClassRuns_ = true;
   const FrameKernels* kernels_ = nullptr;
   int width_ = 0;   // nodes per grid row: gridCellsX + 1
   int height_ = 0;  // grid rows: gridCellsY + 1

@@ -1,11 +1,11 @@
 // The inner loops of the frame engine, written once over a vector type V and built once per instruction
 // set (kernel_loops_sse2.cpp, kernel_loops_avx2.cpp). V supplies kWidth doubles per register and Load,
-// Store, LoadFloats (kWidth floats, widened), Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt,
-// Negate, Reverse, RoundToFloat (to single precision and back) and StoreOutputs (kWidth nodes' outputs, the
-// float ones rounded).
-// V also supplies the operations of our sin, cos and exp (wave_math.h). Every kernel does, lane by lane,
-// exactly the double operations of the node-by-node evaluation in the same order, so each lane's result has
-// the same bits as the scalar one.
+// Store, LoadFloats (kWidth floats, widened), GatherClasses (the height and slope of kWidth classes' values),
+// Set1, Ramp (start, start + 1, ...), Add, Sub, Mul, Div, Sqrt, Negate, Reverse, RoundToFloat (to single
+// precision and back) and StoreOutputs (kWidth nodes' outputs, the float ones rounded). V also supplies the
+// operations of our sin, cos and exp (wave_math.h). Every kernel does, lane by lane, exactly the double
+// operations of the node-by-node evaluation in the same order, so each lane's result has the same bits as the
+// scalar one.
 //
 // Everything here is a template on V, and each V lives in an unnamed namespace of its own file: no
 // instruction set leaks into code that another file links.
@@ -252,6 +252,14 @@ void AddTerms(double* h, double* gx, double* gy, typename V::T th, typename V::T
   V::Store(gy, (kNegateY ? L{V::Load(gy)} - L{ty} : L{V::Load(gy)} + L{ty}).v);
 }
 
+// The same for one node, node k of the run.
+template <bool kNegateX, bool kNegateY>
+void AddTerm(const NodeSums& nodes, int k, double th, double tx, double ty) {
+  nodes.height[k] += th;
+  nodes.slopeX[k] = kNegateX ? nodes.slopeX[k] - tx : nodes.slopeX[k] + tx;
+  nodes.slopeY[k] = kNegateY ? nodes.slopeY[k] - ty : nodes.slopeY[k] + ty;
+}
+
 // Adds terms I = first .. first + count - 1 to count consecutive nodes: forward (node k takes I = first + k,
 // the side where dx = +I) or backward (node k takes I = first - k, the side where dx = -I).
 template <class V, bool kBackward, bool kNegateY>
@@ -271,9 +279,7 @@ void ApplyRunAs(const RowTerms& terms, int first, int count, const NodeSums& nod
   }
   for (; k < count; ++k) {
     const int i = kBackward ? first - k : first + k;
-    nodes.height[k] += terms.height[i];
-    nodes.slopeX[k] = kBackward ? nodes.slopeX[k] - terms.slopeX[i] : nodes.slopeX[k] + terms.slopeX[i];
-    nodes.slopeY[k] = kNegateY ? nodes.slopeY[k] - terms.slopeY[i] : nodes.slopeY[k] + terms.slopeY[i];
+    AddTerm<kBackward, kNegateY>(nodes, k, terms.height[i], terms.slopeX[i], terms.slopeY[i]);
   }
 }
 
@@ -286,6 +292,62 @@ void ApplyRun(const RowTerms& terms, int first, int count, const NodeSums& nodes
   } else {
     negateY ? ApplyRunAs<V, false, true>(terms, first, count, nodes)
             : ApplyRunAs<V, false, false>(terms, first, count, nodes);
+  }
+}
+
+// The values of a run of distance classes added to up to four mirrored runs of nodes in one pass
+// (ClassRunKernel): each register of offsets gathers its classes' values, makes the terms as a row of terms
+// holds them (StoreTerms) and adds them as ApplyRunAs adds them, reversed on the left side.
+template <class V>
+void ClassRun(const ClassValue* values, const int32_t* classes, double rowOffset, int first, int count,
+              const ClassRunTargets& targets) {
+  using L = Lane<V>;
+  const ClassRunTargets t = targets;  // a copy of its own: the pointers cannot change as the sums are stored
+  const auto add = [](const NodeSums& nodes, int k, auto negateX, auto negateY, auto th, auto tx, auto ty) {
+    if (nodes.height == nullptr) return;
+    constexpr bool kNegateX = decltype(negateX)::value;
+    constexpr bool kNegateY = decltype(negateY)::value;
+    if constexpr (std::is_same_v<decltype(th), double>) {
+      AddTerm<kNegateX, kNegateY>(nodes, k, th, tx, ty);
+    } else {
+      AddTerms<V, kNegateX, kNegateY>(nodes.height + k, nodes.slopeX + k, nodes.slopeY + k, th, tx, ty);
+    }
+  };
+  constexpr std::false_type plus{};
+  constexpr std::true_type minus{};
+  const auto dy = V::Set1(rowOffset);
+  const double step = V::kWidth;
+  auto column = V::Ramp(first);
+  const bool left = t.upLeft.height != nullptr || t.downLeft.height != nullptr;
+  int k = 0;
+  for (; k + V::kWidth <= count; k += V::kWidth) {
+    typename V::T th, slope;
+    V::GatherClasses(values, classes + first + k, th, slope);
+    const auto tx = (L{slope} * L{column}).v;
+    const auto ty = (L{slope} * L{dy}).v;
+    column = (L{column} + step).v;
+    add(t.upRight, k, plus, plus, th, tx, ty);
+    add(t.downRight, k, plus, minus, th, tx, ty);
+    if (left) {
+      const auto rh = V::Reverse(th);
+      const auto rx = V::Reverse(tx);
+      const auto ry = V::Reverse(ty);
+      const int m = count - k - V::kWidth;
+      add(t.upLeft, m, minus, plus, rh, rx, ry);
+      add(t.downLeft, m, minus, minus, rh, rx, ry);
+    }
+  }
+  for (; k < count; ++k) {
+    const int i = first + k;
+    const ClassValue& value = values[classes[i]];
+    const double th = value.height;
+    const double tx = value.slope * i;
+    const double ty = value.slope * rowOffset;
+    const int m = count - 1 - k;
+    add(t.upRight, k, plus, plus, th, tx, ty);
+    add(t.downRight, k, plus, minus, th, tx, ty);
+    add(t.upLeft, m, minus, plus, th, tx, ty);
+    add(t.downLeft, m, minus, minus, th, tx, ty);
   }
 }
 
@@ -311,6 +373,7 @@ constexpr FrameKernels MakeKernels() {
                       &BehindCrestComputedRow<V>,
                       &AheadOfCrestComputedRow<V>,
                       &ApplyRun<V>,
+                      &ClassRun<V>,
                       &OutputRow<V>};
 }
 

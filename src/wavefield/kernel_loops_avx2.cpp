@@ -16,6 +16,16 @@ struct Avx2 {
   static T Load(const double* p) { return _mm256_loadu_pd(p); }
   static T LoadFloats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
   static void Store(double* p, T v) { _mm256_storeu_pd(p, v); }
+  // Four classes' values, each one (height, slope) pair: classes 0 and 2, 1 and 3 in one register each,
+  // then split into heights and slopes.
+  static void GatherClasses(const ClassValue* values, const int32_t* classes, T& height, T& slope) {
+    const T even = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(&values[classes[0]].height)),
+                                        _mm_loadu_pd(&values[classes[2]].height), 1);
+    const T odd = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(&values[classes[1]].height)),
+                                       _mm_loadu_pd(&values[classes[3]].height), 1);
+    height = _mm256_unpacklo_pd(even, odd);
+    slope = _mm256_unpackhi_pd(even, odd);
+  }
   static T Set1(double x) { return _mm256_set1_pd(x); }
   static T Ramp(int start) { return _mm256_setr_pd(start, start + 1.0, start + 2.0, start + 3.0); }
   static T Add(T a, T b) { return _mm256_add_pd(a, b); }

@@ -16,6 +16,13 @@ struct Sse2 {
     return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
   }
   static void Store(double* p, T v) { _mm_storeu_pd(p, v); }
+  // Two classes' values, each one (height, slope) pair, split into heights and slopes.
+  static void GatherClasses(const ClassValue* values, const int32_t* classes, T& height, T& slope) {
+    const T a = _mm_loadu_pd(&values[classes[0]].height);
+    const T b = _mm_loadu_pd(&values[classes[1]].height);
+    height = _mm_unpacklo_pd(a, b);
+    slope = _mm_unpackhi_pd(a, b);
+  }
   static T Set1(double x) { return _mm_set1_pd(x); }
   static T Ramp(int start) { return _mm_setr_pd(start, start + 1.0); }
   static T Add(T a, T b) { return _mm_add_pd(a, b); }

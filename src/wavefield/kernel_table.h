@@ -1,6 +1,8 @@
 // What the frame engine hands its inner loops, and the loops of each instruction set (kernel_loops.h).
 #pragma once
 
+#include <cstdint>
+
 namespace lumar {
 
 struct FactorInputs;
@@ -37,6 +39,23 @@ struct NodeSums {
   double* slopeY;
 };
 
+// One source's values at one distance class: the height term and the radial slope over r.
+struct ClassValue {
+  double height;
+  double slope;
+};
+
+// Where a run of offsets I of a table row, from `first` on, is added: the grid rows nodeY + d (up) and
+// nodeY - d (down, the y slope negated), on the right side (the node of I = first, forward) and the left
+// side (the node of dx = -I for the run's last I, walked backward, the x slope negated). A null height
+// leaves that target out.
+struct ClassRunTargets {
+  NodeSums upRight;
+  NodeSums downRight;
+  NodeSums upLeft;
+  NodeSums downLeft;
+};
+
 // The run's output scales (RunConstants), widened to double as the evaluation uses them.
 struct OutputScales {
   double height;         // heightScale
@@ -69,6 +88,12 @@ using ComputedRowKernel = void (*)(const float* distances, const float* inverseD
 using ApplyKernel = void (*)(const RowTerms& terms, int first, int count, const NodeSums& nodes,
                              bool backward, bool negateY);
 
+// Adds the values of the distance classes of offsets I = first .. first + count - 1 (classes[I]) to their
+// nodes as they are read: the terms are those a row of terms would hold (height; slope times I and times
+// the row offset), added with the same operations, with no row in between.
+using ClassRunKernel = void (*)(const ClassValue* values, const int32_t* classes, double rowOffset, int first,
+                                int count, const ClassRunTargets& targets);
+
 // The outputs of the first nodes of a row from their sums, in whole registers; returns how many it did
 // (the rest, fewer than a register, are left to the caller).
 using OutputKernel = int (*)(const OutputScales& scales, const double* height, const double* slopeX,
@@ -82,6 +107,7 @@ struct FrameKernels {
   ComputedRowKernel behindCrestComputedRow;
   ComputedRowKernel aheadOfCrestComputedRow;
   ApplyKernel applyRun;
+  ClassRunKernel classRun;
   OutputKernel outputRow;
 };
 
