@@ -99,6 +99,8 @@ struct Renderer::Impl {
   HRESULT CreatePictureTexture();
   HRESULT UploadSnapshot();
   HRESULT FlipLevelZero();
+  void CreateOrangeBar();
+  void SetScene();
   void SetCamera(const CameraTransforms& camera);
   void SetRenderStates();
   void RecordResetFailure(HRESULT hr);
@@ -346,6 +348,56 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
   }
 }
 
+// What the record decides of the scene besides the resources: material (its specular fade starts again),
+// light and camera.
+void Renderer::Impl::SetScene() {
+  // Material: white diffuse and specular, a grey ambient; the specular power fades in RenderFrame.
+  surfaceMaterial = D3DMATERIAL9{};
+  surfaceMaterial.Diffuse = Color(1, 1, 1, 1);
+  surfaceMaterial.Ambient = Color(0.7f, 0.7f, 0.7f, 1);
+  surfaceMaterial.Specular = Color(1, 1, 1, 1);
+  surfaceMaterial.Power = 60;
+  device->SetMaterial(&surfaceMaterial);
+
+  // One white point light.
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_POINT;
+  light.Diffuse = Color(1, 1, 1, 0);
+  light.Specular = Color(1, 1, 1, 0);
+  light.Ambient = Color(1, 1, 1, 0);
+  light.Attenuation0 = 1;
+  if (obliqueView()) {
+    light.Position = D3DVECTOR{7, 10, 0};
+    light.Range = 20000;
+  } else {
+    light.Position = D3DVECTOR{100, 0, -50};
+    light.Range = 2000;
+  }
+  device->SetLight(0, &light);
+  device->LightEnable(0, TRUE);
+
+  // The camera.
+  if (obliqueView()) {
+    SetCamera(ObliqueCameraStep(*context.field, water, *context.clock));
+  } else {
+    SetCamera(SetTopCamera(record()));
+  }
+
+  // The specular fade starts now.
+  resourcesCreatedTime = Now();
+}
+
+void Renderer::Impl::CreateOrangeBar() {
+  // Without its picture it simply draws nothing.
+  if (orangeBar) {
+    orangeBar->ReleaseBarResources();
+    orangeBar.reset();
+  }
+  if (!showsOrangeBar()) return;
+  orangeBar = std::make_unique<OrangeBarRenderer>(BarSizeFor(record().screenWidth), record(), *context.field);
+  orangeBar->CreateBarResources(device, context.instance, IDR_PICTURE_BAR);
+}
+
 // Everything else keeps Direct3D's defaults. A reset returns every state to its default, so these are
 // set again after each one.
 void Renderer::Impl::SetRenderStates() {
@@ -368,47 +420,21 @@ HRESULT Renderer::CreateResources() {
   r.resourcesReady = false;
   IDirect3DDevice9* device = r.device;
 
-  // 1. The orange bar; without its picture it simply draws nothing.
-  if (r.showsOrangeBar()) {
-    r.orangeBar =
-        std::make_unique<OrangeBarRenderer>(BarSizeFor(r.record().screenWidth), r.record(), *r.context.field);
-    r.orangeBar->CreateBarResources(device, r.context.instance, IDR_PICTURE_BAR);
-  }
+  // 1. The orange bar.
+  r.CreateOrangeBar();
 
-  // 2. The text overlay; a failed overlay draws nothing useful but stops nothing.
-  r.textOverlay = r.largeMode() ? std::make_unique<TextOverlay>("Arial", 15, kTextBold)
-                                : std::make_unique<TextOverlay>("Arial", 10, 0);
-  r.textOverlay->InitDeviceObjects(device);
-  r.textOverlay->RestoreDeviceObjects();
+  // 2. The text overlay, only where the frame rate shows; a failed overlay draws nothing useful but stops
+  // nothing.
+  if (r.showsFrameRate()) {
+    r.textOverlay = r.largeMode() ? std::make_unique<TextOverlay>("Arial", 15, kTextBold)
+                                  : std::make_unique<TextOverlay>("Arial", 10, 0);
+    r.textOverlay->InitDeviceObjects(device);
+    r.textOverlay->RestoreDeviceObjects();
+  }
 
   // 3. The picture.
   HRESULT hr = r.CreatePictureTexture();
   if (FAILED(hr)) return hr;
-
-  // 4. Material: white diffuse and specular, a grey ambient; the specular power fades in RenderFrame.
-  r.surfaceMaterial = D3DMATERIAL9{};
-  r.surfaceMaterial.Diffuse = Color(1, 1, 1, 1);
-  r.surfaceMaterial.Ambient = Color(0.7f, 0.7f, 0.7f, 1);
-  r.surfaceMaterial.Specular = Color(1, 1, 1, 1);
-  r.surfaceMaterial.Power = 60;
-  device->SetMaterial(&r.surfaceMaterial);
-
-  // 5. One white point light.
-  D3DLIGHT9 light{};
-  light.Type = D3DLIGHT_POINT;
-  light.Diffuse = Color(1, 1, 1, 0);
-  light.Specular = Color(1, 1, 1, 0);
-  light.Ambient = Color(1, 1, 1, 0);
-  light.Attenuation0 = 1;
-  if (r.obliqueView()) {
-    light.Position = D3DVECTOR{7, 10, 0};
-    light.Range = 20000;
-  } else {
-    light.Position = D3DVECTOR{100, 0, -50};
-    light.Range = 2000;
-  }
-  device->SetLight(0, &light);
-  device->LightEnable(0, TRUE);
 
   // 6. The surface vertices, rewritten every frame.
   if (FAILED(device->CreateVertexBuffer(r.layout.VertexBufferBytes(), D3DUSAGE_DYNAMIC, kSurfaceVertexFormat,
@@ -447,17 +473,36 @@ HRESULT Renderer::CreateResources() {
     r.backdropVertexBuffer->Unlock();
   }
 
-  // 9. The camera.
-  if (r.obliqueView()) {
-    r.SetCamera(ObliqueCameraStep(*r.context.field, r.water, *r.context.clock));
-  } else {
-    r.SetCamera(SetTopCamera(r.record()));
-  }
-
-  // 10. The specular fade starts now.
-  r.resourcesCreatedTime = r.Now();
+  // 9. Material, light and camera.
+  r.SetScene();
   r.resourcesReady = true;
   return S_OK;
+}
+
+HRESULT Renderer::FollowRecord(bool newPicture) {
+  Impl& r = *impl_;
+  if (!r.device) return E_FAIL;
+  if (!r.resourcesReady) {
+    ReleaseResources();
+    return CreateResources();
+  }
+  r.resourcesReady = false;
+  r.CreateOrangeBar();
+  if (newPicture) {
+    ReleaseAndClear(r.pictureTexture);
+    const HRESULT hr = r.CreatePictureTexture();
+    if (FAILED(hr)) return hr;
+  }
+  r.SetScene();
+  r.resourcesReady = true;
+  return S_OK;
+}
+
+HRESULT Renderer::Restart() {
+  Impl& r = *impl_;
+  if (!r.device) return E_FAIL;
+  ReleaseResources();
+  return r.FinishDeviceCreation();
 }
 
 void Renderer::ReleaseResources() {

@@ -72,6 +72,13 @@ class Renderer {
                               bool fullScreenAllowed = true);
   HRESULT CreateResources();
   void ReleaseResources();
+  // The record changed, the device stays: only what the change needs is made again. The orange bar,
+  // material, light and camera always; the picture texture when `newPicture` (another texture or picture
+  // file); the surface and backdrop buffers never. Everything when the resources were not all there.
+  HRESULT FollowRecord(bool newPicture);
+  // The run starts again on the same device, as on a new one: render states, water cycle, every resource
+  // (another effect).
+  HRESULT Restart();
   // Resources, then the snapshot when `discardSnapshot`, then the device.
   void ReleaseDevice(bool discardSnapshot);
 
