@@ -177,19 +177,19 @@ namespace {
 // The texture of a picture `load` decodes, with the loader's failures as Direct3D results.
 template <typename Load>
 HRESULT CreateTextureFromLoaded(IDirect3DDevice9* device, D3DFORMAT format, IDirect3DTexture9** texture,
-                                Load&& load) {
+                                UINT mipLevels, Load&& load) {
   Image picture;
   const ImageStatus status = CatchOutOfMemory(picture, [&] { return load(picture); });
   if (status == ImageStatus::kFileUnreadable) return D3DERR_NOTAVAILABLE;
   if (status == ImageStatus::kOutOfMemory) return E_OUTOFMEMORY;
   if (status != ImageStatus::kOk) return D3DERR_INVALIDCALL;
-  return CreateTextureFromImage(device, picture, format, 0, texture);
+  return CreateTextureFromImage(device, picture, format, mipLevels, texture);
 }
 
 }  // namespace
 
 HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,
-                                  IDirect3DTexture9** texture) {
+                                  IDirect3DTexture9** texture, UINT mipLevels) {
   if (!device || !texture) return D3DERR_INVALIDCALL;
   *texture = nullptr;
   const uint32_t maxWidth = LargestEdge(device, true), maxHeight = LargestEdge(device, false);
@@ -224,6 +224,7 @@ HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int 
   plan.width = levels[0].width;
   plan.height = levels[0].height;
   plan.levels = static_cast<UINT>(levels.size());
+  if (mipLevels != 0) plan.levels = std::min(plan.levels, mipLevels);
   return CreateFilledTexture(device, plan, format, texture,
                              [&](IDirect3DTexture9* created, TexelFormat texels) {
                                for (UINT i = 0; i < plan.levels; ++i) {
@@ -234,8 +235,8 @@ HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int 
 }
 
 HRESULT CreateTextureFromFile(IDirect3DDevice9* device, const std::string& path, D3DFORMAT format,
-                              IDirect3DTexture9** texture) {
-  return CreateTextureFromLoaded(device, format, texture, [&](Image& picture) {
+                              IDirect3DTexture9** texture, UINT mipLevels) {
+  return CreateTextureFromLoaded(device, format, texture, mipLevels, [&](Image& picture) {
     return LoadImageFile(path, picture, nullptr, DecodeWithImagingComponent);
   });
 }

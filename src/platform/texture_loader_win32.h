@@ -23,13 +23,14 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const Image& picture, D
 // D3DERR_INVALIDCALL when it cannot be decoded. The picture is decoded, scaled and its levels made once
 // for the process's life (one copy per picture, see CachedPictureBytes): every later texture of it, on
 // this device or another with the same limits, only uploads them, with the same texels.
+// `mipLevels` as for CreateTextureFromImage: the first levels of the kept chain.
 HRESULT CreateTextureFromResource(IDirect3DDevice9* device, HMODULE module, int id, D3DFORMAT format,
-                                  IDirect3DTexture9** texture);
+                                  IDirect3DTexture9** texture, UINT mipLevels = 0);
 
 // The picture of a user file (ANSI path); D3DERR_NOTAVAILABLE when it cannot be read,
 // D3DERR_INVALIDCALL when it cannot be decoded.
 HRESULT CreateTextureFromFile(IDirect3DDevice9* device, const std::string& path, D3DFORMAT format,
-                              IDirect3DTexture9** texture);
+                              IDirect3DTexture9** texture, UINT mipLevels = 0);
 
 // The bytes of the embedded pictures' levels kept by CreateTextureFromResource.
 size_t CachedPictureBytes();

@@ -63,6 +63,13 @@ HRESULT OrangeBarRenderer::DrawBar() {
   return S_OK;
 }
 
+bool OrangeBarRenderer::FollowRecord(BarSize size, const ParameterSet& record) {
+  const OrangeBar next(size, record, field_.constants);
+  const bool sameGrid = next.columns() == bar_.columns() && next.rows() == bar_.rows();
+  bar_ = next;
+  return sameGrid && device_ && texture_ && vertexBuffer_ && indexBuffer_;
+}
+
 void OrangeBarRenderer::ReleaseBarResources() {
   vertexBuffer_.reset();
   indexBuffer_.reset();

@@ -31,6 +31,10 @@ class OrangeBarRenderer {
   HRESULT DrawBar();
   // Moves the bar to where it is at `frameTime` seconds into the run.
   void AnimateBar(float frameTime) { bar_.AnimateBar(frameTime); }
+  // The bar of another record on the same device: its shape and motion start again from `record`, its
+  // texture stays, and so do its buffers while its grid keeps its columns and rows. False (nothing kept)
+  // when the grid changed or there are no resources: the caller makes them again.
+  bool FollowRecord(BarSize size, const ParameterSet& record);
   // Releases the buffers and the texture and forgets the device.
   void ReleaseBarResources();
 

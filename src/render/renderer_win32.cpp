@@ -97,6 +97,10 @@ struct Renderer::Impl {
   // Steps 3-5 of a creation: render states, water level, resources.
   HRESULT FinishDeviceCreation();
   HRESULT CreatePictureTexture();
+  // The picture texture's levels: no mip filter is ever set, so only level 0 is sampled; the preview,
+  // which makes the texture again at every change of picture, uploads that one alone (the same pixels on
+  // the screen), the saver the full chain.
+  UINT PictureLevels() const { return context.preview ? 1 : 0; }
   HRESULT UploadSnapshot();
   HRESULT FlipLevelZero();
   void CreateOrangeBar();
@@ -324,7 +328,8 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
     case kTextureSky: {
       // A built-in picture that cannot be loaded leaves the surface untextured.
       const int id = context.field->constants.texture == kTextureMetal ? IDR_PICTURE_METAL : IDR_PICTURE_SKY;
-      if (FAILED(CreateTextureFromResource(device, context.instance, id, D3DFMT_X8R8G8B8, &pictureTexture)))
+      if (FAILED(CreateTextureFromResource(device, context.instance, id, D3DFMT_X8R8G8B8, &pictureTexture,
+                                           PictureLevels())))
         pictureTexture = nullptr;
       return S_OK;
     }
@@ -334,9 +339,10 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
       const Image* decoded = context.userPicture;
       HRESULT hr = E_FAIL;
       if (decoded && !decoded->pixels.empty()) {
-        hr = CreateTextureFromImage(device, *decoded, D3DFMT_X8R8G8B8, 0, &pictureTexture);
+        hr = CreateTextureFromImage(device, *decoded, D3DFMT_X8R8G8B8, PictureLevels(), &pictureTexture);
       } else {
-        hr = CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture);
+        hr = CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture,
+                                   PictureLevels());
       }
       if (FAILED(hr)) {
         pictureTexture = nullptr;
@@ -487,7 +493,9 @@ HRESULT Renderer::FollowRecord(bool newPicture) {
     return CreateResources();
   }
   r.resourcesReady = false;
-  r.CreateOrangeBar();
+  if (!r.showsOrangeBar() || !r.orangeBar ||
+      !r.orangeBar->FollowRecord(BarSizeFor(r.record().screenWidth), r.record()))
+    r.CreateOrangeBar();
   if (newPicture) {
     ReleaseAndClear(r.pictureTexture);
     const HRESULT hr = r.CreatePictureTexture();
