@@ -309,7 +309,17 @@ TEST(OrangeBarTexture, BuiltInPictureMakesTheBarAndAMissingOneDrawsNothing) {
   rig.device()->BeginScene();
   EXPECT_EQ(bar.DrawBar(), S_OK);
   rig.device()->EndScene();
+  // Another record on the same grid keeps the texture; without resources nothing is kept.
+  IDirect3DTexture9* const made = bar.texture();
+  ParameterSet other = record;
+  other.view = record.view == kViewTop ? kViewBottom : kViewTop;
+  EXPECT_TRUE(bar.FollowRecord(kLargeBar, other));
+  EXPECT_EQ(bar.texture(), made);
+  rig.device()->BeginScene();
+  EXPECT_EQ(bar.DrawBar(), S_OK);
+  rig.device()->EndScene();
   bar.ReleaseBarResources();
+  EXPECT_FALSE(bar.FollowRecord(kLargeBar, record));
   EXPECT_EQ(bar.texture(), nullptr);
   EXPECT_EQ(bar.DrawBar(), E_FAIL);
 
