@@ -240,8 +240,8 @@ void PreviewPane::Run() {
 
 // Only what a change needs: a slider or a button that the field alone reads sets up the field again; a
 // view or orange-bar choice also the bar, light and camera; a new picture (texture or file) the picture
-// texture besides; another effect (whose water cycle starts with the device's resources) every resource
-// on the same device. A new device only when there is none.
+// texture besides; another effect (whose water cycle starts with the device) restarts the run on the same
+// device, keeping the picture and buffers. A new device only when there is none.
 void PreviewPane::SetUp(const ParameterSet& values) {
   const bool wasDrawing = drawing_;  // a failed set-up left no resources to keep
   drawing_ = false;
@@ -280,7 +280,7 @@ void PreviewPane::SetUp(const ParameterSet& values) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++work_.fieldSetUps;
     if (redoResources) ++work_.resourceSetUps;
-    if (newDevice || restart || newPicture) ++work_.pictureSetUps;
+    if (newDevice || !wasDrawing || newPicture) ++work_.pictureSetUps;
     if (newDevice) ++work_.deviceSetUps;
   }
   HRESULT hr = S_OK;
@@ -313,8 +313,13 @@ void PreviewPane::SetUp(const ParameterSet& values) {
     }
     renderer_->SetDeviceFactory(nullptr);
     if (FAILED(hr)) renderer_.reset();
+  } else if (!wasDrawing) {
+    // A failed set-up may have left anything half made.
+    renderer_->ReleaseResources();
+    hr = renderer_->Restart();
   } else if (restart) {
     hr = renderer_->Restart();
+    if (SUCCEEDED(hr) && newPicture) hr = renderer_->FollowRecord(true);
   } else if (followScene) {
     hr = renderer_->FollowRecord(newPicture);
   }

@@ -25,7 +25,8 @@ class OrangeBarRenderer {
 
   // The texture from the grey picture `pictureId` of `module`, then the two buffers. The loader's code
   // when the picture cannot be loaded, E_FAIL when the texture cannot be recoloured or a buffer made.
-  HRESULT CreateBarResources(IDirect3DDevice9* device, HMODULE module, int pictureId);
+  // `mipLevels` as for CreateTextureFromResource (only level 0 is ever sampled).
+  HRESULT CreateBarResources(IDirect3DDevice9* device, HMODULE module, int pictureId, UINT mipLevels = 0);
   // Fills the vertices at the current position and draws them under the render states in force. E_FAIL
   // without a device or without the bar's buffers.
   HRESULT DrawBar();

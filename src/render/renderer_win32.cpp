@@ -97,13 +97,16 @@ struct Renderer::Impl {
   // Steps 3-5 of a creation: render states, water level, resources.
   HRESULT FinishDeviceCreation();
   HRESULT CreatePictureTexture();
-  // The picture texture's levels: no mip filter is ever set, so only level 0 is sampled; the preview,
-  // which makes the texture again at every change of picture, uploads that one alone (the same pixels on
-  // the screen), the saver the full chain.
+  // The levels of the picture's and the bar's textures: no mip filter is ever set, so only level 0 is
+  // sampled; the preview, which makes them again as its record changes, uploads that one alone (the same
+  // pixels on the screen), the saver the full chain.
   UINT PictureLevels() const { return context.preview ? 1 : 0; }
   HRESULT UploadSnapshot();
   HRESULT FlipLevelZero();
   void CreateOrangeBar();
+  HRESULT CreateBackdrop();
+  // The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
+  void StartWater();
   void SetScene();
   void SetCamera(const CameraTransforms& camera);
   void SetRenderStates();
@@ -273,12 +276,8 @@ HRESULT Renderer::Impl::FinishDeviceCreation() {
   // 3. The few render states the saver relies on.
   SetRenderStates();
 
-  // 4. The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
-  if (aquarium()) {
-    StartWaterCycle(water, Now());
-  } else {
-    context.field->waterLevel = 1.0f;
-  }
+  // 4. The water-level cycle.
+  StartWater();
 
   // 5. Resources.
   return FAILED(owner->CreateResources()) ? E_FAIL : S_OK;
@@ -393,6 +392,29 @@ void Renderer::Impl::SetScene() {
   resourcesCreatedTime = Now();
 }
 
+HRESULT Renderer::Impl::CreateBackdrop() {
+  if (FAILED(device->CreateVertexBuffer(kBackdropVertexCount * kSurfaceVertexStride, 0, kSurfaceVertexFormat,
+                                        D3DPOOL_DEFAULT, &backdropVertexBuffer, nullptr))) {
+    backdropVertexBuffer = nullptr;
+    return E_FAIL;
+  }
+  void* quad = nullptr;
+  if (FAILED(backdropVertexBuffer->Lock(0, kBackdropVertexCount * kSurfaceVertexStride, &quad, 0)))
+    return E_FAIL;
+  BuildBackdropQuad(static_cast<SurfaceVertex*>(quad), kBackdropVertexCount);
+  backdropVertexBuffer->Unlock();
+  return S_OK;
+}
+
+void Renderer::Impl::StartWater() {
+  // The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
+  if (aquarium()) {
+    StartWaterCycle(water, Now());
+  } else {
+    context.field->waterLevel = 1.0f;
+  }
+}
+
 void Renderer::Impl::CreateOrangeBar() {
   // Without its picture it simply draws nothing.
   if (orangeBar) {
@@ -401,7 +423,7 @@ void Renderer::Impl::CreateOrangeBar() {
   }
   if (!showsOrangeBar()) return;
   orangeBar = std::make_unique<OrangeBarRenderer>(BarSizeFor(record().screenWidth), record(), *context.field);
-  orangeBar->CreateBarResources(device, context.instance, IDR_PICTURE_BAR);
+  orangeBar->CreateBarResources(device, context.instance, IDR_PICTURE_BAR, PictureLevels());
 }
 
 // Everything else keeps Direct3D's defaults. A reset returns every state to its default, so these are
@@ -465,19 +487,7 @@ HRESULT Renderer::CreateResources() {
   if (!built) return E_FAIL;
 
   // 8. The Aquarium's backdrop.
-  if (r.aquarium()) {
-    if (FAILED(device->CreateVertexBuffer(kBackdropVertexCount * kSurfaceVertexStride, 0,
-                                          kSurfaceVertexFormat, D3DPOOL_DEFAULT, &r.backdropVertexBuffer,
-                                          nullptr))) {
-      r.backdropVertexBuffer = nullptr;
-      return E_FAIL;
-    }
-    void* quad = nullptr;
-    if (FAILED(r.backdropVertexBuffer->Lock(0, kBackdropVertexCount * kSurfaceVertexStride, &quad, 0)))
-      return E_FAIL;
-    BuildBackdropQuad(static_cast<SurfaceVertex*>(quad), kBackdropVertexCount);
-    r.backdropVertexBuffer->Unlock();
-  }
+  if (r.aquarium() && FAILED(r.CreateBackdrop())) return E_FAIL;
 
   // 9. Material, light and camera.
   r.SetScene();
@@ -509,8 +519,20 @@ HRESULT Renderer::FollowRecord(bool newPicture) {
 HRESULT Renderer::Restart() {
   Impl& r = *impl_;
   if (!r.device) return E_FAIL;
-  ReleaseResources();
-  return r.FinishDeviceCreation();
+  if (!r.resourcesReady) {
+    ReleaseResources();
+    return r.FinishDeviceCreation();
+  }
+  // The render states stay as the device's creation set them; the picture and the surface's buffers do
+  // not depend on the effect.
+  r.StartWater();
+  if (!r.aquarium()) {
+    ReleaseAndClear(r.backdropVertexBuffer);
+  } else if (!r.backdropVertexBuffer && FAILED(r.CreateBackdrop())) {
+    r.resourcesReady = false;  // made again by the next frame's check
+    return E_FAIL;
+  }
+  return FollowRecord(false);
 }
 
 void Renderer::ReleaseResources() {
