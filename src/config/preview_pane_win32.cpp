@@ -239,27 +239,25 @@ void PreviewPane::Run() {
 }
 
 // Only what a change needs: a slider or a button that the field alone reads sets up the field again; a
-// new picture, view or orange-bar choice also makes the device's resources again; another effect (whose
-// water cycle starts with the device) a new device.
+// view or orange-bar choice also the bar, light and camera; a new picture (texture or file) the picture
+// texture besides; another effect (whose water cycle starts with the device) restarts the run on the same
+// device, keeping the picture and buffers. A new device only when there is none.
 void PreviewPane::SetUp(const ParameterSet& values) {
   const bool wasDrawing = drawing_;  // a failed set-up left no resources to keep
   drawing_ = false;
   const ParameterSet next = PaneRecord(values, width_, height_);
-  const bool sameEffect = next.effect == record_.effect;
-  const bool sameResources = sameEffect && next.texture == record_.texture && next.view == record_.view &&
-                             next.showOrangeBar == record_.showOrangeBar &&
-                             std::strcmp(next.textureFile, record_.textureFile) == 0;
-  if (renderer_ && !sameEffect) {
-    readBack_.reset();
-    renderer_->ReleaseDevice(false);
-    renderer_.reset();
-  }
-  const bool keepResources = renderer_ && sameResources && wasDrawing;
-  if (renderer_ && !keepResources) renderer_->ReleaseResources();
+  const bool restart = next.effect != record_.effect || !wasDrawing;
+  const bool newPicture =
+      next.texture != record_.texture ||
+      (next.texture == kTextureFile && std::strcmp(next.textureFile, record_.textureFile) != 0);
+  const bool followScene =
+      newPicture || next.view != record_.view || next.showOrangeBar != record_.showOrangeBar;
   std::memcpy(&record_, &next, sizeof record_);
   std::memcpy(&runValues_, &values, sizeof runValues_);
-  userPicture_ = Image{};
-  if (record_.texture == kTextureFile && !keepResources) {
+  // The user's picture is decoded once for as long as it stays the chosen one.
+  if (record_.texture == kTextureFile && userPicturePath_ != record_.textureFile) {
+    userPicture_ = Image{};
+    userPicturePath_.clear();
     const uint32_t maxEdge = maxTextureEdge_ > 0 ? static_cast<uint32_t>(maxTextureEdge_) : kMaxImageEdge;
     const ImageStatus status =
         LoadTexturePicture(record_.textureFile, maxEdge, userPicture_, DecodeWithImagingComponent);
@@ -268,6 +266,7 @@ void PreviewPane::SetUp(const ParameterSet& values) {
       SetReason(why.c_str());
       return;
     }
+    userPicturePath_ = record_.textureFile;
   }
   ClearSources(field_->sourceSet);
   const SetupResult setup = PrepareWaveField(*field_, record_, Desktop(), PictureFileExists, maxTextureEdge_);
@@ -275,14 +274,17 @@ void PreviewPane::SetUp(const ParameterSet& values) {
     SetReason(setup == SetupResult::OutOfMemory ? kNoMemory : kNoSetUp);
     return;
   }
+  const bool newDevice = !renderer_;
+  const bool redoResources = newDevice || restart || followScene;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ++work_.fieldSetUps;
-    if (!keepResources) ++work_.resourceSetUps;
-    if (!renderer_) ++work_.deviceSetUps;
+    if (redoResources) ++work_.resourceSetUps;
+    if (newDevice || !wasDrawing || newPicture) ++work_.pictureSetUps;
+    if (newDevice) ++work_.deviceSetUps;
   }
   HRESULT hr = S_OK;
-  if (!renderer_) {
+  if (newDevice) {
     RenderContext context;
     context.record = &record_;
     context.field = field_.get();
@@ -311,8 +313,15 @@ void PreviewPane::SetUp(const ParameterSet& values) {
     }
     renderer_->SetDeviceFactory(nullptr);
     if (FAILED(hr)) renderer_.reset();
-  } else if (!keepResources) {
-    hr = renderer_->CreateResources();
+  } else if (!wasDrawing) {
+    // A failed set-up may have left anything half made.
+    renderer_->ReleaseResources();
+    hr = renderer_->Restart();
+  } else if (restart) {
+    hr = renderer_->Restart();
+    if (SUCCEEDED(hr) && newPicture) hr = renderer_->FollowRecord(true);
+  } else if (followScene) {
+    hr = renderer_->FollowRecord(newPicture);
   }
   if (FAILED(hr)) {
     SetReason(DeviceFailure(hr));

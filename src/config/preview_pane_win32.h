@@ -44,7 +44,8 @@ using PaneDirect3DCreator = IDirect3D9*(WINAPI*)(UINT sdkVersion);
 // What the run has done since it started: set-ups by what they redid, and frames read back.
 struct PaneWork {
   uint32_t fieldSetUps = 0;     // every set-up that reached the wave field
-  uint32_t resourceSetUps = 0;  // ... that made the device's resources again (a new device included)
+  uint32_t resourceSetUps = 0;  // ... that made any of the device's resources again (a new device included)
+  uint32_t pictureSetUps = 0;   // ... that made the picture texture again
   uint32_t deviceSetUps = 0;    // ... that made a new device
   uint32_t frames = 0;
 };
@@ -129,7 +130,8 @@ class PreviewPane {
   ParameterSet record_{};     // the values as the pane runs them (its own size, no frame counter)
   ParameterSet runValues_{};  // ... as the dialog handed them over
   std::unique_ptr<WaveField> field_;
-  Image userPicture_;
+  Image userPicture_;            // decoded once while it stays the chosen picture
+  std::string userPicturePath_;  // ... from this file (empty: none decoded)
   IDirect3D9* direct3d_ = nullptr;
   HWND deviceWindow_ = nullptr;
   int maxTextureEdge_ = 0;

@@ -22,7 +22,8 @@ HRESULT RecolourBarTexture(IDirect3DTexture9* texture) {
 OrangeBarRenderer::OrangeBarRenderer(BarSize size, const ParameterSet& record, const WaveField& field)
     : bar_(size, record, field.constants), field_(field) {}
 
-HRESULT OrangeBarRenderer::CreateBarResources(IDirect3DDevice9* device, HMODULE module, int pictureId) {
+HRESULT OrangeBarRenderer::CreateBarResources(IDirect3DDevice9* device, HMODULE module, int pictureId,
+                                              UINT mipLevels) {
   ReleaseBarResources();
   if (!device) return E_FAIL;
   device_ = device;
@@ -30,7 +31,7 @@ HRESULT OrangeBarRenderer::CreateBarResources(IDirect3DDevice9* device, HMODULE 
   // 32-bit texels, so that the recolouring can read the grey value from each texel's low byte. Only level
   // 0 is recoloured: no mip filter is ever set, so the smaller levels are never sampled.
   const HRESULT loaded =
-      CreateTextureFromResource(device, module, pictureId, D3DFMT_X8R8G8B8, texture_.Receive());
+      CreateTextureFromResource(device, module, pictureId, D3DFMT_X8R8G8B8, texture_.Receive(), mipLevels);
   if (FAILED(loaded)) return loaded;
   if (FAILED(RecolourBarTexture(texture_.get()))) return E_FAIL;
 
@@ -61,6 +62,13 @@ HRESULT OrangeBarRenderer::DrawBar() {
   vertexBuffer_->Unlock();
   device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, layout.vertexCount, 0, layout.triangleCount);
   return S_OK;
+}
+
+bool OrangeBarRenderer::FollowRecord(BarSize size, const ParameterSet& record) {
+  const OrangeBar next(size, record, field_.constants);
+  const bool sameGrid = next.columns() == bar_.columns() && next.rows() == bar_.rows();
+  bar_ = next;
+  return sameGrid && device_ && texture_ && vertexBuffer_ && indexBuffer_;
 }
 
 void OrangeBarRenderer::ReleaseBarResources() {

@@ -25,12 +25,17 @@ class OrangeBarRenderer {
 
   // The texture from the grey picture `pictureId` of `module`, then the two buffers. The loader's code
   // when the picture cannot be loaded, E_FAIL when the texture cannot be recoloured or a buffer made.
-  HRESULT CreateBarResources(IDirect3DDevice9* device, HMODULE module, int pictureId);
+  // `mipLevels` as for CreateTextureFromResource (only level 0 is ever sampled).
+  HRESULT CreateBarResources(IDirect3DDevice9* device, HMODULE module, int pictureId, UINT mipLevels = 0);
   // Fills the vertices at the current position and draws them under the render states in force. E_FAIL
   // without a device or without the bar's buffers.
   HRESULT DrawBar();
   // Moves the bar to where it is at `frameTime` seconds into the run.
   void AnimateBar(float frameTime) { bar_.AnimateBar(frameTime); }
+  // The bar of another record on the same device: its shape and motion start again from `record`, its
+  // texture stays, and so do its buffers while its grid keeps its columns and rows. False (nothing kept)
+  // when the grid changed or there are no resources: the caller makes them again.
+  bool FollowRecord(BarSize size, const ParameterSet& record);
   // Releases the buffers and the texture and forgets the device.
   void ReleaseBarResources();
 

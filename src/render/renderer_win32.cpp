@@ -97,8 +97,17 @@ struct Renderer::Impl {
   // Steps 3-5 of a creation: render states, water level, resources.
   HRESULT FinishDeviceCreation();
   HRESULT CreatePictureTexture();
+  // The levels of the picture's and the bar's textures: no mip filter is ever set, so only level 0 is
+  // sampled; the preview, which makes them again as its record changes, uploads that one alone (the same
+  // pixels on the screen), the saver the full chain.
+  UINT PictureLevels() const { return context.preview ? 1 : 0; }
   HRESULT UploadSnapshot();
   HRESULT FlipLevelZero();
+  void CreateOrangeBar();
+  HRESULT CreateBackdrop();
+  // The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
+  void StartWater();
+  void SetScene();
   void SetCamera(const CameraTransforms& camera);
   void SetRenderStates();
   void RecordResetFailure(HRESULT hr);
@@ -267,12 +276,8 @@ HRESULT Renderer::Impl::FinishDeviceCreation() {
   // 3. The few render states the saver relies on.
   SetRenderStates();
 
-  // 4. The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
-  if (aquarium()) {
-    StartWaterCycle(water, Now());
-  } else {
-    context.field->waterLevel = 1.0f;
-  }
+  // 4. The water-level cycle.
+  StartWater();
 
   // 5. Resources.
   return FAILED(owner->CreateResources()) ? E_FAIL : S_OK;
@@ -322,7 +327,8 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
     case kTextureSky: {
       // A built-in picture that cannot be loaded leaves the surface untextured.
       const int id = context.field->constants.texture == kTextureMetal ? IDR_PICTURE_METAL : IDR_PICTURE_SKY;
-      if (FAILED(CreateTextureFromResource(device, context.instance, id, D3DFMT_X8R8G8B8, &pictureTexture)))
+      if (FAILED(CreateTextureFromResource(device, context.instance, id, D3DFMT_X8R8G8B8, &pictureTexture,
+                                           PictureLevels())))
         pictureTexture = nullptr;
       return S_OK;
     }
@@ -332,9 +338,10 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
       const Image* decoded = context.userPicture;
       HRESULT hr = E_FAIL;
       if (decoded && !decoded->pixels.empty()) {
-        hr = CreateTextureFromImage(device, *decoded, D3DFMT_X8R8G8B8, 0, &pictureTexture);
+        hr = CreateTextureFromImage(device, *decoded, D3DFMT_X8R8G8B8, PictureLevels(), &pictureTexture);
       } else {
-        hr = CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture);
+        hr = CreateTextureFromFile(device, record().textureFile, D3DFMT_X8R8G8B8, &pictureTexture,
+                                   PictureLevels());
       }
       if (FAILED(hr)) {
         pictureTexture = nullptr;
@@ -344,6 +351,79 @@ HRESULT Renderer::Impl::CreatePictureTexture() {
       return FlipLevelZero();
     }
   }
+}
+
+// What the record decides of the scene besides the resources: material (its specular fade starts again),
+// light and camera.
+void Renderer::Impl::SetScene() {
+  // Material: white diffuse and specular, a grey ambient; the specular power fades in RenderFrame.
+  surfaceMaterial = D3DMATERIAL9{};
+  surfaceMaterial.Diffuse = Color(1, 1, 1, 1);
+  surfaceMaterial.Ambient = Color(0.7f, 0.7f, 0.7f, 1);
+  surfaceMaterial.Specular = Color(1, 1, 1, 1);
+  surfaceMaterial.Power = 60;
+  device->SetMaterial(&surfaceMaterial);
+
+  // One white point light.
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_POINT;
+  light.Diffuse = Color(1, 1, 1, 0);
+  light.Specular = Color(1, 1, 1, 0);
+  light.Ambient = Color(1, 1, 1, 0);
+  light.Attenuation0 = 1;
+  if (obliqueView()) {
+    light.Position = D3DVECTOR{7, 10, 0};
+    light.Range = 20000;
+  } else {
+    light.Position = D3DVECTOR{100, 0, -50};
+    light.Range = 2000;
+  }
+  device->SetLight(0, &light);
+  device->LightEnable(0, TRUE);
+
+  // The camera.
+  if (obliqueView()) {
+    SetCamera(ObliqueCameraStep(*context.field, water, *context.clock));
+  } else {
+    SetCamera(SetTopCamera(record()));
+  }
+
+  // The specular fade starts now.
+  resourcesCreatedTime = Now();
+}
+
+HRESULT Renderer::Impl::CreateBackdrop() {
+  if (FAILED(device->CreateVertexBuffer(kBackdropVertexCount * kSurfaceVertexStride, 0, kSurfaceVertexFormat,
+                                        D3DPOOL_DEFAULT, &backdropVertexBuffer, nullptr))) {
+    backdropVertexBuffer = nullptr;
+    return E_FAIL;
+  }
+  void* quad = nullptr;
+  if (FAILED(backdropVertexBuffer->Lock(0, kBackdropVertexCount * kSurfaceVertexStride, &quad, 0)))
+    return E_FAIL;
+  BuildBackdropQuad(static_cast<SurfaceVertex*>(quad), kBackdropVertexCount);
+  backdropVertexBuffer->Unlock();
+  return S_OK;
+}
+
+void Renderer::Impl::StartWater() {
+  // The water-level cycle runs from device creation; without the Aquarium the sheet stays full.
+  if (aquarium()) {
+    StartWaterCycle(water, Now());
+  } else {
+    context.field->waterLevel = 1.0f;
+  }
+}
+
+void Renderer::Impl::CreateOrangeBar() {
+  // Without its picture it simply draws nothing.
+  if (orangeBar) {
+    orangeBar->ReleaseBarResources();
+    orangeBar.reset();
+  }
+  if (!showsOrangeBar()) return;
+  orangeBar = std::make_unique<OrangeBarRenderer>(BarSizeFor(record().screenWidth), record(), *context.field);
+  orangeBar->CreateBarResources(device, context.instance, IDR_PICTURE_BAR, PictureLevels());
 }
 
 // Everything else keeps Direct3D's defaults. A reset returns every state to its default, so these are
@@ -368,47 +448,21 @@ HRESULT Renderer::CreateResources() {
   r.resourcesReady = false;
   IDirect3DDevice9* device = r.device;
 
-  // 1. The orange bar; without its picture it simply draws nothing.
-  if (r.showsOrangeBar()) {
-    r.orangeBar =
-        std::make_unique<OrangeBarRenderer>(BarSizeFor(r.record().screenWidth), r.record(), *r.context.field);
-    r.orangeBar->CreateBarResources(device, r.context.instance, IDR_PICTURE_BAR);
-  }
+  // 1. The orange bar.
+  r.CreateOrangeBar();
 
-  // 2. The text overlay; a failed overlay draws nothing useful but stops nothing.
-  r.textOverlay = r.largeMode() ? std::make_unique<TextOverlay>("Arial", 15, kTextBold)
-                                : std::make_unique<TextOverlay>("Arial", 10, 0);
-  r.textOverlay->InitDeviceObjects(device);
-  r.textOverlay->RestoreDeviceObjects();
+  // 2. The text overlay, only where the frame rate shows; a failed overlay draws nothing useful but stops
+  // nothing.
+  if (r.showsFrameRate()) {
+    r.textOverlay = r.largeMode() ? std::make_unique<TextOverlay>("Arial", 15, kTextBold)
+                                  : std::make_unique<TextOverlay>("Arial", 10, 0);
+    r.textOverlay->InitDeviceObjects(device);
+    r.textOverlay->RestoreDeviceObjects();
+  }
 
   // 3. The picture.
   HRESULT hr = r.CreatePictureTexture();
   if (FAILED(hr)) return hr;
-
-  // 4. Material: white diffuse and specular, a grey ambient; the specular power fades in RenderFrame.
-  r.surfaceMaterial = D3DMATERIAL9{};
-  r.surfaceMaterial.Diffuse = Color(1, 1, 1, 1);
-  r.surfaceMaterial.Ambient = Color(0.7f, 0.7f, 0.7f, 1);
-  r.surfaceMaterial.Specular = Color(1, 1, 1, 1);
-  r.surfaceMaterial.Power = 60;
-  device->SetMaterial(&r.surfaceMaterial);
-
-  // 5. One white point light.
-  D3DLIGHT9 light{};
-  light.Type = D3DLIGHT_POINT;
-  light.Diffuse = Color(1, 1, 1, 0);
-  light.Specular = Color(1, 1, 1, 0);
-  light.Ambient = Color(1, 1, 1, 0);
-  light.Attenuation0 = 1;
-  if (r.obliqueView()) {
-    light.Position = D3DVECTOR{7, 10, 0};
-    light.Range = 20000;
-  } else {
-    light.Position = D3DVECTOR{100, 0, -50};
-    light.Range = 2000;
-  }
-  device->SetLight(0, &light);
-  device->LightEnable(0, TRUE);
 
   // 6. The surface vertices, rewritten every frame.
   if (FAILED(device->CreateVertexBuffer(r.layout.VertexBufferBytes(), D3DUSAGE_DYNAMIC, kSurfaceVertexFormat,
@@ -433,31 +487,52 @@ HRESULT Renderer::CreateResources() {
   if (!built) return E_FAIL;
 
   // 8. The Aquarium's backdrop.
-  if (r.aquarium()) {
-    if (FAILED(device->CreateVertexBuffer(kBackdropVertexCount * kSurfaceVertexStride, 0,
-                                          kSurfaceVertexFormat, D3DPOOL_DEFAULT, &r.backdropVertexBuffer,
-                                          nullptr))) {
-      r.backdropVertexBuffer = nullptr;
-      return E_FAIL;
-    }
-    void* quad = nullptr;
-    if (FAILED(r.backdropVertexBuffer->Lock(0, kBackdropVertexCount * kSurfaceVertexStride, &quad, 0)))
-      return E_FAIL;
-    BuildBackdropQuad(static_cast<SurfaceVertex*>(quad), kBackdropVertexCount);
-    r.backdropVertexBuffer->Unlock();
-  }
+  if (r.aquarium() && FAILED(r.CreateBackdrop())) return E_FAIL;
 
-  // 9. The camera.
-  if (r.obliqueView()) {
-    r.SetCamera(ObliqueCameraStep(*r.context.field, r.water, *r.context.clock));
-  } else {
-    r.SetCamera(SetTopCamera(r.record()));
-  }
-
-  // 10. The specular fade starts now.
-  r.resourcesCreatedTime = r.Now();
+  // 9. Material, light and camera.
+  r.SetScene();
   r.resourcesReady = true;
   return S_OK;
+}
+
+HRESULT Renderer::FollowRecord(bool newPicture) {
+  Impl& r = *impl_;
+  if (!r.device) return E_FAIL;
+  if (!r.resourcesReady) {
+    ReleaseResources();
+    return CreateResources();
+  }
+  r.resourcesReady = false;
+  if (!r.showsOrangeBar() || !r.orangeBar ||
+      !r.orangeBar->FollowRecord(BarSizeFor(r.record().screenWidth), r.record()))
+    r.CreateOrangeBar();
+  if (newPicture) {
+    ReleaseAndClear(r.pictureTexture);
+    const HRESULT hr = r.CreatePictureTexture();
+    if (FAILED(hr)) return hr;
+  }
+  r.SetScene();
+  r.resourcesReady = true;
+  return S_OK;
+}
+
+HRESULT Renderer::Restart() {
+  Impl& r = *impl_;
+  if (!r.device) return E_FAIL;
+  if (!r.resourcesReady) {
+    ReleaseResources();
+    return r.FinishDeviceCreation();
+  }
+  // The render states stay as the device's creation set them; the picture and the surface's buffers do
+  // not depend on the effect.
+  r.StartWater();
+  if (!r.aquarium()) {
+    ReleaseAndClear(r.backdropVertexBuffer);
+  } else if (!r.backdropVertexBuffer && FAILED(r.CreateBackdrop())) {
+    r.resourcesReady = false;  // made again by the next frame's check
+    return E_FAIL;
+  }
+  return FollowRecord(false);
 }
 
 void Renderer::ReleaseResources() {

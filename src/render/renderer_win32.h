@@ -72,6 +72,14 @@ class Renderer {
                               bool fullScreenAllowed = true);
   HRESULT CreateResources();
   void ReleaseResources();
+  // The record changed, the device stays: only what the change needs is made again. The orange bar,
+  // material, light and camera always; the picture texture when `newPicture` (another texture or picture
+  // file); the surface and backdrop buffers never. Everything when the resources were not all there.
+  HRESULT FollowRecord(bool newPicture);
+  // The run starts again on the same device, as on a new one (another effect): the water cycle starts
+  // again, the Aquarium's backdrop is made or dropped, and the rest follows as by FollowRecord without a
+  // new picture. Everything as after a creation when the resources were not all there.
+  HRESULT Restart();
   // Resources, then the snapshot when `discardSnapshot`, then the device.
   void ReleaseDevice(bool discardSnapshot);
 

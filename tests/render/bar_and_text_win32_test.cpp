@@ -309,12 +309,89 @@ TEST(OrangeBarTexture, BuiltInPictureMakesTheBarAndAMissingOneDrawsNothing) {
   rig.device()->BeginScene();
   EXPECT_EQ(bar.DrawBar(), S_OK);
   rig.device()->EndScene();
+  // Another record on the same grid keeps the texture; without resources nothing is kept.
+  IDirect3DTexture9* const made = bar.texture();
+  ParameterSet other = record;
+  other.view = record.view == kViewTop ? kViewBottom : kViewTop;
+  EXPECT_TRUE(bar.FollowRecord(kLargeBar, other));
+  EXPECT_EQ(bar.texture(), made);
+  rig.device()->BeginScene();
+  EXPECT_EQ(bar.DrawBar(), S_OK);
+  rig.device()->EndScene();
   bar.ReleaseBarResources();
+  EXPECT_FALSE(bar.FollowRecord(kLargeBar, record));
   EXPECT_EQ(bar.texture(), nullptr);
   EXPECT_EQ(bar.DrawBar(), E_FAIL);
 
   EXPECT_EQ(bar.CreateBarResources(rig.device(), GetModuleHandleA(nullptr), 4321), D3DERR_NOTAVAILABLE);
   EXPECT_EQ(bar.DrawBar(), E_FAIL);
+}
+
+// Every texel of every level of `texture`, row after row.
+std::vector<uint32_t> AllTexels(IDirect3DTexture9* texture) {
+  std::vector<uint32_t> texels;
+  for (DWORD level = 0; level < texture->GetLevelCount(); ++level) {
+    D3DSURFACE_DESC desc{};
+    D3DLOCKED_RECT locked{};
+    if (FAILED(texture->GetLevelDesc(level, &desc)) ||
+        FAILED(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY)))
+      return {};
+    for (UINT y = 0; y < desc.Height; ++y) {
+      const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                          static_cast<size_t>(y) * locked.Pitch);
+      texels.insert(texels.end(), row, row + desc.Width);
+    }
+    texture->UnlockRect(level);
+  }
+  return texels;
+}
+
+// The embedded pictures are decoded, scaled and their levels made once; every texture of them after that
+// only uploads the kept levels, which hold the texels the plain path (decode, then CreateTextureFromImage)
+// makes, bit for bit, on every level. The kept bytes are one copy per picture: the full chain of its
+// power-of-two texture, however often it is made.
+TEST(EmbeddedPictureTextures, KeptOncePerPictureWithThePlainPathsTexels) {
+  DeviceRig rig;
+  ASSERT_NE(rig.device(), nullptr);
+  const HMODULE module = GetModuleHandleA(nullptr);
+  const struct {
+    int id;
+    uint32_t width, height;  // of the texture: the picture's edges up to powers of two
+  } pictures[] = {{IDR_PICTURE_METAL, 1024, 1024}, {IDR_PICTURE_SKY, 1024, 512}, {IDR_PICTURE_BAR, 256, 256}};
+  size_t chains = 0;
+  for (const auto& p : pictures) {
+    SCOPED_TRACE(p.id);
+    Image decoded;
+    ASSERT_EQ(LoadResourceImage(module, p.id, decoded), ImageStatus::kOk);
+    ComPtr<IDirect3DTexture9> plain;
+    ASSERT_EQ(CreateTextureFromImage(rig.device(), decoded, D3DFMT_X8R8G8B8, 0, plain.Receive()), S_OK);
+    const std::vector<uint32_t> expected = AllTexels(plain.get());
+    ASSERT_FALSE(expected.empty());
+    for (int time = 0; time < 3; ++time) {
+      ComPtr<IDirect3DTexture9> kept;
+      ASSERT_EQ(CreateTextureFromResource(rig.device(), module, p.id, D3DFMT_X8R8G8B8, kept.Receive()), S_OK);
+      D3DSURFACE_DESC desc{};
+      kept->GetLevelDesc(0, &desc);
+      EXPECT_EQ(desc.Width, p.width);
+      EXPECT_EQ(desc.Height, p.height);
+      EXPECT_EQ(kept->GetLevelCount(), plain->GetLevelCount());
+      EXPECT_TRUE(AllTexels(kept.get()) == expected) << "made " << time + 1 << " times";
+    }
+    // The first level alone (the preview's picture) is the chain's first level.
+    ComPtr<IDirect3DTexture9> top;
+    ASSERT_EQ(CreateTextureFromResource(rig.device(), module, p.id, D3DFMT_X8R8G8B8, top.Receive(), 1), S_OK);
+    EXPECT_EQ(top->GetLevelCount(), 1u);
+    const std::vector<uint32_t> first(expected.begin(), expected.begin() + p.width * p.height);
+    EXPECT_TRUE(AllTexels(top.get()) == first);
+    chains += expected.size() * sizeof(uint32_t);
+  }
+  // Other tests of this program may have kept the same pictures before: never more than one chain each.
+  EXPECT_EQ(CachedPictureBytes(), chains);
+  ComPtr<IDirect3DTexture9> none;
+  EXPECT_EQ(CreateTextureFromResource(rig.device(), module, 4321, D3DFMT_X8R8G8B8, none.Receive()),
+            D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(none.get(), nullptr);
+  EXPECT_EQ(CachedPictureBytes(), chains);
 }
 
 TEST(TextOverlayObjects, AtlasHoldsTheGlyphsAndDrawingNeedsTheDevice) {
