@@ -269,10 +269,18 @@ void PreviewPane::SetUp(const ParameterSet& values) {
     userPicturePath_ = record_.textureFile;
   }
   ClearSources(field_->sourceSet);
+  // A set-up starts the sheet at rest; where the renderer goes on without starting again, the sheet goes on
+  // at its level (full, or where the Aquarium's cycle has it), as in the saver.
+  const float waterLevel = field_->waterLevel;
+  const int draining = field_->draining;
   const SetupResult setup = PrepareWaveField(*field_, record_, Desktop(), PictureFileExists, maxTextureEdge_);
   if (setup != SetupResult::Ok) {
     SetReason(setup == SetupResult::OutOfMemory ? kNoMemory : kNoSetUp);
     return;
+  }
+  if (renderer_ && wasDrawing && !restart) {
+    field_->waterLevel = waterLevel;
+    field_->draining = draining;
   }
   const bool newDevice = !renderer_;
   const bool redoResources = newDevice || restart || followScene;
@@ -371,6 +379,7 @@ void PreviewPane::ReadBack(IDirect3DDevice9* device) {
     frameHeight_ = height;
     std::memcpy(&frameValues_, &runValues_, sizeof frameValues_);
     ++work_.frames;
+    work_.waterLevel = field_->waterLevel;
   }
   ++framesRead_;
 }

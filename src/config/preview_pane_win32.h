@@ -48,6 +48,7 @@ struct PaneWork {
   uint32_t pictureSetUps = 0;   // ... that made the picture texture again
   uint32_t deviceSetUps = 0;    // ... that made a new device
   uint32_t frames = 0;
+  float waterLevel = 0.0f;  // the sheet's level in the last frame read back
 };
 
 class PreviewPane {

@@ -395,6 +395,11 @@ TEST_F(PreviewPaneTest, FollowsEachKindOfChangeRedoingOnlyWhatItNeeds) {
       EXPECT_EQ(after.pictureSetUps - work.pictureSetUps, newPicture ? 1u : 0u)
           << "turn " << turn << ", texture " << before.texture << " to " << record_.texture;
       EXPECT_EQ(after.fieldSetUps - work.fieldSetUps, 1u) << "one set-up for one change";
+      // Without the Aquarium the sheet stays full, as in the saver: at any other level the flat view
+      // shows the picture moved down.
+      if (record_.effect != kEffectAquarium) {
+        EXPECT_EQ(after.waterLevel, 1.0f) << "turn " << turn;
+      }
       // The next change starts from a pane that is drawing.
       Pump(100, [] { return false; });
     }
