@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <new>
 
 #include "wavefield/field_evaluation.h"
@@ -20,6 +21,10 @@ template <class Predicate>
 int FirstFailing(const float* distances, int count, Predicate passes) {
   return static_cast<int>(std::partition_point(distances, distances + count, passes) - distances);
 }
+
+// The computed rows read whole registers: from the last entry of a run, up to kLanePadding - 1 entries past
+// it.
+constexpr int64_t kReadPastClasses = kLanePadding;
 
 TableRow Planes(const WaveTables& tables, TablePlane first, int count, int j) {
   TableRow row{};
@@ -494,73 +499,132 @@ void FrameEngine::AddClassRuns(const SourcePlan& p, const RowPlan& plan, const R
 }
 
 // A travelling source whose factors are computed: its contribution depends on the distance alone, so it is
-// computed once for each distance class its rows reach, in two lists (behind and ahead of the crest).
+// computed once for each distance class its rows reach, in ascending distance, behind the crest first.
 void FrameEngine::ComputeClasses(SourcePlan& p, ThreadScratch& scratch) const {
   const Walk& w = p.walk;
   const WaveTables& tables = *w.tables;
-  // The stamps are kept apart from the values, a byte a class, small enough to stay in the cache while a
-  // source marks; they are cleared once every 255 sources, when the serial wraps. Both are sized by
-  // SizeScratch on the calling thread: a plan never allocates.
-  if (++scratch.classSerial == 0) {
-    std::fill(scratch.classStamps.begin(), scratch.classStamps.end(), uint8_t{0});
-    scratch.classSerial = 1;
-  }
-  // Stamp the classes the computed segments reach; along a row the classes ascend, so each segment's ends
-  // bound the stamped range.
-  const uint8_t serial = scratch.classSerial;
-  uint8_t* stamps = scratch.classStamps.data();
+  const bool computed[2] = {!w.trailFromTables, !w.leadFromTables};
+  const auto segmentsOf = [](const RowPlan& plan) {
+    return std::array<Run, 2>{plan.both.Within(plan.both.first, plan.crest - 1),
+                              plan.both.Within(plan.crest, plan.both.last)};
+  };
+  // The nearest and farthest class the computed segments reach (along a row the classes ascend, so each
+  // segment's ends bound it), and the first class ahead of the crest.
   int32_t lowest = tables.ClassCount();
   int32_t highest = -1;
   for (const RowPlan& plan : p.rows) {
     const int32_t* row = tables.ClassRow(plan.d * tables.rowStep);
-    const Run segments[2] = {plan.both.Within(plan.both.first, plan.crest - 1),
-                             plan.both.Within(plan.crest, plan.both.last)};
-    const bool computed[2] = {!w.trailFromTables, !w.leadFromTables};
+    const std::array<Run, 2> segments = segmentsOf(plan);
     for (int branch = 0; branch < 2; ++branch) {
-      const Run& segment = segments[branch];
-      if (!computed[branch] || segment.empty()) continue;
-      for (int64_t i = segment.first; i <= segment.last; ++i) stamps[row[i]] = serial;
-      lowest = std::min(lowest, row[segment.first]);
-      highest = std::max(highest, row[segment.last]);
+      if (!computed[branch] || segments[branch].empty()) continue;
+      lowest = std::min(lowest, row[segments[branch].first]);
+      highest = std::max(highest, row[segments[branch].last]);
+    }
+  }
+  if (highest < lowest) return;
+  const float front = w.source->frontDistance;
+  const int32_t crest = lowest + FirstFailing(tables.ClassDistances() + lowest, highest + 1 - lowest,
+                                              [&](float r) { return BehindCrest(r - front); });
+  const int32_t span = spanNearClasses_ ? NearClassesEnd(w, lowest, highest) : lowest;
+
+  // The classes below `span` lie nearer than the grid's edge on every side of the source: the source
+  // reaches each of them, so they are computed in one ascending run straight from the classes' arrays.
+  // The farther ones are stamped where the computed segments reach them and listed. The stamps are kept
+  // apart from the values, a byte a class, small enough to stay in the cache while a source marks; they
+  // are cleared once every 255 sources, when the serial wraps. Both are sized by SizeScratch on the calling
+  // thread: a plan never allocates.
+  if (++scratch.classSerial == 0) {
+    std::fill(scratch.classStamps.begin(), scratch.classStamps.end(), uint8_t{0});
+    scratch.classSerial = 1;
+  }
+  const uint8_t serial = scratch.classSerial;
+  uint8_t* stamps = scratch.classStamps.data();
+  if (span <= highest) {
+    for (const RowPlan& plan : p.rows) {
+      const int32_t* row = tables.ClassRow(plan.d * tables.rowStep);
+      const std::array<Run, 2> segments = segmentsOf(plan);
+      for (int branch = 0; branch < 2; ++branch) {
+        const Run& segment = segments[branch];
+        if (!computed[branch] || segment.empty() || row[segment.last] < span) continue;
+        const int64_t from = std::partition_point(row + segment.first, row + segment.last + 1,
+                                                  [&](int32_t k) { return k < span; }) -
+                             row;
+        for (int64_t i = from; i <= segment.last; ++i) stamps[row[i]] = serial;
+      }
     }
   }
   // The stamped classes in ascending distance, those behind the crest first. The list is written one entry
   // ahead and grows only by the stamped classes: no branch to mispredict.
-  const float front = w.source->frontDistance;
-  const int32_t crest =
-      lowest + FirstFailing(tables.ClassDistances() + std::max(lowest, 0), std::max(highest + 1 - lowest, 0),
-                            [&](float r) { return BehindCrest(r - front); });
   int32_t* list = scratch.classList.data();
   const int32_t bounds[3] = {lowest, crest, highest + 1};
   std::size_t listed[3] = {0, 0, 0};
   std::size_t n = 0;
   for (int branch = 0; branch < 2; ++branch) {
-    for (int32_t k = bounds[branch]; k < bounds[branch + 1]; ++k) {
+    for (int32_t k = std::max(bounds[branch], span); k < bounds[branch + 1]; ++k) {
       list[n] = k;
       n += stamps[k] == serial;
     }
     listed[branch + 1] = n;
   }
-  // Their values, a chunk of the list at a time.
+  // Their values, a chunk at a time. The near run's distances are read where they stand, but for the last
+  // chunk of the classes, whose registers would read past the arrays' end; the listed classes' distances
+  // are gathered.
   constexpr std::size_t kChunk = ThreadScratch::kChunk;
   const RowTerms out{scratch.chunkHeight.data(), nullptr, nullptr, scratch.chunkSlope.data()};
+  const auto compute = [&](int branch, const float* distances, const float* inverseDistances,
+                           std::size_t count) {
+    ComputeTravelling(w, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest, distances,
+                      inverseDistances, 0, static_cast<int>(count) - 1, 0.0, out);
+  };
+  const double* __restrict height = scratch.chunkHeight.data();
+  const double* __restrict slope = scratch.chunkSlope.data();
   for (int branch = 0; branch < 2; ++branch) {
+    if (!computed[branch]) continue;
+    const int32_t spanEnd = std::min(bounds[branch + 1], span);
+    for (int32_t from = bounds[branch]; from < spanEnd; from += static_cast<int32_t>(kChunk)) {
+      const std::size_t count = std::min<std::size_t>(kChunk, static_cast<std::size_t>(spanEnd - from));
+      const float* distances = tables.ClassDistances() + from;
+      const float* inverseDistances = tables.ClassInverseDistances() + from;
+      if (from + static_cast<int64_t>(count) + kReadPastClasses > tables.ClassCount()) {
+        std::copy(distances, distances + count, scratch.chunkDistances.begin());
+        std::copy(inverseDistances, inverseDistances + count, scratch.chunkInverseDistances.begin());
+        distances = scratch.chunkDistances.data();
+        inverseDistances = scratch.chunkInverseDistances.data();
+      }
+      compute(branch, distances, inverseDistances, count);
+      ClassValue* __restrict values = p.classValues.data() + from;
+      for (std::size_t m = 0; m < count; ++m) values[m] = ClassValue{height[m], slope[m]};
+    }
     for (std::size_t from = listed[branch]; from < listed[branch + 1]; from += kChunk) {
       const std::size_t count = std::min(kChunk, listed[branch + 1] - from);
       for (std::size_t m = 0; m < count; ++m) {
         scratch.chunkDistances[m] = tables.ClassDistance(list[from + m]);
         scratch.chunkInverseDistances[m] = tables.ClassInverseDistance(list[from + m]);
       }
-      ComputeTravelling(w, branch == 0 ? Branch::kBehindCrest : Branch::kAheadOfCrest,
-                        scratch.chunkDistances.data(), scratch.chunkInverseDistances.data(), 0,
-                        static_cast<int>(count) - 1, 0.0, out);
-      for (std::size_t m = 0; m < count; ++m) {
-        ClassValue& value = p.classValues[static_cast<std::size_t>(list[from + m])];
-        value.height = scratch.chunkHeight[m];
-        value.slope = scratch.chunkSlope[m];
-      }
+      compute(branch, scratch.chunkDistances.data(), scratch.chunkInverseDistances.data(), count);
+      for (std::size_t m = 0; m < count; ++m)
+        p.classValues[static_cast<std::size_t>(list[from + m])] = ClassValue{height[m], slope[m]};
     }
   }
+}
+
+// The first class in [lowest, highest + 1) that may lie beyond the grid's edge on some side of the source:
+// every offset (I, J) of a nearer class has I below the first column offset off the grid on both sides and J
+// below the first row offset off the grid above and below, since the distances rise along the table's rows
+// and columns. So the source reaches every class in [lowest, result) that its distance cut-offs pass.
+// Only for a source on the grid (its own node's offsets, 0, are reached from there); else lowest.
+int32_t FrameEngine::NearClassesEnd(const Walk& w, int32_t lowest, int32_t highest) const {
+  const WaveTables& tables = *w.tables;
+  const int64_t lastColumn = width_ - 1;
+  const int64_t lastRow = height_ - 1;
+  if (w.nodeX < 0 || w.nodeX > lastColumn || w.nodeY < 0 || w.nodeY > lastRow) return lowest;
+  const int64_t columnOff = std::max(w.nodeX, lastColumn - w.nodeX) + 1;
+  const int64_t rowOff = (std::max(w.nodeY, lastRow - w.nodeY) + 1) * tables.rowStep;
+  float edge = std::numeric_limits<float>::infinity();
+  if (columnOff <= tables.columnCount) edge = std::min(edge, tables.Distance(static_cast<int>(columnOff), 0));
+  if (rowOff <= tables.rowCount) edge = std::min(edge, tables.Distance(0, static_cast<int>(rowOff)));
+  return lowest + FirstFailing(tables.ClassDistances() + lowest, highest + 1 - lowest,
+                               [&](float r) { return r < edge; });
 }
 
 void FrameEngine::ComputeRow(const SourcePlan& p, const RowPlan& plan, const RowTerms& out) const {

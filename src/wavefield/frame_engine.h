@@ -89,6 +89,9 @@ class FrameEngine {
   // row of terms that is then added, as before: the same bits either way (for tests and the benchmark).
   void FuseClassRuns(bool fuse) { fuseClassRuns_ = fuse; }
   bool fusesClassRuns() const { return fuseClassRuns_; }
+  // Whether the distance classes nearer than the grid's edge are computed in one ascending run (the
+  // default) or stamped and listed like the farther ones, as before: the same bits either way.
+  void SpanNearClasses(bool span) { spanNearClasses_ = span; }
 
   // For tests: refuse any scratch array above this many bytes, as if the system had no more memory.
   void LimitScratchForTesting(std::size_t bytes) { scratchLimit_ = bytes; }
@@ -163,6 +166,7 @@ class FrameEngine {
   // Plans source `index` into `plan`; false when it reaches no node.
   bool PlanSource(const WaveField& field, int index, SourcePlan& plan, ThreadScratch& scratch) const;
   void ComputeClasses(SourcePlan& plan, ThreadScratch& scratch) const;
+  int32_t NearClassesEnd(const Walk& walk, int32_t lowest, int32_t highest) const;
   // Adds a planned source to the rows [firstRow, endRow).
   void ApplySource(const SourcePlan& plan, int firstRow, int endRow, ThreadScratch& scratch);
   void ResolveOutputs(const WaveField& field, int firstRow, int endRow);
@@ -184,6 +188,7 @@ class FrameEngine {
 
   SimdVariant variant_ = SimdVariant::kSse2;
   bool fuseClassRuns_ = true;
+  bool spanNearClasses_ = true;
   const FrameKernels* kernels_ = nullptr;
   int width_ = 0;   // nodes per grid row: gridCellsX + 1
   int height_ = 0;  // grid rows: gridCellsY + 1

@@ -79,6 +79,7 @@ class WaveTables {
   const float* ClassDistances() const { return classDistances_.get(); }
   float ClassDistance(int32_t k) const { return classDistances_[static_cast<std::size_t>(k)]; }
   float ClassInverseDistance(int32_t k) const { return classInverseDistances_[static_cast<std::size_t>(k)]; }
+  const float* ClassInverseDistances() const { return classInverseDistances_.get(); }
   // False when the memory cannot be had.
   bool GroupDistances();
 

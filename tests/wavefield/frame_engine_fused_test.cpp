@@ -1,5 +1,7 @@
-// The values of computed distance classes added straight to the nodes (the engine's default) against the
-// path through a row of terms (FuseClassRuns(false)): every node's sums, bit for bit.
+// The engine's faster paths against the plain ones they replaced, every node's sums bit for bit: the values
+// of computed distance classes added straight to the nodes (the default) against the path through a row of
+// terms (FuseClassRuns(false)), and the classes nearer than the grid's edge computed in one ascending run
+// (the default) against every class stamped and listed (SpanNearClasses(false)).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -27,16 +29,16 @@ std::vector<FieldSums> AllSums(WaveField& field) {
   return sums;
 }
 
-// Empty when both paths agree on every node in each variant and on 1 and 3 threads, else the first node
-// that differs.
-std::string CompareFusedWithRows(WaveField& field) {
+// Empty when the plain path (choose(false)) and the faster one (choose(true)) agree on every node in each
+// variant and on 1 and 3 threads, else the first node that differs.
+std::string ComparePaths(WaveField& field, const std::function<void(FrameEngine&, bool)>& choose) {
   for (SimdVariant variant : SupportedVariants()) {
     if (!field.engine.SelectVariant(variant)) return "variant refused";
     for (int threads : {1, 3}) {
       field.engine.UseThreads(threads);
-      field.engine.FuseClassRuns(false);
+      choose(field.engine, false);
       const std::vector<FieldSums> rows = AllSums(field);
-      field.engine.FuseClassRuns(true);
+      choose(field.engine, true);
       const std::vector<FieldSums> fused = AllSums(field);
       if (rows.empty() || rows.size() != fused.size()) return "sums refused";
       for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -49,6 +51,14 @@ std::string CompareFusedWithRows(WaveField& field) {
   }
   field.engine.UseThreads(1);
   return "";
+}
+
+std::string CompareFusedWithRows(WaveField& field) {
+  return ComparePaths(field, [](FrameEngine& engine, bool fast) { engine.FuseClassRuns(fast); });
+}
+
+std::string CompareSpanWithStamps(WaveField& field) {
+  return ComparePaths(field, [](FrameEngine& engine, bool fast) { engine.SpanNearClasses(fast); });
 }
 
 // How many sources add computed distance classes (travelling, with a side not read from the tables).
@@ -75,6 +85,21 @@ void SourcesOnTheEdges(WaveField& field) {
     field.sourceSet.sources[n].nodeX = place[0];
     field.sourceSet.sources[n].nodeY = place[1];
     ++n;
+  }
+}
+
+// Sources beside the grid, off it by a few nodes on each side: no node of theirs is on the grid, so the
+// classes nearest to them are not reached.
+void SourcesBesideTheGrid(WaveField& field) {
+  const int x = field.constants.gridCellsX;
+  const int y = field.constants.gridCellsY;
+  const int places[][2] = {{-3, y / 2}, {x + 4, y / 3}, {x / 2, -2}, {x / 4, y + 5}, {-6, -6}};
+  int n = field.sourceSet.sourceCount;
+  for (const auto& place : places) {
+    if (n == 0) break;
+    --n;
+    field.sourceSet.sources[n].nodeX = place[0];
+    field.sourceSet.sources[n].nodeY = place[1];
   }
 }
 
@@ -114,6 +139,36 @@ TEST(FrameEngineFused, ClassRunsGiveTheRowsBitsOnEveryNode) {
   }
 }
 
+TEST(FrameEngineNearClasses, OneAscendingRunGivesTheStampedClassesBitsOnEveryNode) {
+  const FusedCase cases[] = {
+      {"Kite, 1920x1080", 34, 1920, 1080, 40, 200000, false},
+      {"Kite, 3840x2160, on the edges", 34, 3840, 2160, 20, 300000, true},
+      {"Metamorphosis, 1920x1080, on the edges", 35, 1920, 1080, 30, 200000, true},
+      {"Metamorphosis, 1000x750 (square cells)", 35, 1000, 750, 30, 200000, false},
+      {"defaults with broadening, 640x480, on the edges", 0, 640, 480, 30, 20000, true},
+      {"defaults with broadening, 333x217 (odd rows), on the edges", 0, 333, 217, 25, 20000, true},
+  };
+  uint32_t seed = 7;
+  for (const FusedCase& c : cases) {
+    ParameterSet r = testing_support::DefaultRecord(c.width, c.height);
+    if (c.preset != 0) ApplyPreset(r, c.preset);
+    if (c.preset == 0) {
+      r.calculation = 0;
+      r.broadening = 60;
+    }
+    WaveField field;
+    testing_support::Prepare(field, r);
+    Dice dice(seed++);
+    testing_support::RandomSources(field, dice, c.sources, 10000000, c.longestMs);
+    if (c.edges) {
+      SourcesOnTheEdges(field);
+      SourcesBesideTheGrid(field);
+    }
+    ASSERT_GT(SourcesWithComputedClasses(field), c.sources / 4) << c.what;
+    EXPECT_EQ(CompareSpanWithStamps(field), "") << c.what;
+  }
+}
+
 // Rows with a segment from the tables beside a computed one (the lead's exponent rebased: the trail read
 // from the tables, the lead computed), both calculations and sides, on a 4K bottom view.
 TEST(FrameEngineFused, RowsWithATableSegmentBesideAComputedOne) {
@@ -127,6 +182,7 @@ TEST(FrameEngineFused, RowsWithATableSegmentBesideAComputedOne) {
         leadOnly += field.sourceSet.sources[n].leadRebased;
       ASSERT_GT(leadOnly, 0);
       EXPECT_EQ(CompareFusedWithRows(field), "") << "calculation " << calculation << " zSides " << zSides;
+      EXPECT_EQ(CompareSpanWithStamps(field), "") << "calculation " << calculation << " zSides " << zSides;
     }
   }
 }
