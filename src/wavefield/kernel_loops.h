@@ -41,13 +41,42 @@ void StoreTerms(const RowTerms& out, int i, typename V::T height, typename V::T 
   }
 }
 
-// Two registers of V as one lane type (Twin, wave_math.h), loaded from consecutive offsets.
+// Two registers of V as one lane type: each operation is issued for both registers before the next, so
+// the out-of-order core overlaps their chains of dependent operations (the polynomials of sin, cos and exp)
+// instead of running one chain after the other. Each register's operations are those of V in the same
+// order, so its lanes keep their bits.
 template <class V>
-struct TwinRegisters : Twin<V> {
+struct Twin {
+  struct T {
+    typename V::T a, b;
+  };
   static constexpr int kWidth = 2 * V::kWidth;
-  static typename Twin<V>::T LoadFloats(const float* p) {
-    return {V::LoadFloats(p), V::LoadFloats(p + V::kWidth)};
+  static T LoadFloats(const float* p) { return {V::LoadFloats(p), V::LoadFloats(p + V::kWidth)}; }
+  static T Set1(double x) {
+    const auto v = V::Set1(x);
+    return {v, v};
   }
+  static T SetBits(uint64_t bits) {
+    const auto v = V::SetBits(bits);
+    return {v, v};
+  }
+  static T Add(const T& x, const T& y) { return {V::Add(x.a, y.a), V::Add(x.b, y.b)}; }
+  static T Sub(const T& x, const T& y) { return {V::Sub(x.a, y.a), V::Sub(x.b, y.b)}; }
+  static T Mul(const T& x, const T& y) { return {V::Mul(x.a, y.a), V::Mul(x.b, y.b)}; }
+  static T Div(const T& x, const T& y) { return {V::Div(x.a, y.a), V::Div(x.b, y.b)}; }
+  static T Min(const T& x, const T& y) { return {V::Min(x.a, y.a), V::Min(x.b, y.b)}; }
+  static T Max(const T& x, const T& y) { return {V::Max(x.a, y.a), V::Max(x.b, y.b)}; }
+  static T And(const T& x, const T& y) { return {V::And(x.a, y.a), V::And(x.b, y.b)}; }
+  static T Or(const T& x, const T& y) { return {V::Or(x.a, y.a), V::Or(x.b, y.b)}; }
+  static T Xor(const T& x, const T& y) { return {V::Xor(x.a, y.a), V::Xor(x.b, y.b)}; }
+  static T AddBits(const T& x, const T& y) { return {V::AddBits(x.a, y.a), V::AddBits(x.b, y.b)}; }
+  template <int N>
+  static T ShiftLeft(const T& x) {
+    return {V::template ShiftLeft<N>(x.a), V::template ShiftLeft<N>(x.b)};
+  }
+  static T SignMask(const T& x) { return {V::SignMask(x.a), V::SignMask(x.b)}; }
+  static T IsNan(const T& x) { return {V::IsNan(x.a), V::IsNan(x.b)}; }
+  static T Negate(const T& x) { return {V::Negate(x.a), V::Negate(x.b)}; }
 };
 
 // The terms of offsets [from, to] of a row, two registers at a time: factors(i, first, second) gives the
@@ -90,7 +119,7 @@ struct ComputedFactors {
   const float* inverseDistances;
   FactorsOf factorsOf;
   void operator()(int i, typename V::T (&first)[kFactors], typename V::T (&second)[kFactors]) const {
-    using W = TwinRegisters<V>;
+    using W = Twin<V>;
     typename W::T q[kFactors];
     factorsOf(W{}, W::LoadFloats(distances + i), W::LoadFloats(inverseDistances + i), q);
     for (int k = 0; k < kFactors; ++k) {

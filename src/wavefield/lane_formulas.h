@@ -21,14 +21,13 @@ static inline double SideSlopeScale(bool oneSide) {
   return oneSide ? 2.0 * static_cast<double>(kOneSideDecay) : 1.0;
 }
 
-// e^x and e^y at once, as one exponential over two values (Twin): their chains overlap.
+// The travelling factors' library calls at distance r: cos kr, sin kr and e^(-kr), with kr = kappa r.
+// kForm: the form of the calls (wave_math.h: full, lean or short), for arguments known to lie in its ranges.
 template <class V, int kForm = kFullForm>
-LUMAR_WAVE_MATH_INLINE void ExpPairOf(typename V::T x, typename V::T y, typename V::T& ex,
-                                      typename V::T& ey) {
-  using P = Twin<V>;
-  const typename P::T both = ExpOf<P, kForm>(typename P::T{x, y});
-  ex = both.a;
-  ey = both.b;
+LUMAR_WAVE_MATH_INLINE void PhaseWavesOf(typename V::T kr, typename V::T& cosine, typename V::T& sine,
+                                         typename V::T& decay) {
+  SinCosOf<V, kForm>(kr, sine, cosine);
+  decay = ExpOf<V, kForm>(V::Negate(kr));
 }
 
 // What a travelling source's factors need besides the distance. Two calls may be skipped where their result
@@ -129,15 +128,11 @@ template <class V, int kForm = kFullForm>
 void TrailFactorsAt(const FactorInputs& inputs, const typename V::T& r, const typename V::T& ir,
                     typename V::T (&f)[5]) {
   using L = Lane<V>;
-  const L kr = inputs.waveNumber * L{r};
-  L cosine, sine, decay, growth;
-  SinCosOf<V, kForm>(kr.v, sine.v, cosine.v);
-  if (inputs.constantGrowth) {
-    decay.v = ExpOf<V, kForm>((-kr).v);
-    growth.v = V::Set1(inputs.growth);
-  } else {
-    ExpPairOf<V, kForm>((-kr).v, (inputs.spaceFadeRate * L{r} + inputs.exponentShift).v, decay.v, growth.v);
-  }
+  L cosine, sine, decay;
+  PhaseWavesOf<V, kForm>((inputs.waveNumber * L{r}).v, cosine.v, sine.v, decay.v);
+  const L growth{inputs.constantGrowth
+                     ? V::Set1(inputs.growth)
+                     : ExpOf<V, kForm>((inputs.spaceFadeRate * L{r} + inputs.exponentShift).v)};
   TrailFactorsOf<V>(inputs.oneSide, cosine, sine, decay, growth, L{ir}, f);
 }
 
@@ -148,14 +143,10 @@ void LeadFactorsAt(const FactorInputs& inputs, const typename V::T& r, const typ
   using L = Lane<V>;
   const L kr = inputs.waveNumber * L{r};
   const L x = SideDecay(inputs.oneSide) * kr;
-  L cosine, sine, decay, flankDecay;
-  SinCosOf<V, kForm>(kr.v, sine.v, cosine.v);
-  if (inputs.flankDecayIsPhaseDecay) {
-    decay.v = ExpOf<V, kForm>((-kr).v);
-    flankDecay = decay;
-  } else {
-    ExpPairOf<V, kForm>((-kr).v, (-x + inputs.exponentShift).v, decay.v, flankDecay.v);
-  }
+  L cosine, sine, decay;
+  PhaseWavesOf<V, kForm>(kr.v, cosine.v, sine.v, decay.v);
+  const L flankDecay{inputs.flankDecayIsPhaseDecay ? decay.v
+                                                   : ExpOf<V, kForm>((-x + inputs.exponentShift).v)};
   LeadFactorsOf<V>(inputs.oneSide, x, flankDecay, cosine, sine, decay, L{ir}, f);
 }
 

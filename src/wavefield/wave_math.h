@@ -130,45 +130,6 @@ LUMAR_WAVE_MATH_INLINE Lane<V> operator/(double a, const Lane<V>& b) {
   return {V::Div(V::Set1(a), b.v)};
 }
 
-// Two values of V as one lane type: each operation is issued for both before the next, so the out-of-order
-// core overlaps their chains of dependent operations (the polynomials of sin, cos and exp) instead of running
-// one chain after the other. Two registers of offsets, or two different arguments of one function (the two
-// exponentials of a factor). Each value's operations are those of V in the same order, so its lanes keep
-// their bits.
-template <class V>
-struct Twin {
-  struct T {
-    typename V::T a, b;
-  };
-  LUMAR_WAVE_MATH_INLINE static T Set1(double x) {
-    const auto v = V::Set1(x);
-    return {v, v};
-  }
-  LUMAR_WAVE_MATH_INLINE static T SetBits(uint64_t bits) {
-    const auto v = V::SetBits(bits);
-    return {v, v};
-  }
-  LUMAR_WAVE_MATH_INLINE static T Add(const T& x, const T& y) { return {V::Add(x.a, y.a), V::Add(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T Sub(const T& x, const T& y) { return {V::Sub(x.a, y.a), V::Sub(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T Mul(const T& x, const T& y) { return {V::Mul(x.a, y.a), V::Mul(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T Div(const T& x, const T& y) { return {V::Div(x.a, y.a), V::Div(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T Min(const T& x, const T& y) { return {V::Min(x.a, y.a), V::Min(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T Max(const T& x, const T& y) { return {V::Max(x.a, y.a), V::Max(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T And(const T& x, const T& y) { return {V::And(x.a, y.a), V::And(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T Or(const T& x, const T& y) { return {V::Or(x.a, y.a), V::Or(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T Xor(const T& x, const T& y) { return {V::Xor(x.a, y.a), V::Xor(x.b, y.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T AddBits(const T& x, const T& y) {
-    return {V::AddBits(x.a, y.a), V::AddBits(x.b, y.b)};
-  }
-  template <int N>
-  LUMAR_WAVE_MATH_INLINE static T ShiftLeft(const T& x) {
-    return {V::template ShiftLeft<N>(x.a), V::template ShiftLeft<N>(x.b)};
-  }
-  LUMAR_WAVE_MATH_INLINE static T SignMask(const T& x) { return {V::SignMask(x.a), V::SignMask(x.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T IsNan(const T& x) { return {V::IsNan(x.a), V::IsNan(x.b)}; }
-  LUMAR_WAVE_MATH_INLINE static T Negate(const T& x) { return {V::Negate(x.a), V::Negate(x.b)}; }
-};
-
 namespace wave_math {
 
 // 1.5 * 2^52: adding it rounds a double below 2^51 in magnitude to an integer (to nearest, ties to even),
@@ -243,8 +204,7 @@ constexpr double kLeanExpHighest = 709.0;
 namespace wave_math {
 
 // sin(y + yl) and cos(y + yl) for |y| <= pi/4 and yl the reduction's tail: Taylor series to y^17 (sin) and
-// y^16 (cos), whose remainders are below 1e-19. The two series are independent: their steps alternate, so
-// that both chains are in flight at once.
+// y^16 (cos), whose remainders are below 1e-19.
 template <class V>
 LUMAR_WAVE_MATH_INLINE void SinCosNearZero(typename V::T y, typename V::T yl, typename V::T& sinY,
                                            typename V::T& cosY) {
@@ -252,24 +212,25 @@ LUMAR_WAVE_MATH_INLINE void SinCosNearZero(typename V::T y, typename V::T yl, ty
   const L x{y}, xl{yl};
   const L z = x * x;
   L p{V::Set1(1.0 / 355687428096000.0)};  // 1/17!
-  L q{V::Set1(1.0 / 20922789888000.0)};   // 1/16!
   p = p * z + -1.0 / 1307674368000.0;
-  q = q * z + -1.0 / 87178291200.0;
   p = p * z + 1.0 / 6227020800.0;
-  q = q * z + 1.0 / 479001600.0;
   p = p * z + -1.0 / 39916800.0;
-  q = q * z + -1.0 / 3628800.0;
   p = p * z + 1.0 / 362880.0;
-  q = q * z + 1.0 / 40320.0;
   p = p * z + -1.0 / 5040.0;
-  q = q * z + -1.0 / 720.0;
   p = p * z + 1.0 / 120.0;
-  q = q * z + 1.0 / 24.0;
   p = p * z + -1.0 / 6.0;
   // sin(y + yl) = sin y + yl cos y.
   const L halfZ = z * 0.5;
   const L sinTail = x * z * p + (xl - xl * halfZ);
   sinY = (x + sinTail).v;
+
+  L q{V::Set1(1.0 / 20922789888000.0)};  // 1/16!
+  q = q * z + -1.0 / 87178291200.0;
+  q = q * z + 1.0 / 479001600.0;
+  q = q * z + -1.0 / 3628800.0;
+  q = q * z + 1.0 / 40320.0;
+  q = q * z + -1.0 / 720.0;
+  q = q * z + 1.0 / 24.0;
   // cos(y + yl) = 1 - z/2 + z^2 q - yl y, with the rounding of 1 - z/2 carried in the tail.
   const L w = 1.0 - halfZ;
   const L cosTail = 1.0 - w - halfZ + (z * z * q - x * xl);
