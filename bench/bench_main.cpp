@@ -1,7 +1,7 @@
 // The benchmarks' entry point. Besides Google Benchmark's own report it prints, for every scenario run as
-// "<name>/reference", "<name>/engine" and "<name>/threads", the fastest repetition of each and their
-// ratios, with the mean number of sources alive over the frames timed and the steady state's mean: on a
-// shared machine the minimum is the figure least disturbed by other load.
+// "<name>/reference", "<name>/engine" and "<name>/threads" (and "<name>/plain" where it is run), the fastest
+// repetition of each and their ratios, with the mean number of sources alive over the frames timed and the
+// steady state's mean: on a shared machine the minimum is the figure least disturbed by other load.
 //
 // The run fails (exit status 1, with the reason on stderr) when the filter selects no benchmark or when a
 // benchmark skipped with an error: a smoke run that ran nothing must not pass.
@@ -41,7 +41,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   // Per scenario: the reference and the engine on one thread (CPU time), their ratio; the engine on one
-  // thread and on every thread (elapsed time, which is what threads shorten), their ratio.
+  // thread and on every thread (elapsed time, which is what threads shorten), their ratio; the engine's
+  // plain paths on one thread (CPU time) and their ratio to its faster ones, where they were run.
   void Finalize() override {
     ConsoleReporter::Finalize();
     const std::string reference = "/reference";
@@ -55,10 +56,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto engine = fastest_.find(scenario + "/engine");
       if (engine == fastest_.end()) continue;
       const auto threads = fastest_.find(scenario + "/threads/real_time");
+      const auto plain = fastest_.find(scenario + "/plain");
       if (!header) {
-        std::printf("\n%-46s %7s %7s %10s %10s %6s %10s %10s %6s\n", "scenario (fastest repetition)",
+        std::printf("\n%-46s %7s %7s %10s %10s %6s %10s %10s %6s %10s %6s\n", "scenario (fastest repetition)",
                     "sources", "steady", "ref cpu", "engine cpu", "ratio", "engine wall", "threads wall",
-                    "ratio");
+                    "ratio", "plain cpu", "ratio");
         header = true;
       }
       const Fastest& ref = fastest_[name];
@@ -68,6 +70,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (threads != fastest_.end()) {
         std::printf(" %10.3f %10.3f %6.2f", one.real, threads->second.real,
                     threads->second.real > 0.0 ? one.real / threads->second.real : 0.0);
+      } else {
+        std::printf(" %10s %10s %6s", "-", "-", "-");
+      }
+      if (plain != fastest_.end()) {
+        std::printf(" %10.3f %6.2f", plain->second.cpu, one.cpu > 0.0 ? plain->second.cpu / one.cpu : 0.0);
       }
       std::printf("\n");
     }

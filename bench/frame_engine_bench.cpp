@@ -20,6 +20,7 @@
 #include "render/vertex_fill.h"
 #include "settings/parameter_set.h"
 #include "settings/presets.h"
+#include "wavefield/frame_engine.h"
 #include "wavefield/run_setup.h"
 #include "wavefield/wave_sources.h"
 #include "wavefield/worker_pool.h"
@@ -188,7 +189,17 @@ class FrameSequence {
   int frame_ = 0;
 };
 
-void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction fill, int threads) {
+// The engine's paths: its faster ones (the default), or the plain ones they replaced and are tested against
+// (each distance class's values through a row of terms, every class stamped and listed).
+enum class EnginePaths { kFaster, kPlain };
+
+void UsePaths(FrameEngine& engine, EnginePaths paths) {
+  engine.FuseClassRuns(paths == EnginePaths::kFaster);
+  engine.SpanNearClasses(paths == EnginePaths::kFaster);
+}
+
+void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction fill, int threads,
+               EnginePaths paths) {
   LivingField* living = SteadyField(scenario);
   if (living == nullptr) {
     state.SkipWithError("set-up refused the scenario");
@@ -196,6 +207,7 @@ void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction f
   }
   WaveField& field = *living->field;
   field.engine.UseThreads(threads);
+  UsePaths(field.engine, paths);
   std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
   FrameSequence frames(*living, scenario);
   double sources = 0.0;
@@ -230,6 +242,7 @@ void FrameTimes(benchmark::State& state, const Scenario& scenario) {
   }
   WaveField& field = *living->field;
   field.engine.UseThreads(1);
+  UsePaths(field.engine, EnginePaths::kFaster);
   std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
   std::vector<double> perSource;
   double sources = 0.0;
@@ -289,29 +302,40 @@ std::vector<Scenario> Scenarios() {
 
 double Fastest(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
 
-// Registered at start-up: "Frame/<scenario>/reference", "Frame/<scenario>/engine" (one thread) and, where
-// the machine has more, "Frame/<scenario>/threads" (every thread), neighbours in the run.
+// "Kite" and "Metamorphosis", the presets whose sources compute their factors per distance class on every
+// screen.
+bool HeavyPreset(const Scenario& s) { return s.presetId == 34 || s.presetId == 35; }
+
+// Registered at start-up: "Frame/<scenario>/reference", for the heavy presets "Frame/<scenario>/plain" (one
+// thread, the engine's plain paths), "Frame/<scenario>/engine" (one thread) and, where the machine has more,
+// "Frame/<scenario>/threads" (every thread), neighbours in the run.
 const bool kRegistered = [] {
   const int threads = MachineThreadCount();
   for (const Scenario& s : Scenarios()) {
     benchmark::RegisterBenchmark(("Frame/" + s.name + "/reference").c_str(), FillFrame, s,
-                                 &FillSurfaceVerticesReference, 1)
+                                 &FillSurfaceVerticesReference, 1, EnginePaths::kFaster)
         ->Unit(benchmark::kMillisecond)
         ->ComputeStatistics("min", Fastest);
+    if (HeavyPreset(s) && s.sources == 0) {
+      benchmark::RegisterBenchmark(("Frame/" + s.name + "/plain").c_str(), FillFrame, s, &FillSurfaceVertices,
+                                   1, EnginePaths::kPlain)
+          ->Unit(benchmark::kMillisecond)
+          ->ComputeStatistics("min", Fastest);
+    }
     benchmark::RegisterBenchmark(("Frame/" + s.name + "/engine").c_str(), FillFrame, s, &FillSurfaceVertices,
-                                 1)
+                                 1, EnginePaths::kFaster)
         ->Unit(benchmark::kMillisecond)
         ->ComputeStatistics("min", Fastest);
     if (threads > 1) {
       benchmark::RegisterBenchmark(("Frame/" + s.name + "/threads").c_str(), FillFrame, s,
-                                   &FillSurfaceVertices, threads)
+                                   &FillSurfaceVertices, threads, EnginePaths::kFaster)
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime()
           ->ComputeStatistics("min", Fastest);
     }
   }
   for (const Scenario& s : Scenarios()) {
-    if (s.sources != 0 || s.width > 3840 || (s.presetId != 34 && s.presetId != 35)) continue;
+    if (s.sources != 0 || s.width > 3840 || !HeavyPreset(s)) continue;
     benchmark::RegisterBenchmark(("FrameTimes/" + s.name).c_str(), FrameTimes, s)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
