@@ -35,7 +35,7 @@ if(LUMAR_BENCH_SOURCES)
   # A smoke run, so a broken benchmark fails the tests: a few scenarios once each (the whole set takes
   # several seconds; run build/native/lumar_bench by hand for the figures).
   add_test(NAME bench_smoke COMMAND lumar_bench --benchmark_min_time=0 --benchmark_repetitions=1
-                                    "--benchmark_filter=^(BM_|Frame/(Clipping|Kite|Tsunami)_1920x1080/|Frame/Sources70_fast_1920x1080/)")
+                                    "--benchmark_filter=^(BM_|Frame/(Clipping|Kite|Tsunami)_1920x1080/|Frame/Sources70_fast_1920x1080/|FactorKernel/)")
   set_tests_properties(bench_smoke PROPERTIES LABELS native)
   # The exit status of a run that selected nothing or skipped with an error: shown failing.
   add_test(NAME bench_exit_status COMMAND ${CMAKE_SOURCE_DIR}/tests/bench/bench_exit_status_check.sh
