@@ -112,44 +112,20 @@ struct FusedCase {
   bool edges;
 };
 
-TEST(FrameEngineFused, ClassRunsGiveTheRowsBitsOnEveryNode) {
-  const FusedCase cases[] = {
-      {"Kite, 1920x1080", 34, 1920, 1080, 40, 200000, false},
-      {"Metamorphosis, 1920x1080, on the edges", 35, 1920, 1080, 30, 200000, true},
-      {"Kite, 3840x2160, on the edges", 34, 3840, 2160, 20, 300000, true},
-      {"defaults with broadening, 640x480, on the edges", 0, 640, 480, 30, 20000, true},
-      {"defaults with broadening, 333x217 (odd rows), on the edges", 0, 333, 217, 25, 20000, true},
-      {"Metamorphosis, 1000x750 (square cells)", 35, 1000, 750, 30, 200000, false},
-  };
-  uint32_t seed = 1;
-  for (const FusedCase& c : cases) {
-    ParameterSet r = testing_support::DefaultRecord(c.width, c.height);
-    if (c.preset != 0) ApplyPreset(r, c.preset);
-    if (c.preset == 0) {
-      r.calculation = 0;
-      r.broadening = 60;
-    }
-    WaveField field;
-    testing_support::Prepare(field, r);
-    Dice dice(seed++);
-    testing_support::RandomSources(field, dice, c.sources, 10000000, c.longestMs);
-    if (c.edges) SourcesOnTheEdges(field);
-    ASSERT_GT(SourcesWithComputedClasses(field), c.sources / 4) << c.what;
-    EXPECT_EQ(CompareFusedWithRows(field), "") << c.what;
-  }
-}
+const FusedCase kCases[] = {
+    {"Kite, 1920x1080", 34, 1920, 1080, 40, 200000, false},
+    {"Metamorphosis, 1920x1080, on the edges", 35, 1920, 1080, 30, 200000, true},
+    {"Kite, 3840x2160, on the edges", 34, 3840, 2160, 20, 300000, true},
+    {"defaults with broadening, 640x480, on the edges", 0, 640, 480, 30, 20000, true},
+    {"defaults with broadening, 333x217 (odd rows), on the edges", 0, 333, 217, 25, 20000, true},
+    {"Metamorphosis, 1000x750 (square cells)", 35, 1000, 750, 30, 200000, false},
+};
 
-TEST(FrameEngineNearClasses, OneAscendingRunGivesTheStampedClassesBitsOnEveryNode) {
-  const FusedCase cases[] = {
-      {"Kite, 1920x1080", 34, 1920, 1080, 40, 200000, false},
-      {"Kite, 3840x2160, on the edges", 34, 3840, 2160, 20, 300000, true},
-      {"Metamorphosis, 1920x1080, on the edges", 35, 1920, 1080, 30, 200000, true},
-      {"Metamorphosis, 1000x750 (square cells)", 35, 1000, 750, 30, 200000, false},
-      {"defaults with broadening, 640x480, on the edges", 0, 640, 480, 30, 20000, true},
-      {"defaults with broadening, 333x217 (odd rows), on the edges", 0, 333, 217, 25, 20000, true},
-  };
-  uint32_t seed = 7;
-  for (const FusedCase& c : cases) {
+// Every case's field with random sources (the first seed `seed`), those of the edge cases moved onto the
+// edges and, with besideTheGrid, off the grid too; `compare` must find both paths equal on each.
+void CompareOverCases(uint32_t seed, bool besideTheGrid,
+                      const std::function<std::string(WaveField&)>& compare) {
+  for (const FusedCase& c : kCases) {
     ParameterSet r = testing_support::DefaultRecord(c.width, c.height);
     if (c.preset != 0) ApplyPreset(r, c.preset);
     if (c.preset == 0) {
@@ -162,11 +138,19 @@ TEST(FrameEngineNearClasses, OneAscendingRunGivesTheStampedClassesBitsOnEveryNod
     testing_support::RandomSources(field, dice, c.sources, 10000000, c.longestMs);
     if (c.edges) {
       SourcesOnTheEdges(field);
-      SourcesBesideTheGrid(field);
+      if (besideTheGrid) SourcesBesideTheGrid(field);
     }
     ASSERT_GT(SourcesWithComputedClasses(field), c.sources / 4) << c.what;
-    EXPECT_EQ(CompareSpanWithStamps(field), "") << c.what;
+    EXPECT_EQ(compare(field), "") << c.what;
   }
+}
+
+TEST(FrameEngineFused, ClassRunsGiveTheRowsBitsOnEveryNode) {
+  CompareOverCases(1, false, CompareFusedWithRows);
+}
+
+TEST(FrameEngineNearClasses, OneAscendingRunGivesTheStampedClassesBitsOnEveryNode) {
+  CompareOverCases(7, true, CompareSpanWithStamps);
 }
 
 // Rows with a segment from the tables beside a computed one (the lead's exponent rebased: the trail read
