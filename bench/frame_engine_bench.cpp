@@ -226,6 +226,30 @@ void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction f
   state.counters["steady_mean"] = living->steadyMean;
 }
 
+// The nodes' outputs and the vertex fill, one thread, from one summed frame of the living field.
+void FillVertices(benchmark::State& state, const Scenario& scenario) {
+  LivingField* living = SteadyField(scenario);
+  if (living == nullptr) {
+    state.SkipWithError("set-up refused the scenario");
+    return;
+  }
+  WaveField& field = *living->field;
+  field.engine.UseThreads(1);
+  UsePaths(field.engine, EnginePaths::kFaster);
+  std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
+  FrameSequence frames(*living, scenario);
+  frames.Next();
+  SumSurfaceField(field);
+  for (auto _ : state) {
+    if (!WriteSurfaceVertices(field, vertices.data(), vertices.size())) {
+      state.SkipWithError("the engine holds no frame of this field");
+      return;
+    }
+    benchmark::DoNotOptimize(vertices.data());
+    benchmark::ClobberMemory();
+  }
+}
+
 double ThreadSeconds() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -334,7 +358,8 @@ double Fastest(const std::vector<double>& times) { return *std::min_element(time
 bool HeavyPreset(const Scenario& s) { return s.presetId == 34 || s.presetId == 35; }
 
 // Registered at start-up: "Frame/<scenario>/reference", for the heavy presets "Frame/<scenario>/plain" (one
-// thread, the engine's plain paths), "Frame/<scenario>/engine" (one thread) and, where the machine has more,
+// thread, the engine's plain paths), "Frame/<scenario>/engine" (one thread), for the heavy presets
+// "Fill/<scenario>" (the outputs and the vertex fill, one thread) and, where the machine has more,
 // "Frame/<scenario>/threads" (every thread), neighbours in the run.
 const bool kRegistered = [] {
   const int threads = MachineThreadCount();
@@ -353,6 +378,11 @@ const bool kRegistered = [] {
                                  1, EnginePaths::kFaster)
         ->Unit(benchmark::kMillisecond)
         ->ComputeStatistics("min", Fastest);
+    if (HeavyPreset(s) && s.sources == 0) {
+      benchmark::RegisterBenchmark(("Fill/" + s.name).c_str(), FillVertices, s)
+          ->Unit(benchmark::kMillisecond)
+          ->ComputeStatistics("min", Fastest);
+    }
     if (threads > 1) {
       benchmark::RegisterBenchmark(("Frame/" + s.name + "/threads").c_str(), FillFrame, s,
                                    &FillSurfaceVertices, threads, EnginePaths::kFaster)

@@ -1,5 +1,7 @@
 #include "render/vertex_fill.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "wavefield/field_evaluation.h"
@@ -23,36 +25,63 @@ float RefractionWeight(const RunConstants& c, int j) {
   return static_cast<float>(std::abs(j - c.gridCellsY)) / (0.5f * c.gridCellsY);
 }
 
-// The vertices of the grid's rows [firstRow, endRow) from each node's field, column by column: in each
-// column, a run of the buffer.
-template <class NodeAt>
-void FillRows(const WaveField& field, SurfaceVertex* vertices, int firstRow, int endRow, NodeAt nodeAt) {
+// The grid is filled a tile of nodes at a time: the tile's outputs (32 KB, in the first-level cache) are
+// resolved along its rows, where the sums lie together, and its vertices written along its columns, the
+// vertex buffer's order, in runs of 16 (512 bytes). So the outputs are never stored for the whole grid
+// (32 bytes a node) and read back across its rows: on large grids that round trip went to memory.
+constexpr int kTileColumns = 64;
+constexpr int kTileRows = 16;
+using Tile = std::array<NodeOutputs, kTileColumns * kTileRows>;
+
+// The vertices of the grid's rows [firstRow, endRow) from each node's outputs. tileAt(a, columns, b, rows,
+// tile) gives the outputs of nodes (a .. a + columns - 1, b .. b + rows - 1), node (a + i, b + j) at
+// tile[j * kTileColumns + i].
+template <class TileAt>
+void FillRows(const WaveField& field, SurfaceVertex* vertices, int firstRow, int endRow, TileAt tileAt) {
   const RunConstants& c = field.constants;
   // The Aquarium lowers the picture with the water: by a whole screen height when the tank is empty.
   const float levelShift = (1.0f - (field.waterLevel + 1.0f) * 0.5f) * c.screenToTextureV;
-  for (int i = 0; i <= c.gridCellsX; ++i) {
-    SurfaceVertex* out = vertices + static_cast<size_t>(i) * static_cast<size_t>(c.gridCellsY + 1) +
-                         static_cast<size_t>(firstRow);
-    const float x = i * c.gridStepX - 1.0f;
-    const double u0 = i * c.texStepU + kTextureOriginU;
-    for (int j = firstRow; j < endRow; ++j) {
-      const NodeField node = nodeAt(i, j);
-      const float weight = RefractionWeight(c, j);
-      // Built here and stored whole: `vertices` may be write-combined memory, never read back.
-      SurfaceVertex vertex;
-      vertex.x = x;
-      vertex.y = j * c.gridStepY - 1.0f;
-      vertex.z = node.height;
-      vertex.nx = static_cast<float>(node.normal[0]);
-      vertex.ny = static_cast<float>(node.normal[1]);
-      vertex.nz = static_cast<float>(node.normal[2]);
-      vertex.u = static_cast<float>(u0 + weight * node.refraction[0]);
-      vertex.v = static_cast<float>(j * c.texStepV + c.texOriginV + weight * node.refraction[1]);
-      if (c.aquarium) {
-        vertex.v -= levelShift;
-        vertex.v -= vertex.z * c.screenToTextureV * 0.5f;
+  Tile tile;
+  // Per tile row: what depends on the row alone.
+  std::array<float, kTileRows> y{};
+  std::array<float, kTileRows> weight{};
+  std::array<float, kTileRows> v0{};
+  for (int b = firstRow; b < endRow; b += kTileRows) {
+    const int rows = std::min(kTileRows, endRow - b);
+    for (int r = 0; r < rows; ++r) {
+      const int j = b + r;
+      y[r] = j * c.gridStepY - 1.0f;
+      weight[r] = RefractionWeight(c, j);
+      v0[r] = j * c.texStepV + c.texOriginV;
+    }
+    for (int a = 0; a <= c.gridCellsX; a += kTileColumns) {
+      const int columns = std::min(kTileColumns, c.gridCellsX + 1 - a);
+      tileAt(a, columns, b, rows, tile.data());
+      for (int k = 0; k < columns; ++k) {
+        const int i = a + k;
+        SurfaceVertex* out = vertices + static_cast<size_t>(i) * static_cast<size_t>(c.gridCellsY + 1) +
+                             static_cast<size_t>(b);
+        const float x = i * c.gridStepX - 1.0f;
+        const double u0 = i * c.texStepU + kTextureOriginU;
+        for (int r = 0; r < rows; ++r) {
+          const NodeOutputs& node = tile[static_cast<size_t>(r * kTileColumns + k)];
+          // Built here and stored whole: `vertices` may be write-combined memory, never read back.
+          SurfaceVertex vertex;
+          vertex.x = x;
+          vertex.y = y[r];
+          vertex.z = node.height;
+          vertex.nx = node.normalX;
+          vertex.ny = node.normalY;
+          vertex.nz = -1.0f;  // the normal's z is always -1
+          vertex.u = static_cast<float>(u0 + weight[r] * node.refractionX);
+          vertex.v = static_cast<float>(v0[r] + weight[r] * node.refractionY);
+          if (c.aquarium) {
+            vertex.v -= levelShift;
+            vertex.v -= vertex.z * c.screenToTextureV * 0.5f;
+          }
+          *out++ = vertex;
+        }
       }
-      *out++ = vertex;
     }
   }
 }
@@ -72,7 +101,9 @@ bool WriteSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_
   if (!engine.Holds(field.constants) || !ValidVertexBuffer(field, vertices, count)) return false;
   // The grid's rows in the bands the engine's threads summed, each thread reading the outputs it wrote.
   engine.ForEachPart(field.constants.gridCellsY + 1, [&](int first, int end) {
-    FillRows(field, vertices, first, end, [&](int i, int j) { return engine.NodeAt(i, j); });
+    FillRows(field, vertices, first, end, [&](int a, int columns, int b, int rows, NodeOutputs* tile) {
+      for (int r = 0; r < rows; ++r) engine.OutputsAt(a, columns, b + r, tile + r * kTileColumns);
+    });
   });
   return true;
 }
@@ -86,7 +117,11 @@ bool FillSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t
 bool FillSurfaceVerticesReference(const WaveField& field, SurfaceVertex* vertices, size_t count) {
   if (!ValidVertexBuffer(field, vertices, count)) return false;
   FillRows(field, vertices, 0, field.constants.gridCellsY + 1,
-           [&](int i, int j) { return EvaluateNode(field, i, j); });
+           [&](int a, int columns, int b, int rows, NodeOutputs* tile) {
+             for (int r = 0; r < rows; ++r)
+               for (int k = 0; k < columns; ++k)
+                 tile[r * kTileColumns + k] = NodeOutputsOf(EvaluateNode(field, a + k, b + r));
+           });
   return true;
 }
 

@@ -86,8 +86,12 @@ FieldSums SumSources(const WaveField& field, int a, int b) {
 }
 
 NodeField NodeFieldFromSums(const RunConstants& c, const FieldSums& sums) {
+  return NodeFieldFromSums(OutputScalesOf(c), sums);
+}
+
+NodeField NodeFieldFromSums(const OutputScales& scales, const FieldSums& sums) {
   NodeOutput<ScalarLane> o;
-  NodeOutputOf<ScalarLane>(OutputScalesOf(c), sums.height, sums.slopeX, sums.slopeY, o);
+  NodeOutputOf<ScalarLane>(scales, sums.height, sums.slopeX, sums.slopeY, o);
   NodeField out;
   out.height = static_cast<float>(o.height);
   out.normal[0] = static_cast<float>(o.normalX);
@@ -97,6 +101,15 @@ NodeField NodeFieldFromSums(const RunConstants& c, const FieldSums& sums) {
   out.refraction[1] = o.refractionY;
   out.refraction[2] = -o.unit;
   return out;
+}
+
+NodeOutputs NodeOutputsOf(const NodeField& node) {
+  return NodeOutputs{node.height,
+                     static_cast<float>(node.normal[0]),
+                     static_cast<float>(node.normal[1]),
+                     static_cast<float>(-node.refraction[2]),
+                     node.refraction[0],
+                     node.refraction[1]};
 }
 
 NodeField EvaluateNode(const WaveField& field, int a, int b) {

@@ -1,6 +1,7 @@
 // The wave field at one grid node: the sum over the active sources of their height and radial slope.
 #pragma once
 
+#include "wavefield/kernel_table.h"
 #include "wavefield/node_field.h"
 #include "wavefield/wave_factors.h"
 #include "wavefield/wave_field.h"
@@ -17,6 +18,11 @@ FieldSums SumSources(const WaveField& field, int a, int b);
 
 // EvaluateNode's outputs from the sums: the scales of the run and the unit refraction vector.
 NodeField NodeFieldFromSums(const RunConstants& constants, const FieldSums& sums);
+NodeField NodeFieldFromSums(const OutputScales& scales, const FieldSums& sums);
+
+// A node's field as the engine's outputs hold it: its normal's x and y and the refraction's unit are floats
+// in both (NodeFieldFromSums rounds them).
+NodeOutputs NodeOutputsOf(const NodeField& node);
 
 // The cut-offs: beyond them a source contributes exactly nothing. While rising, kappa * r > 10; while
 // travelling, more than 4/alpha behind the crest (alpha * delta < -4) or more than 10/kappa ahead of it

@@ -170,6 +170,7 @@ bool FrameEngine::SumField(const WaveField& field) {
   const RunConstants& c = field.constants;
   width_ = c.gridCellsX + 1;
   height_ = c.gridCellsY + 1;
+  scales_ = OutputScalesOf(c);
   if (!SizeScratch(field)) {
     ReleaseScratch();
     return false;
@@ -236,7 +237,6 @@ bool FrameEngine::SizeScratch(const WaveField& field) {
       }
       if (classes > 0) Size(plan->classValues, classes);
     }
-    Size(outputs_, nodes);
     return true;
   } catch (const std::bad_alloc&) {
     return false;
@@ -247,7 +247,6 @@ void FrameEngine::ReleaseScratch() {
   width_ = 0;
   height_ = 0;
   for (std::vector<double>* v : {&heightSums_, &slopeXSums_, &slopeYSums_}) std::vector<double>().swap(*v);
-  std::vector<NodeOutputs>().swap(outputs_);
   for (auto& scratch : scratch_) *scratch = ThreadScratch{};
   for (auto& plan : plans_) *plan = SourcePlan{};
 }
@@ -278,7 +277,6 @@ void FrameEngine::SumSources(const WaveField& field) {
   for (int index = 0; index < count; ++index) {
     if (PlanSource(field, index, plan, scratch)) ApplySource(plan, 0, height_, scratch);
   }
-  ResolveOutputs(field, 0, height_);
 }
 
 void FrameEngine::SumBand(const WaveField& field, int thread, int threads) {
@@ -314,26 +312,12 @@ void FrameEngine::SumBand(const WaveField& field, int thread, int threads) {
     }
     WorkerPool::Wait(idle);
   }
-  ResolveOutputs(field, firstRow, endRow);
 }
 
-void FrameEngine::ResolveOutputs(const WaveField& field, int firstRow, int endRow) {
-  const RunConstants& c = field.constants;
-  const OutputScales scales = OutputScalesOf(c);
-  for (int b = firstRow; b < endRow; ++b) {
-    const std::size_t k = static_cast<std::size_t>(b) * static_cast<std::size_t>(width_);
-    NodeOutputs* row = &outputs_[k];
-    int a = kernels_->outputRow(scales, &heightSums_[k], &slopeXSums_[k], &slopeYSums_[k], width_, row);
-    for (; a < width_; ++a) {
-      const NodeField node = NodeFieldFromSums(c, SumsAt(a, b));
-      row[a] = NodeOutputs{node.height,
-                           static_cast<float>(node.normal[0]),
-                           static_cast<float>(node.normal[1]),
-                           static_cast<float>(-node.refraction[2]),
-                           node.refraction[0],
-                           node.refraction[1]};
-    }
-  }
+void FrameEngine::OutputsAt(int firstColumn, int count, int b, NodeOutputs* out) const {
+  const std::size_t k = Index(firstColumn, b);
+  int a = kernels_->outputRow(scales_, &heightSums_[k], &slopeXSums_[k], &slopeYSums_[k], count, out);
+  for (; a < count; ++a) out[a] = NodeOutputsOf(NodeFieldFromSums(scales_, SumsAt(firstColumn + a, b)));
 }
 
 bool FrameEngine::PlanSource(const WaveField& field, int index, SourcePlan& sourcePlan,

@@ -99,23 +99,15 @@ class FrameEngine {
     const std::size_t k = Index(a, b);
     return {heightSums_[k], slopeXSums_[k], slopeYSums_[k]};
   }
-  // Whether the last SumField covered a grid of these constants' size (NodeAt may read every node).
+  // Whether the last SumField covered a grid of these constants' size (OutputsAt may read every node).
   bool Holds(const RunConstants& constants) const {
     return width_ == constants.gridCellsX + 1 && height_ == constants.gridCellsY + 1 &&
-           outputs_.size() == static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+           heightSums_.size() == static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
   }
-  // EvaluateNode's result at node (a, b), bit for bit, after SumField.
-  NodeField NodeAt(int a, int b) const {
-    const NodeOutputs& outputs = outputs_[Index(a, b)];
-    NodeField node;
-    node.height = outputs.height;
-    node.normal[0] = outputs.normalX;
-    node.normal[1] = outputs.normalY;
-    node.refraction[0] = outputs.refractionX;
-    node.refraction[1] = outputs.refractionY;
-    node.refraction[2] = -static_cast<double>(outputs.unit);
-    return node;
-  }
+  // EvaluateNode's outputs, bit for bit, at nodes a = firstColumn .. firstColumn + count - 1 of row b, after
+  // SumField: resolved from the sums here, where the vertex fill needs them, so that they are never stored
+  // for the whole grid. Under FixedFloatingPointState, like the sums (ForEachPart runs there).
+  void OutputsAt(int firstColumn, int count, int b, NodeOutputs* out) const;
 
  private:
   std::size_t Index(int a, int b) const {
@@ -169,7 +161,6 @@ class FrameEngine {
   int32_t NearClassesEnd(const Walk& walk, int32_t lowest, int32_t highest) const;
   // Adds a planned source to the rows [firstRow, endRow).
   void ApplySource(const SourcePlan& plan, int firstRow, int endRow, ThreadScratch& scratch);
-  void ResolveOutputs(const WaveField& field, int firstRow, int endRow);
   // One source's terms along its planned row for the offsets the row reaches.
   void ComputeRow(const SourcePlan& plan, const RowPlan& rowPlan, const RowTerms& out) const;
   void ComputeSegment(const SourcePlan& plan, int d, const Run& run, Branch branch,
@@ -196,8 +187,7 @@ class FrameEngine {
   std::vector<double> heightSums_;
   std::vector<double> slopeXSums_;
   std::vector<double> slopeYSums_;
-  // Per node, row by row: the outputs (NodeAt).
-  std::vector<NodeOutputs> outputs_;
+  OutputScales scales_{};  // of the last SumField's run
   // The sources' plans in a ring (source k in slot k mod the ring's size), so that threads may plan sources
   // ahead of those still being added; and each thread's scratch.
   std::vector<std::unique_ptr<SourcePlan>> plans_;

@@ -73,6 +73,40 @@ TEST(FrameEngine, TwoFieldsInOneProcessDoNotInterfere) {
   EXPECT_EQ(CompareWithReference(b), "");
 }
 
+// The outputs resolved for any run of a row (as the vertex fill's tiles ask for them: whole registers, then
+// the rest one node at a time) are EvaluateNode's, whatever the run's start and length.
+TEST(FrameEngine, OutputsOfAnyRunOfARowAreTheReferences) {
+  testing_support::Dice dice(11);
+  WaveField field;
+  testing_support::Prepare(field, testing_support::DefaultRecord(230, 170));
+  testing_support::RandomSources(field, dice, 25, 100000, 20000);
+  const int width = field.constants.gridCellsX + 1;
+  for (SimdVariant variant : testing_support::SupportedVariants()) {
+    ASSERT_TRUE(field.engine.SelectVariant(variant));
+    ASSERT_TRUE(field.engine.SumField(field));
+    int compared = 0;
+    for (int b : {0, 7, field.constants.gridCellsY}) {
+      for (int first = 0; first < width; ++first) {
+        for (int count = 1; first + count <= width && count <= 11; ++count) {
+          std::vector<NodeOutputs> out(static_cast<size_t>(count) + 1);
+          std::memset(out.data(), 0xA5, out.size() * sizeof(NodeOutputs));
+          const NodeOutputs guard = out.back();
+          field.engine.OutputsAt(first, count, b, out.data());
+          for (int k = 0; k < count; ++k) {
+            const NodeOutputs expected = NodeOutputsOf(EvaluateNode(field, first + k, b));
+            ASSERT_EQ(std::memcmp(&out[static_cast<size_t>(k)], &expected, sizeof(NodeOutputs)), 0)
+                << testing_support::VariantName(variant) << " node " << first + k << ", " << b
+                << " of the run " << first << " + " << count;
+          }
+          ASSERT_EQ(std::memcmp(&out.back(), &guard, sizeof(NodeOutputs)), 0) << "written past the run";
+          ++compared;
+        }
+      }
+    }
+    EXPECT_GT(compared, 3 * 10 * (width - 11));
+  }
+}
+
 // The largest screen the set-up accepts, in the bottom view, with every source active: the frame finishes,
 // every vertex is finite, and sampled nodes agree with the reference bit for bit.
 TEST(FrameEngineBadInput, LargestScreenWithSeventySources) {
