@@ -420,6 +420,11 @@ void FrameEngine::ApplySource(const SourcePlan& sourcePlan, int firstRow, int en
       if (down) ApplyRow(w, static_cast<int>(w.nodeY - plan.d), plan.right, plan.left, true, terms);
       continue;
     }
+    // Both branches computed: every class of the row has its values, so the row is one run of classes.
+    if (!w.trailFromTables && !w.leadFromTables) {
+      AddClassRuns(sourcePlan, plan, plan.right, plan.left, up, down);
+      continue;
+    }
     // Segment by segment: the computed ones straight from their classes' values to the nodes, the others
     // through the row of terms.
     const Run segments[2] = {plan.both.Within(plan.both.first, plan.crest - 1),
