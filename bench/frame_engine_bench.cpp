@@ -199,16 +199,24 @@ void UsePaths(FrameEngine& engine, EnginePaths paths) {
   engine.SpanNearClasses(paths == EnginePaths::kFaster);
 }
 
-void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction fill, int threads,
-               EnginePaths paths) {
+// The scenario's living field with the engine set up for a run; null (the benchmark skipped with the
+// reason) when the set-up refuses the scenario.
+LivingField* ReadyField(benchmark::State& state, const Scenario& scenario, int threads, EnginePaths paths) {
   LivingField* living = SteadyField(scenario);
   if (living == nullptr) {
     state.SkipWithError("set-up refused the scenario");
-    return;
+    return nullptr;
   }
+  living->field->engine.UseThreads(threads);
+  UsePaths(living->field->engine, paths);
+  return living;
+}
+
+void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction fill, int threads,
+               EnginePaths paths) {
+  LivingField* living = ReadyField(state, scenario, threads, paths);
+  if (living == nullptr) return;
   WaveField& field = *living->field;
-  field.engine.UseThreads(threads);
-  UsePaths(field.engine, paths);
   std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
   FrameSequence frames(*living, scenario);
   double sources = 0.0;
@@ -228,14 +236,9 @@ void FillFrame(benchmark::State& state, const Scenario& scenario, FillFunction f
 
 // The nodes' outputs and the vertex fill, one thread, from one summed frame of the living field.
 void FillVertices(benchmark::State& state, const Scenario& scenario) {
-  LivingField* living = SteadyField(scenario);
-  if (living == nullptr) {
-    state.SkipWithError("set-up refused the scenario");
-    return;
-  }
+  LivingField* living = ReadyField(state, scenario, 1, EnginePaths::kFaster);
+  if (living == nullptr) return;
   WaveField& field = *living->field;
-  field.engine.UseThreads(1);
-  UsePaths(field.engine, EnginePaths::kFaster);
   std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
   FrameSequence frames(*living, scenario);
   frames.Next();
@@ -276,14 +279,9 @@ FrameTimeSpread SpreadOf(std::vector<double> perSource) {
 void FrameTimes(benchmark::State& state, const Scenario& scenario) {
   constexpr int kFrames = kTimedSpanFrames;
   constexpr int kPasses = 3;
-  LivingField* living = SteadyField(scenario);
-  if (living == nullptr) {
-    state.SkipWithError("set-up refused the scenario");
-    return;
-  }
+  LivingField* living = ReadyField(state, scenario, 1, EnginePaths::kFaster);
+  if (living == nullptr) return;
   WaveField& field = *living->field;
-  field.engine.UseThreads(1);
-  UsePaths(field.engine, EnginePaths::kFaster);
   std::vector<SurfaceVertex> vertices(SurfaceVertexCount(field.constants));
   std::vector<double> firstPass;
   std::vector<double> fastestPass;
