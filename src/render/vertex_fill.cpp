@@ -99,7 +99,8 @@ void SumSurfaceField(const WaveField& field) {
 bool WriteSurfaceVertices(const WaveField& field, SurfaceVertex* vertices, size_t count) {
   const FrameEngine& engine = field.engine;
   if (!engine.Holds(field.constants) || !ValidVertexBuffer(field, vertices, count)) return false;
-  // The grid's rows in the bands the engine's threads summed, each thread reading the outputs it wrote.
+  // The grid's rows in the bands the engine's threads summed, each thread resolving the outputs from the sums
+  // it wrote.
   engine.ForEachPart(field.constants.gridCellsY + 1, [&](int first, int end) {
     FillRows(field, vertices, first, end, [&](int a, int columns, int b, int rows, NodeOutputs* tile) {
       for (int r = 0; r < rows; ++r) engine.OutputsAt(a, columns, b + r, tile + r * kTileColumns);

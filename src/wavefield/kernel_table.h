@@ -63,8 +63,8 @@ struct OutputScales {
   double optic;          // opticSlopeScale
 };
 
-// One node's outputs, kept together: the vertex fill reads them column by column, across the rows in which
-// they are computed, two nodes to a cache line. Height and normal x, y as floats, the refraction's -z
+// One node's outputs, kept together: the vertex fill's tile reads them column by column, across the rows in
+// which they are computed, two nodes to a cache line. Height and normal x, y as floats, the refraction's -z
 // (unit) too; its x and y.
 struct alignas(32) NodeOutputs {
   float height;
