@@ -79,9 +79,9 @@ struct Twin {
   static T Negate(const T& x) { return {V::Negate(x.a), V::Negate(x.b)}; }
 };
 
-// The terms of offsets [from, to] of a row, two registers at a time: factors(i, first, second) gives the
-// factors of offsets i .. i + 2 kWidth - 1 (both registers' factors computed together where they are
-// computed), factors(i, q) those of one register for the last one.
+// The terms of offsets [from, to] of a row, four registers at a time where Factors::kGroup is 4, then two,
+// then one: factors(i, group) gives the factors of the registers from offset i on (computed together where
+// they are computed), factors(i, first, second) those of two and factors(i, q) those of one.
 template <class V, int kFactors, int kTerms, class Factors, class PartOf>
 void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out,
               const Factors& factors, PartOf partOf) {
@@ -92,6 +92,18 @@ void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const Ro
   const RowWalk<V> walk(from, to);
   auto column = V::Ramp(walk.start);
   int i = walk.start;
+  if constexpr (Factors::kGroup == 4) {
+    for (; i + 3 * V::kWidth < walk.end; i += 4 * V::kWidth) {
+      typename V::T group[4][kFactors];
+      factors(i, group);
+      for (int g = 0; g < 4; ++g) {
+        typename V::T h, f;
+        partOf(group[g], coefficients, h, f);
+        StoreTerms<V>(out, i + g * V::kWidth, h, f, column, dy);
+        column = (Lane<V>{column} + step).v;
+      }
+    }
+  }
   for (; i + V::kWidth < walk.end; i += 2 * V::kWidth) {
     typename V::T first[kFactors], second[kFactors];
     factors(i, first, second);
@@ -112,12 +124,26 @@ void TermsRow(const SourceTerms& s, double rowOffset, int from, int to, const Ro
   }
 }
 
-// Computed factors: factorsOf(lane, r, ir, q) with the lane type V for one register and Twin<V> for two.
-template <class V, int kFactors, class FactorsOf>
+// Computed factors: factorsOf(lane, r, ir, q) with the lane type V for one register, Twin<V> for two and
+// Twin<Twin<V>> for a group of four.
+template <class V, int kFactors, int kGroupSize, class FactorsOf>
 struct ComputedFactors {
+  static_assert(kGroupSize == 2 || kGroupSize == 4, "groups of two or four registers");
+  static constexpr int kGroup = kGroupSize;
   const float* distances;
   const float* inverseDistances;
   FactorsOf factorsOf;
+  void operator()(int i, typename V::T (&group)[4][kFactors]) const {
+    using W = Twin<Twin<V>>;
+    typename W::T q[kFactors];
+    factorsOf(W{}, W::LoadFloats(distances + i), W::LoadFloats(inverseDistances + i), q);
+    for (int k = 0; k < kFactors; ++k) {
+      group[0][k] = q[k].a.a;
+      group[1][k] = q[k].a.b;
+      group[2][k] = q[k].b.a;
+      group[3][k] = q[k].b.b;
+    }
+  }
   void operator()(int i, typename V::T (&first)[kFactors], typename V::T (&second)[kFactors]) const {
     using W = Twin<V>;
     typename W::T q[kFactors];
@@ -132,15 +158,21 @@ struct ComputedFactors {
   }
 };
 
-template <class V, int kFactors, class FactorsOf>
-ComputedFactors<V, kFactors, FactorsOf> Computed(const float* distances, const float* inverseDistances,
-                                                 FactorsOf factorsOf) {
+template <class V, int kFactors, int kGroup, class FactorsOf>
+ComputedFactors<V, kFactors, kGroup, FactorsOf> Computed(const float* distances,
+                                                         const float* inverseDistances, FactorsOf factorsOf) {
   return {distances, inverseDistances, factorsOf};
 }
+
+// How many registers the computed factors take at once in each form of sin, cos and exp: four where the
+// short form leaves out the range reduction, two where the reduction's values would not all stay in the
+// registers (a group of four spills them: the lean form measured 1.7 times slower).
+constexpr int FactorGroupFor(int form) { return form == kShortForm ? 4 : 2; }
 
 // The factors of a table row, plane by plane, a register at a time.
 template <class V, int kCount>
 struct FromPlanes {
+  static constexpr int kGroup = 2;
   const TableRow& row;
   void operator()(int i, typename V::T (&q)[kCount]) const {
     for (int k = 0; k < kCount; ++k) q[k] = V::Load(row.plane[k] + i);
@@ -191,11 +223,12 @@ void ComputedTermsRow(const float* distances, const float* inverseDistances, con
                       const SourceTerms& s, double rowOffset, int from, int to, const RowTerms& out,
                       FactorsOf factorsOf, PartOf partOf) {
   const auto run = [&](auto form) {
-    TermsRow<V, kFactors, kTerms>(s, rowOffset, from, to, out,
-                                  Computed<V, kFactors>(distances, inverseDistances,
-                                                        [&](auto lane, const auto& r, const auto& ir,
-                                                            auto& q) { factorsOf(lane, form, r, ir, q); }),
-                                  partOf);
+    TermsRow<V, kFactors, kTerms>(
+        s, rowOffset, from, to, out,
+        Computed<V, kFactors, FactorGroupFor(decltype(form)::value)>(
+            distances, inverseDistances,
+            [&](auto lane, const auto& r, const auto& ir, auto& q) { factorsOf(lane, form, r, ir, q); }),
+        partOf);
   };
   if (inputs.form == kShortForm) {
     run(std::integral_constant<int, kShortForm>{});
